@@ -1,0 +1,79 @@
+#pragma once
+
+// The one layer of the system that talks to the operating system: files, directories, paths,
+// time and the temporary directory. Nothing above it includes a system header.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Ostrel::Util {
+
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+inline constexpr std::size_t kMaxPath = 260;
+#else
+inline constexpr char kPathSeparator = '/';
+inline constexpr std::size_t kMaxPath = 4096;
+#endif
+
+namespace Platform {
+
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kInvalidHandle = -1;
+
+enum class Access { Read, ReadWrite };
+enum class Disposition { OpenExisting, CreateNew, CreateAlways };
+
+// Opens a file; on failure returns kInvalidHandle and the platform's text for the error.
+FileHandle OpenFile(const std::string& path, Access access, Disposition disposition,
+                    std::string& errorText);
+void CloseFile(FileHandle handle);
+// Each transfers exactly count bytes or reports failure.
+bool ReadExact(FileHandle handle, void* buffer, std::uint32_t count);
+bool WriteExact(FileHandle handle, const void* buffer, std::uint32_t count);
+bool Seek(FileHandle handle, std::uint64_t position);
+bool Tell(FileHandle handle, std::uint64_t& position);
+bool Size(FileHandle handle, std::uint64_t& size);
+bool TruncateAtPosition(FileHandle handle);
+
+// An absolute, lexically normalised path (no links followed). lastComponent is the offset of
+// the last component, or npos when the path is a root. Fails on paths of kMaxPath or more.
+bool GetFullPath(const std::string& path, std::string& fullPath, std::size_t& lastComponent);
+
+// The platform's text for its last error, ending in a line feed as the system texts do.
+std::string LastErrorText();
+
+bool IsFile(const std::string& path);
+bool IsDirectory(const std::string& path);
+bool CreateDirectory(const std::string& path);
+bool RemoveFile(const std::string& path);
+// Replaces target by source in one step where the platform allows it.
+bool RenameFile(const std::string& source, const std::string& target);
+std::uint64_t FileModificationTime(const std::string& path);
+
+struct DirectoryEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+
+// The entries of a directory in the order the file system delivers them, without "." and "..".
+// patterns is a list of '|'-separated wildcards ('*' and '?') matched without regard to case.
+std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
+                                          const std::string& patterns = "*");
+
+// Game files come from a file system that ignores case. Returns the path as it exists on disk:
+// each component that does not exist as written is replaced by the one entry of its directory
+// that matches it without regard to case. Components with no match stay as written.
+std::string ResolveCase(const std::string& path);
+
+// The temporary directory with a trailing separator.
+std::string TempDirectory();
+// A monotonic millisecond clock.
+std::uint32_t TickCount();
+
+} // namespace Platform
+
+
+} // namespace Ostrel::Util
