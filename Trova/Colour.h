@@ -10,8 +10,8 @@ class Colour {
 public:
     Colour() = default;
     Colour(float red, float green, float blue, float alpha)
-        : red_(alpha == 0 ? 0 : red), green_(alpha == 0 ? 0 : green),
-          blue_(alpha == 0 ? 0 : blue), alpha_(alpha) {}
+        : red_(alpha == 0 ? 0 : red), green_(alpha == 0 ? 0 : green), blue_(alpha == 0 ? 0 : blue),
+          alpha_(alpha) {}
 
     float GetRed() const { return red_; }
     float GetGreen() const { return green_; }

@@ -81,9 +81,13 @@ std::uint64_t BinaryFile::GetSize() {
     return size;
 }
 
-bool BinaryFile::IsAtEnd() { return GetSize() == GetPosition(); }
+bool BinaryFile::IsAtEnd() {
+    return GetSize() == GetPosition();
+}
 
-std::string BinaryFile::GetName() const { return record_->pathName; }
+std::string BinaryFile::GetName() const {
+    return record_->pathName;
+}
 
 void BinaryFile::Truncate() {
     if (!Platform::TruncateAtPosition(record_->handle)) {
@@ -113,6 +117,8 @@ CountedPtr<BinaryFile> Create(const std::string& name, bool overwrite) {
     return overwrite ? CreateAlways(name) : CreateNew(name);
 }
 
-bool FileExists(const std::string& name) { return Platform::IsFile(name); }
+bool FileExists(const std::string& name) {
+    return Platform::IsFile(name);
+}
 
 } // namespace Ostrel::Util

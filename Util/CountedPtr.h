@@ -5,6 +5,14 @@
 #include <type_traits>
 #include <utility>
 
+// GCC 12 cannot see that a count shared by several owners outlives the release of one of them,
+// and warns of a use after free where there is none.
+#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ >= 12
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wuse-after-free"
+#define OSTREL_COUNTED_PTR_PRAGMA
+#endif
+
 namespace Ostrel::Util {
 
 // Reference-counted owning pointer. The count is a plain integer: every shared object lives on
@@ -16,12 +24,14 @@ public:
 
     CountedPtr() = default;
     CountedPtr(std::nullptr_t) {}
-    explicit CountedPtr(Element* object) : object_(object), count_(object ? new std::uint32_t(1) : nullptr) {}
+    explicit CountedPtr(Element* object)
+        : object_(object), count_(object ? new std::uint32_t(1) : nullptr) {}
     CountedPtr(const CountedPtr& other) : object_(other.object_), count_(other.count_) { Retain(); }
     CountedPtr(CountedPtr&& other) noexcept
-        : object_(std::exchange(other.object_, nullptr)), count_(std::exchange(other.count_, nullptr)) {}
-    template <typename U, typename = std::enable_if_t<!std::is_array_v<T> &&
-                                                      std::is_convertible_v<U*, T*>>>
+        : object_(std::exchange(other.object_, nullptr)),
+          count_(std::exchange(other.count_, nullptr)) {}
+    template <typename U,
+              typename = std::enable_if_t<!std::is_array_v<T> && std::is_convertible_v<U*, T*>>>
     CountedPtr(const CountedPtr<U>& other) : object_(other.object_), count_(other.count_) {
         Retain();
     }
@@ -100,3 +110,8 @@ template <typename T, typename... Args> CountedPtr<T> MakeCounted(Args&&... args
 }
 
 } // namespace Ostrel::Util
+
+#ifdef OSTREL_COUNTED_PTR_PRAGMA
+#pragma GCC diagnostic pop
+#undef OSTREL_COUNTED_PTR_PRAGMA
+#endif

@@ -4,7 +4,9 @@
 
 namespace Ostrel::Util {
 
-std::string XUsage::Message() const { return message_; }
+std::string XUsage::Message() const {
+    return message_;
+}
 
 std::string XFileOpen::Message() const {
     std::ostringstream text;

@@ -9,7 +9,9 @@ namespace {
 constexpr char kSourceUnit[] = "PathName";
 }
 
-PathName::PathName(const std::string& path) { Parse(path); }
+PathName::PathName(const std::string& path) {
+    Parse(path);
+}
 
 PathName::PathName(const PathName& directory, const std::string& name,
                    const std::string& extension) {

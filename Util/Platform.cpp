@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -166,7 +166,9 @@ FileHandle OpenFile(const std::string& path, Access access, Disposition disposit
     return reinterpret_cast<FileHandle>(handle);
 }
 
-void CloseFile(FileHandle handle) { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
+void CloseFile(FileHandle handle) {
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
 
 bool ReadExact(FileHandle handle, void* buffer, std::uint32_t count) {
     DWORD done = 0;
@@ -211,8 +213,8 @@ bool TruncateAtPosition(FileHandle handle) {
 std::string LastErrorText() {
     char buffer[256] = {};
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
-                   sizeof buffer, nullptr);
+                   GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, sizeof buffer,
+                   nullptr);
     return buffer;
 }
 
@@ -226,9 +228,13 @@ bool IsDirectory(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CreateDirectory(const std::string& path) { return CreateDirectoryA(path.c_str(), nullptr); }
+bool CreateDirectory(const std::string& path) {
+    return CreateDirectoryA(path.c_str(), nullptr);
+}
 
-bool RemoveFile(const std::string& path) { return DeleteFileA(path.c_str()); }
+bool RemoveFile(const std::string& path) {
+    return DeleteFileA(path.c_str());
+}
 
 bool RenameFile(const std::string& source, const std::string& target) {
     return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -293,7 +299,9 @@ FileHandle OpenFile(const std::string& path, Access access, Disposition disposit
     return descriptor;
 }
 
-void CloseFile(FileHandle handle) { close(static_cast<int>(handle)); }
+void CloseFile(FileHandle handle) {
+    close(static_cast<int>(handle));
+}
 
 bool ReadExact(FileHandle handle, void* buffer, std::uint32_t count) {
     auto* bytes = static_cast<char*>(buffer);
@@ -358,7 +366,9 @@ bool TruncateAtPosition(FileHandle handle) {
            ftruncate(static_cast<int>(handle), static_cast<off_t>(position)) == 0;
 }
 
-std::string LastErrorText() { return std::string(std::strerror(errno)) + '\n'; }
+std::string LastErrorText() {
+    return std::string(std::strerror(errno)) + '\n';
+}
 
 bool IsFile(const std::string& path) {
     struct stat status;
@@ -370,9 +380,13 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-bool CreateDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+bool CreateDirectory(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0;
+}
 
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
 
 bool RenameFile(const std::string& source, const std::string& target) {
     return rename(source.c_str(), target.c_str()) == 0;

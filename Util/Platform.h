@@ -75,5 +75,4 @@ std::uint32_t TickCount();
 
 } // namespace Platform
 
-
 } // namespace Ostrel::Util

@@ -1,0 +1,142 @@
+#include "Util/BinaryFile.h"
+#include "Support/TestSupport.h"
+#include "Util/Exception.h"
+#include "Util/MemoryStream.h"
+#include "Util/Platform.h"
+
+#include <cerrno>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using namespace Ostrel::Util;
+using Ostrel::Test::ReadBytes;
+using Ostrel::Test::TempDir;
+using Ostrel::Test::WriteBytes;
+
+namespace {
+
+template <typename Raise> std::string MessageOf(Raise raise) {
+    try {
+        raise();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "nothing thrown";
+}
+
+} // namespace
+
+TEST(BinaryFile, OpeningAMissingFileNamesTheAbsolutePathAndTheSystemReason) {
+    TempDir dir;
+    const std::string path = dir / "missing.mip";
+    EXPECT_EQ(MessageOf([&] { OpenForRead(path); }),
+              "Couldn't open " + path + "\n" + std::strerror(ENOENT) + "\n\n");
+}
+
+TEST(BinaryFile, RelativePathsAreMadeAbsoluteAndNormalised) {
+    TempDir dir;
+    WriteBytes(dir / "a.bin", {1, 2, 3});
+    const std::string relative = dir.Path() + "/./sub/../a.bin";
+    EXPECT_EQ(OpenForRead(relative)->GetName(), dir / "a.bin");
+}
+
+TEST(BinaryFile, CreateNewRefusesAnExistingFileAndCreateAlwaysEmptiesIt) {
+    TempDir dir;
+    const std::string path = dir / "t.bin";
+    WriteBytes(path, {1, 2, 3, 4});
+    EXPECT_THROW(CreateNew(path), XFileOpen);
+    EXPECT_THROW(Create(path, false), XFileOpen);
+    EXPECT_EQ(ReadBytes(path).size(), 4u);
+    Create(path, true);
+    EXPECT_TRUE(ReadBytes(path).empty());
+}
+
+TEST(BinaryFile, ShortReadThrowsXFileReadNamingTheFile) {
+    TempDir dir;
+    const std::string path = dir / "short.bmp";
+    WriteBytes(path, std::vector<std::uint8_t>(20, 7));
+    auto file = OpenForRead(path);
+    std::uint8_t header[54];
+    EXPECT_EQ(MessageOf([&] { file->Read(54, header); }), "Couldn't read from " + path + "\n");
+}
+
+TEST(BinaryFile, WritesReadsSeeksAndTruncates) {
+    TempDir dir;
+    const std::string path = dir / "rw.bin";
+    auto file = CreateNew(path);
+    EXPECT_TRUE(file->IsAtEnd());
+    const std::uint8_t bytes[] = {10, 20, 30, 40, 50};
+    file->Write(5, bytes);
+    EXPECT_EQ(file->GetPosition(), 5u);
+    EXPECT_EQ(file->GetSize(), 5u);
+    file->SetPosition(1);
+    std::uint8_t two[2];
+    file->Read(2, two);
+    EXPECT_EQ(two[0], 20);
+    EXPECT_EQ(two[1], 30);
+    file->Truncate();
+    EXPECT_TRUE(file->IsAtEnd());
+    file = nullptr;
+    EXPECT_EQ(ReadBytes(path), (std::vector<std::uint8_t>{10, 20, 30}));
+}
+
+TEST(BinaryFile, WritingAFileOpenedForReadingFails) {
+    TempDir dir;
+    const std::string path = dir / "ro.bin";
+    WriteBytes(path, {1});
+    auto file = OpenForRead(path);
+    const std::uint8_t byte = 2;
+    EXPECT_THROW(file->Write(1, &byte), XFileWrite);
+    EXPECT_EQ(file->GetName(), path);
+}
+
+TEST(BinaryFile, DirectoriesAreNeitherFilesNorOpenable) {
+    TempDir dir;
+    EXPECT_FALSE(FileExists(dir.Path()));
+    EXPECT_FALSE(FileExists(dir / "nothing"));
+    WriteBytes(dir / "f", {});
+    EXPECT_TRUE(FileExists(dir / "f"));
+    EXPECT_THROW(OpenForRead(dir.Path()), XFileOpen);
+}
+
+TEST(MemoryStream, BehavesLikeAFileAtItsEnd) {
+    MemoryStream stream("mem", {1, 2, 3});
+    std::uint8_t four[4];
+    EXPECT_THROW(stream.Read(4, four), XFileRead);
+    stream.SetPosition(10);
+    EXPECT_EQ(stream.GetRemaining(), 0u);
+    EXPECT_THROW(stream.Read(1, four), XFileRead);
+    stream.Write(1, four);
+    EXPECT_EQ(stream.GetSize(), 11u);
+    EXPECT_TRUE(stream.IsAtEnd());
+}
+
+TEST(Platform, ResolveCaseFindsTheOneEntryThatDiffersOnlyInCase) {
+    TempDir dir;
+    ASSERT_TRUE(Platform::CreateDirectory(dir / "Cars"));
+    WriteBytes(dir / "Cars/CARS.DAT", {});
+    const std::string sep(1, kPathSeparator);
+    EXPECT_EQ(Platform::ResolveCase(dir / ("cars" + sep + "cars.dat")),
+              dir / ("Cars" + sep + "CARS.DAT"));
+    EXPECT_EQ(Platform::ResolveCase(dir / "Cars"), dir / "Cars");
+    const std::string absent = dir / ("cars" + sep + "car1.mip");
+    EXPECT_EQ(Platform::ResolveCase(absent), absent);
+}
+
+TEST(Platform, ListDirectoryMatchesPatternsWithoutRegardToCase) {
+    TempDir dir;
+    WriteBytes(dir / "TRACK.TRK", {});
+    WriteBytes(dir / "car.3do", {});
+    WriteBytes(dir / "readme.txt", {});
+    ASSERT_TRUE(Platform::CreateDirectory(dir / "sub"));
+    auto entries = Platform::ListDirectory(dir.Path(), "*.3do|*.trk");
+    std::vector<std::string> names;
+    for (const auto& entry : entries) {
+        names.push_back(entry.name);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"TRACK.TRK", "car.3do"}));
+    auto all = Platform::ListDirectory(dir.Path());
+    EXPECT_EQ(all.size(), 4u);
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](auto& e) { return e.isDirectory; }), 1);
+}

@@ -1,0 +1,68 @@
+#include "Util/CountedPtr.h"
+
+#include <cstdint>
+#include <gtest/gtest.h>
+
+using Ostrel::Util::CountedPtr;
+
+namespace {
+
+struct Tracked {
+    explicit Tracked(int* deaths) : deaths_(deaths) {}
+    virtual ~Tracked() { ++*deaths_; }
+    int* deaths_;
+};
+
+struct Derived : Tracked {
+    using Tracked::Tracked;
+};
+
+} // namespace
+
+TEST(CountedPtr, DeletesTheObjectWhenTheLastOwnerGoes) {
+    int deaths = 0;
+    {
+        CountedPtr<Tracked> first(new Tracked(&deaths));
+        EXPECT_EQ(first.GetCount(), 1u);
+        {
+            CountedPtr<Tracked> second = first;
+            EXPECT_EQ(first.GetCount(), 2u);
+        }
+        EXPECT_EQ(first.GetCount(), 1u);
+        first = first; // assigning what it holds changes nothing
+        EXPECT_EQ(deaths, 0);
+    }
+    EXPECT_EQ(deaths, 1);
+}
+
+TEST(CountedPtr, AssigningAnotherReleasesTheOldOne) {
+    int deaths = 0;
+    CountedPtr<Tracked> holder(new Tracked(&deaths));
+    holder = CountedPtr<Tracked>(new Tracked(&deaths));
+    EXPECT_EQ(deaths, 1);
+    holder = nullptr;
+    EXPECT_EQ(deaths, 2);
+    EXPECT_EQ(holder.GetCount(), 0u);
+}
+
+TEST(CountedPtr, SharesOneCountAcrossBaseAndDerivedPointers) {
+    int deaths = 0;
+    CountedPtr<Derived> derived(new Derived(&deaths));
+    CountedPtr<Tracked> base = derived;
+    EXPECT_EQ(derived.GetCount(), 2u);
+    CountedPtr<Derived> back = base.DynamicCast<Derived>();
+    EXPECT_EQ(back.Get(), derived.Get());
+    EXPECT_EQ(base.GetCount(), 3u);
+    derived = nullptr;
+    back = nullptr;
+    EXPECT_EQ(deaths, 0);
+    base = nullptr;
+    EXPECT_EQ(deaths, 1);
+}
+
+TEST(CountedPtr, HoldsRawByteBuffersAsArrays) {
+    CountedPtr<std::uint8_t[]> buffer(new std::uint8_t[16]());
+    buffer[3] = 7;
+    CountedPtr<std::uint8_t[]> copy = buffer;
+    EXPECT_EQ(copy[3], 7);
+}
