@@ -13,6 +13,10 @@
 #else
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -267,6 +271,46 @@ std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
     return entries;
 }
 
+FileHandle OpenChangeHandle(const std::string& directory, std::uint32_t filter) {
+    HANDLE handle = FindFirstChangeNotificationA(directory.c_str(), FALSE, filter);
+    return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(handle);
+}
+
+bool RearmChangeHandle(FileHandle handle) {
+    return FindNextChangeNotification(reinterpret_cast<HANDLE>(handle));
+}
+
+void CloseChangeHandle(FileHandle handle) {
+    FindCloseChangeNotification(reinterpret_cast<HANDLE>(handle));
+}
+
+FileHandle CreateEvent() {
+    return reinterpret_cast<FileHandle>(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+}
+
+void SetEvent(FileHandle event) { ::SetEvent(reinterpret_cast<HANDLE>(event)); }
+
+void ConsumeEvent(FileHandle) {}
+
+void CloseEvent(FileHandle event) { CloseHandle(reinterpret_cast<HANDLE>(event)); }
+
+int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
+    std::vector<HANDLE> waitable;
+    for (FileHandle handle : handles) {
+        waitable.push_back(reinterpret_cast<HANDLE>(handle));
+    }
+    const DWORD result =
+        WaitForMultipleObjects(static_cast<DWORD>(waitable.size()), waitable.data(), FALSE,
+                               timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+    if (result == WAIT_TIMEOUT) {
+        return kWaitTimeout;
+    }
+    return result < WAIT_OBJECT_0 + waitable.size() ? static_cast<int>(result - WAIT_OBJECT_0)
+                                                    : kWaitFailed;
+}
+
+void SetIdlePriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE); }
+
 std::string TempDirectory() {
     char buffer[MAX_PATH];
     const DWORD length = GetTempPathA(MAX_PATH, buffer);
@@ -425,6 +469,93 @@ std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
     }
     closedir(stream);
     return entries;
+}
+
+namespace {
+
+std::uint32_t InotifyMask(std::uint32_t filter) {
+    constexpr std::uint32_t kNames = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+    std::uint32_t mask = 0;
+    if (filter & (kNotifyFileName | kNotifyDirectoryName)) {
+        mask |= kNames;
+    }
+    if (filter & kNotifyLastWrite) {
+        mask |= IN_MODIFY | IN_CLOSE_WRITE;
+    }
+    if (filter & kNotifySize) {
+        mask |= IN_MODIFY;
+    }
+    if (filter & (kNotifyAttributes | kNotifySecurity)) {
+        mask |= IN_ATTRIB;
+    }
+    return mask;
+}
+
+} // namespace
+
+// Each change handle is an inotify instance of its own with one watch, so that it can be waited
+// on like any other handle.
+FileHandle OpenChangeHandle(const std::string& directory, std::uint32_t filter) {
+    const int instance = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (instance < 0) {
+        return kInvalidHandle;
+    }
+    if (inotify_add_watch(instance, directory.c_str(), InotifyMask(filter) | IN_ONLYDIR) < 0) {
+        close(instance);
+        return kInvalidHandle;
+    }
+    return instance;
+}
+
+bool RearmChangeHandle(FileHandle handle) {
+    alignas(inotify_event) char buffer[4096];
+    while (read(static_cast<int>(handle), buffer, sizeof buffer) > 0) {
+    }
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
+void CloseChangeHandle(FileHandle handle) { close(static_cast<int>(handle)); }
+
+FileHandle CreateEvent() { return eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+
+void SetEvent(FileHandle event) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(static_cast<int>(event), &one, sizeof one);
+}
+
+void ConsumeEvent(FileHandle event) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t done = read(static_cast<int>(event), &count, sizeof count);
+}
+
+void CloseEvent(FileHandle event) { close(static_cast<int>(event)); }
+
+int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
+    std::vector<pollfd> descriptors;
+    for (FileHandle handle : handles) {
+        descriptors.push_back({static_cast<int>(handle), POLLIN, 0});
+    }
+    int ready;
+    do {
+        ready = poll(descriptors.data(), descriptors.size(), timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0) {
+        return kWaitTimeout;
+    }
+    for (std::size_t i = 0; ready > 0 && i < descriptors.size(); ++i) {
+        if (descriptors[i].revents & (POLLERR | POLLNVAL)) {
+            return kWaitFailed;
+        }
+        if (descriptors[i].revents & POLLIN) {
+            return static_cast<int>(i);
+        }
+    }
+    return kWaitFailed;
+}
+
+void SetIdlePriority() {
+    sched_param parameters{};
+    sched_setscheduler(0, SCHED_IDLE, &parameters);
 }
 
 std::string TempDirectory() {

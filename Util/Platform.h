@@ -68,6 +68,36 @@ std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
 // that matches it without regard to case. Components with no match stay as written.
 std::string ResolveCase(const std::string& path);
 
+// Directory-change notification. A change handle becomes ready when the directory it watches
+// changes in one of the ways its filter names (the Windows FILE_NOTIFY_CHANGE_* bits).
+inline constexpr std::uint32_t kNotifyFileName = 0x1;
+inline constexpr std::uint32_t kNotifyDirectoryName = 0x2;
+inline constexpr std::uint32_t kNotifyAttributes = 0x4;
+inline constexpr std::uint32_t kNotifySize = 0x8;
+inline constexpr std::uint32_t kNotifyLastWrite = 0x10;
+inline constexpr std::uint32_t kNotifySecurity = 0x100;
+
+FileHandle OpenChangeHandle(const std::string& directory, std::uint32_t filter);
+// Takes the pending reports off the handle so that it waits for the next change.
+bool RearmChangeHandle(FileHandle handle);
+void CloseChangeHandle(FileHandle handle);
+
+// An event that a wait can include among its handles. A waiter that was woken by it calls
+// ConsumeEvent, which resets it (Windows events reset themselves).
+FileHandle CreateEvent();
+void SetEvent(FileHandle event);
+void ConsumeEvent(FileHandle event);
+void CloseEvent(FileHandle event);
+
+inline constexpr int kWaitTimeout = -1;
+inline constexpr int kWaitFailed = -2;
+// Waits until one of the handles is ready and returns its index,
+// kWaitTimeout after timeoutMs milliseconds (a negative time-out waits for ever), or kWaitFailed.
+int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs);
+
+// Lets the calling thread run only when nothing else wants the processor.
+void SetIdlePriority();
+
 // The temporary directory with a trailing separator.
 std::string TempDirectory();
 // A monotonic millisecond clock.
