@@ -1,0 +1,30 @@
+#pragma once
+
+// Memory-to-memory compression in the implode stream format of the 1.11 data compression
+// library, used for the compressed pixel data of the GPL bitmap sections.
+
+#include <cstdint>
+
+namespace Ostrel::Trova {
+
+// A destination this large always holds the compressed form of sourceSize bytes: the two header
+// bytes, nine bits per literal and the end code. Twice the source size is not enough below five
+// bytes, so callers that compress should reserve at least this much.
+constexpr std::uint64_t PkCompressBound(std::uint64_t sourceSize) {
+    return 2 + (9 * sourceSize + 15 + 7) / 8;
+}
+
+// Compresses sourceSize bytes with binary literals and a 4096-byte dictionary; returns the number
+// of bytes written. Fails with XAssertion if the stream does not fit in the destination (a
+// truncated stream would lose the data; see PkCompressBound).
+std::uint32_t PkCompress(const std::uint8_t* source, std::uint32_t sourceSize,
+                         std::uint8_t* destination, std::uint32_t destinationCapacity);
+
+// Expands a compressed stream (either literal coding, any of the three dictionary sizes); returns
+// the number of bytes written. Output beyond the capacity is dropped, so a caller that knows the
+// expanded size compares it with the result. Fails with XAssertion on a broken or truncated
+// stream, or when input is left over after the end code.
+std::uint32_t PkDecompress(const std::uint8_t* source, std::uint32_t sourceSize,
+                           std::uint8_t* destination, std::uint32_t destinationCapacity);
+
+} // namespace Ostrel::Trova
