@@ -1,0 +1,7 @@
+#include "Trova/DatFile.h"
+
+namespace Ostrel::Trova {
+
+DatFile::~DatFile() = default;
+
+} // namespace Ostrel::Trova
