@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Trova/Bitmap.h"
+#include "Trova/ColourBlock.h"
 #include "Trova/Palette.h"
 #include "Util/BinaryStream.h"
 #include "Util/CountedPtr.h"
@@ -88,26 +89,31 @@ public:
     Util::CountedPtr<std::uint8_t[]> GetStoredData() const;
 
 private:
-    struct Header;
+    GPLBMAPSection() = default;
 
     void ReadHeader(Util::BinaryStream& stream, std::uint8_t highestCompression);
     void ReadPalette(Util::BinaryStream& stream, Util::CountedPtr<Palette> defaultPalette);
     void ReadData(Util::BinaryStream& stream);
     void WriteHeader(Util::BinaryStream& stream) const;
     void WriteData(Util::BinaryStream& stream) const;
+    Util::CountedPtr<Palette> ClonePalette(Util::CountedPtr<Palette> shared) const;
 
+    std::uint8_t* PixelBytes() const;
     void Decode() const;
+    void Expand() const;
     void Encode() const;
+    void Compress() const;
     void EncodeDecodedCopy() const;
-    bool IsBlockFormat() const { return GetBlockWidth(format_) != 1; }
-    const std::uint8_t* GetBlock(const std::uint8_t* pixels, std::uint32_t row,
-                                 std::uint32_t column) const;
-    Colour GetPalettePixel(const std::uint8_t* rowBytes, std::uint32_t column) const;
-    void SetPalettePixel(std::uint8_t* rowBytes, std::uint32_t column, const Colour& colour);
-    Colour DecodePixel(const std::uint8_t* pixels, std::uint32_t row, std::uint32_t column) const;
-    void EncodePixel(std::uint8_t* pixels, std::uint32_t row, std::uint32_t column,
-                     const Colour& colour);
+    bool BlockHolds(const std::uint8_t* block, std::uint32_t row, std::uint32_t column,
+                    ColourBlockPixels& wanted) const;
     void MakeDecodedCopy();
+
+    bool IsBlockFormat() const { return GetBlockWidth(format_) != 1; }
+    std::uint8_t* BlockAt(std::uint8_t* pixels, std::uint32_t row, std::uint32_t column) const;
+    Colour DecodePixel(std::uint8_t* pixels, std::uint32_t row, std::uint32_t column) const;
+    void EncodePixel(std::uint8_t* bytes, std::uint32_t column, const Colour& colour);
+    Colour DecodePalettePixel(const std::uint8_t* bytes, std::uint32_t column) const;
+    void EncodePalettePixel(std::uint8_t* bytes, std::uint32_t column, const Colour& colour);
 
     std::uint8_t format_ = 0;
     std::uint32_t height_ = 0;
