@@ -1,0 +1,127 @@
+#include "Trova/FileFactoryRegistry.h"
+
+#include "Util/BinaryFile.h"
+#include "Util/PathName.h"
+#include "Util/Platform.h"
+#include "Util/Text.h"
+
+#include <algorithm>
+
+namespace Ostrel::Trova {
+
+namespace {
+
+constexpr char kSourceUnit[] = "FileFactoryRegistry";
+
+std::string WithoutFinalSeparator(std::string path) {
+    constexpr std::size_t kRootLength = Util::kPathSeparator == '/' ? 1 : 3;
+    if (path.size() != kRootLength && !path.empty() && path.back() == Util::kPathSeparator) {
+        path.pop_back();
+    }
+    return path;
+}
+
+} // namespace
+
+std::string NormalizeKey(const std::string& path) {
+    std::string key = path;
+    if (Util::FileExists(path)) {
+        const Util::PathName file(path);
+        const Util::PathName directory(file.GetParentDirectory());
+        if (file.GetBaseName() == directory.GetFileName()) {
+            key = directory.GetFullName();
+        }
+    }
+    return Util::ToLower(key);
+}
+
+Util::CountedPtr<FileFactory> FileFactoryRegistry::GetFactory(const std::string& requested,
+                                                              bool update) {
+    const std::string path = WithoutFinalSeparator(requested);
+    const std::string key = NormalizeKey(path);
+    if (const auto cached = cache_.find(key); cached != cache_.end()) {
+        if (!update || cached->second.update) {
+            return cached->second.factory;
+        }
+        cache_.erase(cached);
+    }
+    Util::CountedPtr<FileFactory> factory;
+    if (!Util::FileExists(path)) {
+        const TrovaDirectory directory(path);
+        factory = ChooseForDirectory(directory)->CreateFactory(directory, update);
+    } else if (FileFactoryRecognizer* recognizer = ChooseForFile(path)) {
+        factory = recognizer->CreateDatFactory(path, update);
+    } else {
+        return factory;
+    }
+    cache_[key] = {factory, update};
+    return factory;
+}
+
+Util::CountedPtr<FileFactory> FileFactoryRegistry::GetFactory(const TrovaDirectory& directory,
+                                                              bool update) {
+    return GetFactory(directory.GetDirectoryPath(), update);
+}
+
+bool FileFactoryRegistry::IsSoleOrDefault(const FileFactoryRecognizer* recognizer) const {
+    return recognizers_.size() == 1 || recognizer->IsDefault();
+}
+
+FileFactoryRecognizer*
+FileFactoryRegistry::ChooseForDirectory(const TrovaDirectory& directory) const {
+    for (FileFactoryRecognizer* recognizer : recognizers_) {
+        if (recognizer->IsOwnDirectory(directory)) {
+            return recognizer;
+        }
+    }
+    for (FileFactoryRecognizer* recognizer : recognizers_) {
+        if (IsSoleOrDefault(recognizer)) {
+            return recognizer;
+        }
+    }
+    OSTREL_ASSERT(false);
+}
+
+FileFactoryRecognizer* FileFactoryRegistry::ChooseForFile(const std::string& path) const {
+    for (FileFactoryRecognizer* recognizer : recognizers_) {
+        if (recognizer->IsOwnDat(path)) {
+            return recognizer;
+        }
+    }
+    for (FileFactoryRecognizer* recognizer : recognizers_) {
+        if (IsSoleOrDefault(recognizer) && recognizer->IsDat(path)) {
+            return recognizer;
+        }
+    }
+    for (FileFactoryRecognizer* recognizer : recognizers_) {
+        if (recognizer->IsDat(path)) {
+            return recognizer;
+        }
+    }
+    return nullptr;
+}
+
+void FileFactoryRegistry::Register(FileFactoryRecognizer* recognizer) {
+    recognizers_.push_back(recognizer);
+}
+
+void FileFactoryRegistry::Purge() {
+    std::erase_if(cache_, [](const auto& entry) { return entry.second.factory.GetCount() == 1; });
+    for (const auto& [key, entry] : cache_) {
+        if (entry.factory->HasFacet<PurgeFactory>()) {
+            entry.factory->GetFacet<PurgeFactory>()->Purge();
+        }
+    }
+}
+
+// The families of this system register themselves from static objects beside their recognizers.
+// Naming them here makes every program that uses the registry link them in.
+extern FileFactoryRecognizer* const builtInRecognizers[];
+
+FileFactoryRegistry& GetFactoryRegistry() {
+    static FileFactoryRegistry registry;
+    [[maybe_unused]] static const void* linked = builtInRecognizers;
+    return registry;
+}
+
+} // namespace Ostrel::Trova

@@ -1,0 +1,34 @@
+#pragma once
+
+// A place whose entries the views list: a directory on disk or an archive (or a directory inside
+// one). The views own the nodes; entries are addressed by index below GetEntryCount().
+
+#include "Util/CountedPtr.h"
+#include "Util/PathName.h"
+
+#include <cstdint>
+#include <string>
+
+namespace Ostrel::Trova {
+class FileFactory;
+}
+
+namespace Ostrel::Vellix {
+
+class PseudoDirectory {
+public:
+    virtual ~PseudoDirectory() = default;
+    virtual std::uint32_t GetEntryCount() const = 0;
+    virtual bool IsSubdirectory(std::uint32_t index) const = 0;
+    virtual std::string GetEntryName(std::uint32_t index) const = 0;
+    virtual std::string GetEntryBaseName(std::uint32_t index) const = 0;
+    virtual std::string GetEntryExtension(std::uint32_t index) const = 0;
+    // The base name as the file factory's Make expects it.
+    virtual std::string GetEntryQualifiedName(std::uint32_t index) const = 0;
+    virtual Util::CountedPtr<Trova::FileFactory> GetFileFactory() const = 0;
+    virtual Util::PathName GetPathName() const = 0;
+    virtual bool IsArchive() const = 0;
+    virtual std::string GetArchiveSubdirectory() const = 0;
+};
+
+} // namespace Ostrel::Vellix
