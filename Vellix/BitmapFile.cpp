@@ -1,0 +1,105 @@
+#include "Vellix/BitmapFile.h"
+
+#include "Trova/DIB.h"
+#include "Trova/MipFile.h"
+#include "Trova/Palette.h"
+#include "Trova/PbfFile.h"
+#include "Trova/SrbFile.h"
+#include "Util/Text.h"
+#include "Vellix/PseudoDirectory.h"
+
+namespace Ostrel::Vellix {
+
+namespace {
+
+std::uint32_t EntriesOf(const Util::CountedPtr<Trova::Palette>& palette) {
+    return palette ? palette->GetCount() : 0;
+}
+
+} // namespace
+
+BitmapFileBmp::BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
+                             const std::string& extension)
+    : path_(directory, baseName, extension), dib_(new Trova::DIB(path_.GetFullName())) {}
+
+Util::CountedPtr<Trova::Bitmap> BitmapFileBmp::GetBitmap(std::uint32_t) const {
+    return dib_;
+}
+
+std::uint32_t BitmapFileBmp::GetWidth() const {
+    return dib_->GetWidth();
+}
+
+std::uint32_t BitmapFileBmp::GetHeight() const {
+    return dib_->GetHeight();
+}
+
+bool BitmapFileBmp::IsPalettised() const {
+    const auto bits = dib_->GetBitCount();
+    return bits == 1 || bits == 4 || bits == 8;
+}
+
+std::uint32_t BitmapFileBmp::GetPaletteSize() const {
+    return EntriesOf(dib_->GetPalette());
+}
+
+BitmapFileNull::BitmapFileNull(const Util::PathName& directory, const std::string& baseName,
+                               const std::string& extension)
+    : path_(directory, baseName, extension) {}
+
+template <typename MakeT, typename FileT>
+std::uint32_t BitmapFileLevels<MakeT, FileT>::GetPaletteSize() const {
+    const auto file = GetFile();
+    return EntriesOf(file->HasIndividualPalettes() ? file->GetBitmapPalette(0)
+                                                   : file->GetPalette());
+}
+
+template class BitmapFileLevels<Trova::MakeMip, Trova::MipFile>;
+template class BitmapFileLevels<Trova::MakeSrb, Trova::SrbFile>;
+
+std::uint32_t BitmapFilePbf::GetPaletteSize() const {
+    return EntriesOf(GetFile()->GetPalette());
+}
+
+BitmapKind KindOfExtension(const std::string& extension) {
+    const std::string lower = Util::ToLower(extension);
+    if (lower == "bmp") {
+        return BitmapKind::Bmp;
+    }
+    if (lower == "mip" || lower == "m16") {
+        return BitmapKind::Mip;
+    }
+    if (lower == "pbf" || lower == "stp") {
+        return BitmapKind::Pbf;
+    }
+    if (lower == "srb") {
+        return BitmapKind::Srb;
+    }
+    return BitmapKind::Other;
+}
+
+Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, std::uint32_t index) {
+    const std::string baseName = directory.GetEntryBaseName(index);
+    const std::string extension = directory.GetEntryExtension(index);
+    const std::string lookup = directory.GetEntryQualifiedName(index);
+    const bool archiveOnly = directory.IsArchive();
+    switch (KindOfExtension(extension)) {
+    case BitmapKind::Bmp:
+        return Util::CountedPtr<BitmapFile>(
+            new BitmapFileBmp(directory.GetPathName(), baseName, extension));
+    case BitmapKind::Mip:
+        return Util::CountedPtr<BitmapFile>(new BitmapFileMip(directory.GetFileFactory(), lookup,
+                                                              baseName, extension, archiveOnly));
+    case BitmapKind::Pbf:
+        return Util::CountedPtr<BitmapFile>(new BitmapFilePbf(directory.GetFileFactory(), lookup,
+                                                              baseName, extension, archiveOnly));
+    case BitmapKind::Srb:
+        return Util::CountedPtr<BitmapFile>(new BitmapFileSrb(directory.GetFileFactory(), lookup,
+                                                              baseName, extension, archiveOnly));
+    default:
+        return Util::CountedPtr<BitmapFile>(
+            new BitmapFileNull(directory.GetPathName(), baseName, extension));
+    }
+}
+
+} // namespace Ostrel::Vellix
