@@ -1,0 +1,138 @@
+#include "Vellix/CliAbortHandler.h"
+
+#include "Util/AbortHooks.h"
+
+#include "Support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <exception>
+#include <stdexcept>
+
+using namespace Ostrel;
+
+namespace {
+
+// The faults hide from the compiler and from UndefinedBehaviorSanitizer, which would otherwise
+// replace them by their own traps or reports.
+[[gnu::noinline, gnu::no_sanitize("undefined")]] void DereferenceNull() {
+    volatile int* volatile pointer = nullptr;
+    *pointer = 1;
+}
+
+[[gnu::noinline, gnu::no_sanitize("undefined")]] void DivideByZero() {
+    volatile int dividend = 7;
+    volatile int zero = 0;
+    volatile int quotient = dividend / zero;
+    static_cast<void>(quotient);
+}
+
+[[gnu::noinline]] void Throw() {
+    throw std::runtime_error("escaped");
+}
+
+[[gnu::noinline]] void ThrowFromNoexcept() noexcept {
+    static volatile bool always = true;
+    if (always) {
+        Throw();
+    }
+}
+
+void Abort() {
+    std::abort();
+}
+
+std::string RegexQuoted(const std::string& text) {
+    std::string quoted;
+    for (const char c : text) {
+        if (std::string_view(".[]()*+?{}|^$\\").find(c) != std::string_view::npos) {
+            quoted += '\\';
+        }
+        quoted += c;
+    }
+    return quoted;
+}
+
+class CliAbortHandlerDeathTest : public testing::Test {
+protected:
+    // Runs in the child process of a death test.
+    void CrashWithHooks(void (*crash)()) {
+        setenv("TMPDIR", logDirectory_.c_str(), 1);
+        Util::SetAbortHandler(std::make_unique<Vellix::CliAbortHandler>());
+        const Util::AbortHooks hooks;
+        crash();
+    }
+
+    std::string UserMessagePattern() const {
+        return "^Program has been terminated by an unexpected condition\\.\nAn error log has been "
+               "written to " +
+               RegexQuoted(dir_ / "Vellix.txt") +
+               "\\. Please email this to the author along with a description of the problem\\.\n$";
+    }
+
+    // The log with the sections every report has, starting with the version line and the title.
+    std::string Log(const std::string& title) const {
+        const std::vector<std::uint8_t> bytes = Ostrel::Test::ReadBytes(dir_ / "Vellix.txt");
+        const std::string log(bytes.begin(), bytes.end());
+        EXPECT_EQ(log.rfind("Vellix Version 2,0,0,0 Error File\n" + title, 0), 0u) << log;
+        EXPECT_NE(log.find("\nRegisters:\n"), std::string::npos) << log;
+        EXPECT_NE(log.find("\n\nCall Stack\nAddress    Frame      Logical Addr          Module\n"),
+                  std::string::npos)
+            << log;
+        EXPECT_TRUE(log.ends_with("\nEnd Call Stack\n")) << log;
+        return log;
+    }
+
+    Ostrel::Test::TempDir dir_;
+    std::string logDirectory_ = dir_.Path();
+};
+
+TEST_F(CliAbortHandlerDeathTest, NullDereferenceIsAnAccessViolation) {
+    EXPECT_EXIT(CrashWithHooks(DereferenceNull), testing::ExitedWithCode(1), UserMessagePattern());
+    const std::string log = Log("Processor exception\n\n");
+    EXPECT_NE(log.find("\nException code: 0xC0000005 ACCESS_VIOLATION\nFault address: "),
+              std::string::npos);
+}
+
+TEST_F(CliAbortHandlerDeathTest, CallStackBeginsAtTheFaultingInstruction) {
+    EXPECT_EXIT(CrashWithHooks(DereferenceNull), testing::ExitedWithCode(1), "");
+    const std::string log = Log("Processor exception\n\n");
+    const std::size_t fault = log.find("Fault address: ");
+    const std::size_t stack = log.find("Module\n");
+    ASSERT_NE(fault, std::string::npos);
+    const std::size_t addressLength = 18;
+    EXPECT_EQ(log.substr(stack + 7, addressLength), log.substr(fault + 15, addressLength));
+}
+
+TEST_F(CliAbortHandlerDeathTest, DivisionByZeroIsReported) {
+    EXPECT_EXIT(CrashWithHooks(DivideByZero), testing::ExitedWithCode(1), UserMessagePattern());
+    EXPECT_NE(Log("Processor exception\n\n")
+                  .find("\nException code: 0xC0000094 INT_DIVIDE_BY_ZERO\nFault address: "),
+              std::string::npos);
+}
+
+TEST_F(CliAbortHandlerDeathTest, AbortHasNoExceptionCode) {
+    EXPECT_EXIT(CrashWithHooks(Abort), testing::ExitedWithCode(1), UserMessagePattern());
+    EXPECT_EQ(Log("abort() called\n\n").find("Exception code"), std::string::npos);
+}
+
+TEST_F(CliAbortHandlerDeathTest, ThrowFromNoexceptTerminates) {
+    EXPECT_EXIT(CrashWithHooks(ThrowFromNoexcept), testing::ExitedWithCode(1),
+                UserMessagePattern());
+    EXPECT_EQ(Log("terminate() called\n\n").find("Exception code"), std::string::npos);
+}
+
+TEST_F(CliAbortHandlerDeathTest, CallStackNamesExportedFunctionsReadably) {
+    EXPECT_EXIT(CrashWithHooks(std::terminate), testing::ExitedWithCode(1), "");
+    EXPECT_NE(Log("terminate() called\n\n").find(" std::terminate()+0x"), std::string::npos);
+}
+
+TEST_F(CliAbortHandlerDeathTest, ReportGoesToStandardErrorWhenTheLogCannotBeWritten) {
+    logDirectory_ = dir_ / "missing";
+    EXPECT_EXIT(CrashWithHooks(Abort), testing::ExitedWithCode(1),
+                "^abort\\(\\) called\n\n.*End Call Stack\nCouldn't open " +
+                    RegexQuoted(dir_ / "missing/Vellix.txt"));
+}
+
+} // namespace
