@@ -1,0 +1,183 @@
+#include "Support/TestSupport.h"
+#include "Trova/ICR2DatFile.h"
+#include "Util/BinaryFile.h"
+#include "Util/BinaryStream.h"
+#include "Util/Exception.h"
+#include "Util/Platform.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace Ostrel::Util;
+using Ostrel::Test::ReadBytes;
+using Ostrel::Test::TempDir;
+using Ostrel::Test::WriteBytes;
+using Ostrel::Trova::ICR2DatFile;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+template <typename Raise> std::string MessageOf(Raise raise) {
+    try {
+        raise();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "nothing thrown";
+}
+
+std::vector<std::string> MemberNames(const ICR2DatFile& archive) {
+    std::vector<std::string> names;
+    for (std::uint32_t i = 0; i < archive.GetSubfileCount(); ++i) {
+        names.push_back(archive.GetSubfileName(i) + "." + archive.GetSubfileExtension(i));
+    }
+    return names;
+}
+
+// The loose files of a game directory, with the archive being built beside them.
+class ICR2DatFileBuilding : public testing::Test {
+protected:
+    void Files(const std::vector<std::string>& names) {
+        for (const std::string& name : names) {
+            WriteBytes(dir / name, Bytes(name.begin(), name.end()));
+        }
+    }
+    // Adds the files and returns what was printed.
+    std::string AddFiles(ICR2DatFile& archive, bool report = true) {
+        testing::internal::CaptureStdout();
+        archive.AddFiles(report);
+        return testing::internal::GetCapturedStdout();
+    }
+
+    TempDir dir;
+    const std::string path = dir / "cars.dat";
+};
+
+} // namespace
+
+TEST_F(ICR2DatFileBuilding, ChoosesFilesByTheirNamesAndReportsWhy) {
+    Files({"CAR1.MIP", "TRACK.TRK", "readme.txt", "verylongname.mip", "setup.co1", "setup.zz1"});
+    std::filesystem::create_directory(dir / "sub.mip");
+    ICR2DatFile archive(path);
+    const std::string report = AddFiles(archive);
+
+    // The listing order is the file system's; the report follows it.
+    const std::map<std::string, std::string> reasons = {{"readme.txt", "Unsuitable extension"},
+                                                        {"verylongname.mip", "Name not 8.3"},
+                                                        {"setup.zz1", "Unknown setup type"},
+                                                        {"cars.dat", "Unsuitable extension"}};
+    std::string included;
+    std::string excluded;
+    std::vector<std::string> members;
+    for (const auto& entry : Platform::ListDirectory(dir.Path())) {
+        if (entry.isDirectory) {
+            continue;
+        }
+        if (reasons.count(entry.name)) {
+            excluded += entry.name + "\t" + reasons.at(entry.name) + "\n";
+        } else {
+            included += entry.name + "\n";
+            members.push_back(entry.name);
+        }
+    }
+    EXPECT_EQ(report, "Included files\n\n" + included + "\nExcluded files\n\n" + excluded);
+    EXPECT_EQ(members.size(), 3u);
+    EXPECT_EQ(MemberNames(archive), members);
+}
+
+TEST_F(ICR2DatFileBuilding, SetupFilesAndExtensionsCompareWithoutRegardToCase) {
+    Files({"setup.CO2", "SETUP.bb3", "setup.co4", "setup.co", "Setup.mu0", "a.3DO", "b.cam",
+           "c.Lyt", "d.m16", "e.pbf", "f.pmp", "g.srb", "h.win", "i.wav", "j.tga"});
+    ICR2DatFile archive(path);
+    const std::string report = AddFiles(archive);
+    auto names = MemberNames(archive);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"SETUP.bb3", "a.3DO", "b.cam", "c.Lyt", "d.m16", "e.pbf",
+                                        "f.pmp", "g.srb", "h.win", "i.wav", "setup.CO2"}));
+    for (const char* line : {"setup.co4\tUnknown setup type\n", "setup.co\tUnknown setup type\n",
+                             "Setup.mu0\tUnknown setup type\n", "j.tga\tUnsuitable extension\n"}) {
+        EXPECT_NE(report.find(line), std::string::npos) << line;
+    }
+    EXPECT_EQ(AddFiles(archive, false), "");
+}
+
+TEST_F(ICR2DatFileBuilding, SavedArchiveReadsBackMemberForMember) {
+    const std::map<std::string, Bytes> contents = {
+        {"CAR1.MIP", Bytes(300, 0x11)}, {"TRACK.TRK", {}}, {"setup.co1", {1, 2, 3}}};
+    for (const auto& [name, bytes] : contents) {
+        WriteBytes(dir / name, bytes);
+    }
+    {
+        ICR2DatFile archive(path);
+        AddFiles(archive, false);
+        archive.Save();
+    }
+    ICR2DatFile archive(path, false);
+    const Bytes raw = ReadBytes(path);
+    ASSERT_EQ(archive.GetSubfileCount(), 3u);
+    std::uint32_t expectedOffset = 2 + 27 * 3;
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        const std::uint8_t* record = raw.data() + 2 + 27 * i;
+        const auto member = archive.OpenSubfile(i);
+        const Bytes& expected = contents.at(member->GetName());
+        EXPECT_EQ(ReadU32(record + 23), expectedOffset) << member->GetName();
+        Bytes data(member->GetSize());
+        member->Read(static_cast<std::uint32_t>(data.size()), data.data());
+        EXPECT_EQ(data, expected) << member->GetName();
+        expectedOffset += static_cast<std::uint32_t>(expected.size());
+    }
+    EXPECT_EQ(raw.size(), expectedOffset);
+}
+
+TEST_F(ICR2DatFileBuilding, TheArchiveServesItsMembersRightAfterSaving) {
+    Files({"CAR1.MIP"});
+    ICR2DatFile archive(path);
+    AddFiles(archive, false);
+    archive.Save();
+    const auto member = archive.FindSubfile("car1.mip");
+    ASSERT_TRUE(member);
+    Bytes data(8);
+    member->Read(8, data.data());
+    EXPECT_EQ(std::string(data.begin(), data.end()), "CAR1.MIP");
+}
+
+TEST_F(ICR2DatFileBuilding, AnEmptySelectionSavesAnArchiveTheReaderRejects) {
+    Files({"readme.txt"});
+    {
+        ICR2DatFile archive(path);
+        AddFiles(archive, false);
+        archive.Save();
+    }
+    EXPECT_EQ(ReadBytes(path), (Bytes{0, 0}));
+    EXPECT_EQ(MessageOf([&] { ICR2DatFile(path, false); }),
+              "A possible error was found in file " + path +
+                  "\nICR2 dat file subfile count error\n");
+}
+
+TEST_F(ICR2DatFileBuilding, CreatingOverAnExistingArchiveFailsAndKeepsIt) {
+    WriteBytes(path, {1, 2, 3});
+    EXPECT_THROW(ICR2DatFile{path}, XFileOpen);
+    EXPECT_EQ(ReadBytes(path), (Bytes{1, 2, 3}));
+}
+
+TEST_F(ICR2DatFileBuilding, SavingFailsOnAFileThatVanishedOrCannotBeRecorded) {
+    Files({"GONE.MIP"});
+    ICR2DatFile archive(path);
+    AddFiles(archive, false);
+    std::filesystem::remove(dir / "GONE.MIP");
+    EXPECT_THROW(archive.Save(), XFileOpen);
+
+    // Sizes are recorded in 32 bits; a larger file is refused, not cut.
+    const auto big = CreateNew(dir / "BIG.MIP");
+    big->SetPosition(0x100000001ull);
+    big->Truncate();
+    ICR2DatFile second(dir / "other.dat");
+    AddFiles(second, false);
+    EXPECT_EQ(MessageOf([&] { second.Save(); }), "A possible error was found in file " +
+                                                     (dir / "BIG.MIP") +
+                                                     "\nFile does not fit in an ICR2 dat file\n");
+}

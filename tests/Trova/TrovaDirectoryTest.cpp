@@ -1,0 +1,103 @@
+#include "Trova/TrovaDirectory.h"
+#include "Support/TestSupport.h"
+#include "Util/Exception.h"
+#include "Util/Platform.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace Ostrel::Util;
+using Ostrel::Test::TempDir;
+using Ostrel::Test::WriteBytes;
+using Ostrel::Trova::TrovaDirectory;
+
+namespace {
+
+constexpr char kSep = kPathSeparator;
+
+// A game directory copied from Windows: g/Cars holding CARS.DAT and CAR1.MIP.
+class TrovaDirectoryTest : public testing::Test {
+protected:
+    TrovaDirectoryTest() {
+        std::filesystem::create_directories(cars);
+        WriteBytes(cars + kSep + "CARS.DAT", {1, 0});
+        WriteBytes(cars + kSep + "CAR1.MIP", {});
+    }
+
+    void ExpectCars(const std::string& path) {
+        const TrovaDirectory directory(path);
+        EXPECT_FALSE(directory.IsRoot()) << path;
+        EXPECT_EQ(directory.GetDirectoryName(), "Cars") << path;
+        EXPECT_EQ(directory.GetDirectoryPath(), cars + kSep) << path;
+        EXPECT_EQ(directory.GetParentPath(), games + kSep) << path;
+    }
+
+    // The message of the assertion raised for path, without its line.
+    static std::string FailedCheck(const std::string& path) {
+        try {
+            TrovaDirectory directory(path);
+        } catch (const XAssertion& e) {
+            const std::string message = e.Message();
+            const std::string prefix = "Assertion failure at TrovaDirectory: ";
+            EXPECT_EQ(message.substr(0, prefix.size()), prefix);
+            return message.substr(message.find('\n') + 1);
+        }
+        return "nothing thrown";
+    }
+
+    TempDir dir;
+    const std::string games = dir / "g";
+    const std::string cars = games + kSep + "Cars";
+};
+
+} // namespace
+
+TEST_F(TrovaDirectoryTest, ExistingDirectoriesFilesArchivesAndMembersBelongToTheDirectory) {
+    for (const std::string name :
+         {"", "/", "/CAR1.MIP", "/car1.mip", "/CARS.DAT", "/cars.dat", "/cars.dat/CAR1.MIP",
+          "/CARS.DAT/car1.mip", "/new.mip", "/./new.mip"}) {
+        std::string path = cars + name;
+        std::replace(path.begin(), path.end(), '/', kSep);
+        ExpectCars(path);
+    }
+}
+
+TEST_F(TrovaDirectoryTest, NamesAreTakenWithTheirCaseOnDisk) {
+    ExpectCars(games + kSep + "cars");
+    ExpectCars(games + kSep + "CARS" + kSep + "new.mip");
+    EXPECT_EQ(TrovaDirectory(cars).GetArchivePath(), cars + kSep + "CARS.DAT");
+    EXPECT_EQ(TrovaDirectory(games).GetArchivePath(), games + kSep + "g.dat");
+}
+
+TEST_F(TrovaDirectoryTest, MissingNamesWithoutADotAreDirectoriesToBe) {
+    const std::string newDir = games + kSep + "newdir";
+    for (const std::string& path : {newDir, newDir + kSep + "new.mip"}) {
+        const TrovaDirectory directory(path);
+        EXPECT_EQ(directory.GetDirectoryName(), "newdir") << path;
+        EXPECT_EQ(directory.GetDirectoryPath(), newDir + kSep) << path;
+        EXPECT_EQ(directory.GetParentPath(), games + kSep) << path;
+    }
+}
+
+TEST_F(TrovaDirectoryTest, TheRootIsItsOwnNameAndHasNoParentOrArchive) {
+    const std::string root(1, kSep);
+    for (const std::string& path : {root, root + "no-such-file.mip"}) {
+        const TrovaDirectory directory(path);
+        EXPECT_TRUE(directory.IsRoot()) << path;
+        EXPECT_EQ(directory.GetDirectoryName(), root);
+        EXPECT_EQ(directory.GetDirectoryPath(), root);
+        EXPECT_EQ(directory.GetParentPath(), "");
+        EXPECT_EQ(directory.GetArchivePath(), "");
+    }
+    EXPECT_FALSE(TrovaDirectory(games).IsRoot());
+}
+
+TEST_F(TrovaDirectoryTest, PathsThatCannotBelongToADirectoryFailTheirChecks) {
+    const std::string s(1, kSep);
+    EXPECT_EQ(FailedCheck(games + s + "a" + s + "b" + s + "c.mip"), "attributes != 0xFFFFFFFF\n");
+    EXPECT_EQ(FailedCheck(cars + s + "CAR1.MIP" + s + "sub" + s + "x.mip"),
+              "attributes != 0xFFFFFFFF && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0\n");
+    EXPECT_EQ(FailedCheck(games + s + std::string(kMaxPath, 'x')),
+              "result != 0 && result < sizeof(buf)\n");
+}

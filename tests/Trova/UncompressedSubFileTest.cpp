@@ -1,0 +1,59 @@
+#include "Trova/UncompressedSubFile.h"
+#include "Util/Exception.h"
+#include "Util/MemoryStream.h"
+
+#include <gtest/gtest.h>
+
+using namespace Ostrel::Util;
+using Ostrel::Trova::UncompressedSubFile;
+
+namespace {
+
+template <typename Raise> std::string MessageOf(Raise raise) {
+    try {
+        raise();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "nothing thrown";
+}
+
+// Bytes 0..99; members are windows onto them.
+CountedPtr<MemoryStream> Archive() {
+    std::vector<std::uint8_t> bytes(100);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i);
+    }
+    return MakeCounted<MemoryStream>("archive.dat", bytes);
+}
+
+} // namespace
+
+TEST(UncompressedSubFile, TransfersAndSeeksStopAtTheMemberAndNameIt) {
+    UncompressedSubFile member(Archive(), "CAR1.MIP", 20, 8);
+    std::uint8_t bytes[9];
+    member.Read(8, bytes);
+    EXPECT_EQ(bytes[7], 27);
+    EXPECT_TRUE(member.IsAtEnd());
+    member.SetPosition(1);
+    EXPECT_EQ(MessageOf([&] { member.Read(8, bytes); }), "Couldn't read from CAR1.MIP\n");
+    EXPECT_EQ(member.GetPosition(), 1u);
+    EXPECT_EQ(MessageOf([&] { member.Write(8, bytes); }), "Couldn't write to CAR1.MIP\n");
+    member.SetPosition(8);
+    EXPECT_EQ(MessageOf([&] { member.SetPosition(9); }), "Couldn't seek in CAR1.MIP\n");
+    EXPECT_EQ(member.GetPosition(), 8u);
+    EXPECT_EQ(member.GetSize(), 8u);
+    EXPECT_EQ(member.GetName(), "CAR1.MIP");
+}
+
+TEST(UncompressedSubFile, WritesLandInTheMembersRange) {
+    const auto archive = Archive();
+    UncompressedSubFile member(archive, "W.MIP", 30, 4);
+    member.SetPosition(2);
+    const std::uint8_t bytes[] = {0xAA, 0xBB};
+    member.Write(2, bytes);
+    EXPECT_TRUE(member.IsAtEnd());
+    EXPECT_EQ(archive->GetBytes()[31], 31);
+    EXPECT_EQ(archive->GetBytes()[32], 0xAA);
+    EXPECT_EQ(archive->GetBytes()[33], 0xBB);
+}
