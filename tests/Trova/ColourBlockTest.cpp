@@ -1,0 +1,52 @@
+#include "Trova/ColourBlock.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace Ostrel::Trova;
+
+namespace {
+ColourBlockPixels RoundTrip(const ColourBlockPixels& pixels, bool explicitAlpha) {
+    std::array<std::uint8_t, 16> block{};
+    EncodeColourBlock(pixels, explicitAlpha, block.data());
+    ColourBlockPixels decoded;
+    for (std::uint32_t i = 0; i < kColourBlockPixels; ++i) {
+        decoded[i] = DecodeColourBlockPixel(block.data(), explicitAlpha, i / 4, i % 4);
+    }
+    return decoded;
+}
+} // namespace
+
+TEST(ColourBlock, TwoRepresentableColoursAreKeptExactly) {
+    const Colour teal(0, IntToChannel(40, 6), IntToChannel(20, 5), 1);
+    const Colour orange(1, IntToChannel(33, 6), 0, 1);
+    ColourBlockPixels pixels;
+    for (std::uint32_t i = 0; i < kColourBlockPixels; ++i) {
+        pixels[i] = i % 3 == 0 ? teal : orange;
+    }
+    EXPECT_EQ(RoundTrip(pixels, false), pixels);
+}
+
+TEST(ColourBlock, ExplicitAlphaKeepsTransparencyOutOfTheColours) {
+    ColourBlockPixels pixels;
+    for (std::uint32_t i = 0; i < kColourBlockPixels; ++i) {
+        pixels[i] = i < 8 ? Colour() : Colour(1, 1, 1, IntToChannel(i, 4));
+    }
+    EXPECT_EQ(RoundTrip(pixels, true), pixels);
+    // Without explicit alpha, transparent pixels are black and every pixel is opaque.
+    EXPECT_EQ(RoundTrip(pixels, false)[0], Colour(0, 0, 0, 1));
+}
+
+TEST(ColourBlock, GradientStaysClose) {
+    ColourBlockPixels pixels;
+    for (std::uint32_t i = 0; i < kColourBlockPixels; ++i) {
+        const float t = i / 15.0f;
+        pixels[i] = Colour(t, 1 - t, 0.5f, 1);
+    }
+    const ColourBlockPixels decoded = RoundTrip(pixels, false);
+    for (std::uint32_t i = 0; i < kColourBlockPixels; ++i) {
+        EXPECT_LT(std::fabs(decoded[i].GetRed() - pixels[i].GetRed()), 0.2f) << i;
+        EXPECT_LT(std::fabs(decoded[i].GetGreen() - pixels[i].GetGreen()), 0.2f) << i;
+    }
+}
