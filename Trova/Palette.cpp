@@ -196,11 +196,6 @@ std::uint32_t GridAddress(const Levels& levels) {
     return levels[0] << 15 | levels[1] << 10 | levels[2] << 5 | levels[3];
 }
 
-Levels GridLevels(std::uint32_t address) {
-    return {std::uint8_t(address >> 15), std::uint8_t(address >> 10 & 31),
-            std::uint8_t(address >> 5 & 31), std::uint8_t(address & 31)};
-}
-
 // The working storage of one reduction. It lives for one call only; the cell list holds one record
 // per occupied grid cell, so it never outgrows the bitmap's pixel count.
 class GridQuantiser {
@@ -242,25 +237,22 @@ GridQuantiser::GridQuantiser(const Bitmap& bitmap, std::uint32_t maximum) {
 
 // Accumulates each pixel into its cell in row order, then lists the cells in grid address order.
 void GridQuantiser::CollectCells(const Bitmap& bitmap) {
-    std::vector<std::uint32_t> grid(kGridSize); // 0, or 1 + the cell's number in sums
-    std::vector<Sums> sums;
+    std::vector<std::uint32_t> grid(kGridSize); // 0, or 1 + the cell's number in cells_
     for (std::uint32_t row = 0; row < bitmap.GetHeight(); ++row) {
         for (std::uint32_t column = 0; column < bitmap.GetWidth(); ++column) {
             const Colour pixel = bitmap.GetPixel(row, column);
-            std::uint32_t& slot = grid[GridAddress(ToLevels(pixel))];
+            const Levels levels = ToLevels(pixel);
+            std::uint32_t& slot = grid[GridAddress(levels)];
             if (slot == 0) {
-                sums.emplace_back();
-                slot = static_cast<std::uint32_t>(sums.size());
+                cells_.push_back({levels, Sums()});
+                slot = static_cast<std::uint32_t>(cells_.size());
             }
-            sums[slot - 1].AddPixel(pixel);
+            cells_[slot - 1].sums.AddPixel(pixel);
         }
     }
-    cells_.reserve(sums.size());
-    for (std::uint32_t address = 0; address < kGridSize; ++address) {
-        if (grid[address] != 0) {
-            cells_.push_back({GridLevels(address), sums[grid[address] - 1]});
-        }
-    }
+    std::sort(cells_.begin(), cells_.end(), [](const Cell& left, const Cell& right) {
+        return GridAddress(left.levels) < GridAddress(right.levels);
+    });
 }
 
 // The box of the cells in [begin, end), shrunk to their extent.

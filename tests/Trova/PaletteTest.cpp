@@ -1,0 +1,257 @@
+#include "Trova/Palette.h"
+
+#include "Util/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+#include <random>
+#include <string>
+
+namespace {
+
+using Ostrel::Trova::Bitmap;
+using Ostrel::Trova::BitmapSimple;
+using Ostrel::Trova::Colour;
+using Ostrel::Trova::MakePalette;
+using Ostrel::Trova::MapToPalette;
+using Ostrel::Trova::Palette;
+using Ostrel::Util::XAssertion;
+using Ostrel::Util::XUsage;
+
+const Colour kClear(0, 0, 0, 0);
+const Colour kWhite(1, 1, 1, 1);
+const Colour kBlack(0, 0, 0, 1);
+const Colour kRed(1, 0, 0, 1);
+const Colour kBlue(0, 0, 1, 1);
+
+BitmapSimple MakeBitmap(std::initializer_list<std::initializer_list<Colour>> rows) {
+    BitmapSimple bitmap(static_cast<std::uint32_t>(rows.size()),
+                        static_cast<std::uint32_t>(rows.begin()->size()));
+    std::uint32_t row = 0;
+    for (const auto& colours : rows) {
+        std::uint32_t column = 0;
+        for (const Colour& colour : colours) {
+            bitmap.SetPixel(row, column++, colour);
+        }
+        ++row;
+    }
+    return bitmap;
+}
+
+std::vector<Colour> Entries(const Palette& palette) {
+    std::vector<Colour> entries;
+    for (std::uint32_t index = 0; index < palette.GetCount(); ++index) {
+        entries.push_back(palette.GetColour(index));
+    }
+    return entries;
+}
+
+bool IsFound(const Palette& palette, const Colour& colour, std::uint32_t expectedIndex) {
+    std::uint32_t index = 9999;
+    return palette.FindColour(colour, index) && index == expectedIndex;
+}
+
+// A smooth true-colour picture with graded alpha and a little noise, so that nearly every pixel
+// differs from its neighbours.
+BitmapSimple MakeTrueColourPicture(std::uint32_t size) {
+    BitmapSimple bitmap(size, size);
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> noise(0, 0.05f);
+    for (std::uint32_t row = 0; row < size; ++row) {
+        for (std::uint32_t column = 0; column < size; ++column) {
+            const float x = float(column) / size;
+            const float y = float(row) / size;
+            bitmap.SetPixel(row, column,
+                            Colour(x * 0.95f + noise(random), y * 0.95f + noise(random),
+                                   (1 - x) * 0.95f + noise(random), row % 64 < 8 ? 0.5f : 1));
+        }
+    }
+    return bitmap;
+}
+
+// Lookup.
+
+TEST(PaletteLookup, CountConstructorLeavesEntriesUnindexedUntilStoredOrRecounted) {
+    Palette palette(16);
+    std::uint32_t index = 0;
+    EXPECT_FALSE(palette.FindColour(kClear, index));
+    palette.SetCount(16); // same count: nothing happens
+    EXPECT_FALSE(palette.FindColour(kClear, index));
+
+    palette.SetColour(3, kRed);
+    EXPECT_TRUE(IsFound(palette, kRed, 3));
+    EXPECT_FALSE(palette.FindColour(kClear, index));
+
+    palette.SetCount(20);
+    EXPECT_EQ(20u, palette.GetCount());
+    EXPECT_TRUE(IsFound(palette, kClear, 0));
+    EXPECT_TRUE(IsFound(palette, kRed, 3));
+}
+
+TEST(PaletteLookup, SetCountKeepsLeadingEntriesAndForgetsDroppedOnes) {
+    Palette palette;
+    palette.AddColour(kRed);
+    palette.AddColour(kBlue);
+    palette.AddColour(kWhite);
+    palette.SetCount(2);
+    EXPECT_EQ((std::vector<Colour>{kRed, kBlue}), Entries(palette));
+    std::uint32_t index = 0;
+    EXPECT_FALSE(palette.FindColour(kWhite, index));
+}
+
+TEST(PaletteLookup, EqualEntriesAnswerTheLowestIndexBelow256) {
+    Palette palette(8);
+    palette.SetColour(5, kBlue);
+    palette.SetColour(2, kBlue);
+    EXPECT_TRUE(IsFound(palette, kBlue, 2));
+    // Overwriting entry 2 must drop its old key, leaving entry 5 to be found.
+    palette.SetColour(2, kRed);
+    EXPECT_TRUE(IsFound(palette, kBlue, 5));
+    EXPECT_TRUE(IsFound(palette, kRed, 2));
+}
+
+TEST(PaletteLookup, IndicesCompareAsLittleEndianBytes) {
+    // Key bytes of 256 are 00 01 00 00, of 1 are 01 00 00 00: 256 sorts first.
+    Palette palette(300);
+    palette.SetColour(1, kBlue);
+    palette.SetColour(256, kBlue);
+    EXPECT_TRUE(IsFound(palette, kBlue, 256));
+}
+
+TEST(PaletteLookup, AddColourReusesAnEqualEntry) {
+    Palette palette;
+    EXPECT_EQ(0u, palette.AddColour(kRed));
+    EXPECT_EQ(1u, palette.AddColour(kBlue));
+    EXPECT_EQ(0u, palette.AddColour(Colour(1, 0, 0, 1)));
+    EXPECT_EQ(2u, palette.GetCount());
+    // Transparent colours are all one colour.
+    EXPECT_EQ(2u, palette.AddColour(Colour(0.3f, 0.6f, 0.9f, 0)));
+    EXPECT_EQ(2u, palette.AddColour(kClear));
+}
+
+TEST(PaletteLookup, CopiesAreDeep) {
+    Palette original;
+    original.AddColour(kRed);
+    Palette copy = original;
+    copy.SetColour(0, kBlue);
+    EXPECT_EQ(kRed, original.GetColour(0));
+    EXPECT_TRUE(IsFound(original, kRed, 0));
+    std::uint32_t index = 0;
+    EXPECT_FALSE(original.FindColour(kBlue, index));
+}
+
+TEST(PaletteLookup, MissingColourOrIndexIsAnAssertion) {
+    Palette palette;
+    palette.AddColour(kRed);
+    EXPECT_EQ(0u, palette.GetColourIndex(kRed));
+    try {
+        palette.GetColourIndex(kBlue);
+        FAIL() << "no exception";
+    } catch (const XAssertion& assertion) {
+        const std::string message = assertion.Message();
+        EXPECT_EQ(0u, message.find("Assertion failure at Palette: 69\n"));
+        EXPECT_NE(std::string::npos, message.find("FindColour(colour, index)"));
+    }
+    EXPECT_THROW(palette.GetColour(1), XAssertion);
+    EXPECT_THROW(palette.SetColour(1, kRed), XAssertion);
+}
+
+// Making palettes.
+
+TEST(MakePaletteExact, DistinctColoursInOrderOfFirstAppearance) {
+    const BitmapSimple bitmap = MakeBitmap({{kRed, kRed, kBlue}, {kWhite, kBlue, kRed}});
+    const Palette palette = MakePalette(bitmap, 16);
+    EXPECT_EQ((std::vector<Colour>{kRed, kBlue, kWhite}), Entries(palette));
+}
+
+TEST(MakePaletteExact, ExactlyMaximumColoursAreKept) {
+    BitmapSimple bitmap(2, 8);
+    std::vector<Colour> expected;
+    for (std::uint32_t index = 0; index < 16; ++index) {
+        expected.emplace_back(index / 15.0f, 0.5f, 1 - index / 15.0f, 1);
+        bitmap.SetPixel(index / 8, index % 8, expected.back());
+    }
+    EXPECT_EQ(expected, Entries(MakePalette(bitmap, 16)));
+    EXPECT_EQ(15u, MakePalette(bitmap, 15).GetCount());
+}
+
+TEST(MakePaletteExact, EmptyBitmapGivesEmptyPalette) {
+    EXPECT_EQ(0u, MakePalette(BitmapSimple(0, 0), 16).GetCount());
+}
+
+TEST(MakePaletteExact, MaximumOfZeroIsRefused) {
+    const BitmapSimple bitmap = MakeBitmap({{kRed}});
+    EXPECT_THROW(MakePalette(bitmap, 0), XUsage);
+}
+
+TEST(MakePaletteReduced, OneColourIsTheAlphaWeightedMean) {
+    const BitmapSimple bitmap = MakeBitmap({{kClear, kWhite}});
+    EXPECT_EQ((std::vector<Colour>{Colour(1, 1, 1, 0.5f)}), Entries(MakePalette(bitmap, 1)));
+}
+
+TEST(MakePaletteReduced, FirstCheapestCutOnRedSeparatesWhite) {
+    const BitmapSimple bitmap = MakeBitmap({{kClear, kWhite, kBlack}});
+    EXPECT_EQ((std::vector<Colour>{Colour(0, 0, 0, 0.5f), kWhite}),
+              Entries(MakePalette(bitmap, 2)));
+}
+
+TEST(MakePaletteReduced, BoxOfTransparentPixelsGivesTransparent) {
+    const BitmapSimple bitmap = MakeBitmap({{kClear, kWhite, kRed}});
+    EXPECT_EQ((std::vector<Colour>{kClear, Colour(1, 0.5f, 0.5f, 1)}),
+              Entries(MakePalette(bitmap, 2)));
+}
+
+TEST(MakePaletteReduced, TrueColourPictureMapsOntoItsPalette) {
+    const BitmapSimple picture = MakeTrueColourPicture(128);
+    double previousError = INFINITY;
+    for (const std::uint32_t maximum : {16u, 256u}) {
+        const Palette palette = MakePalette(picture, maximum);
+        EXPECT_EQ(maximum, palette.GetCount());
+        BitmapSimple mapped;
+        MapToPalette(picture, palette, mapped);
+        ASSERT_EQ(picture.GetHeight(), mapped.GetHeight());
+        ASSERT_EQ(picture.GetWidth(), mapped.GetWidth());
+        double error = 0;
+        for (std::uint32_t row = 0; row < mapped.GetHeight(); ++row) {
+            for (std::uint32_t column = 0; column < mapped.GetWidth(); ++column) {
+                std::uint32_t index = 0;
+                ASSERT_TRUE(palette.FindColour(mapped.GetPixel(row, column), index));
+                error += picture.GetPixel(row, column).Distance(mapped.GetPixel(row, column));
+            }
+        }
+        // More colours must fit the picture better.
+        EXPECT_LT(error, previousError);
+        previousError = error;
+    }
+}
+
+TEST(MakePaletteReduced, SameResultEveryTime) {
+    const BitmapSimple picture = MakeTrueColourPicture(64);
+    EXPECT_EQ(Entries(MakePalette(picture, 16)), Entries(MakePalette(picture, 16)));
+}
+
+// Mapping.
+
+TEST(MapToPalette, NearestEntryWithTiesToTheLowerIndex) {
+    Palette palette;
+    palette.AddColour(kRed);
+    palette.AddColour(kBlue);
+    const BitmapSimple source = MakeBitmap(
+        {{Colour(0.6f, 0, 0.4f, 1), Colour(0.5f, 0, 0.5f, 1), Colour(0.3f, 0, 0.7f, 1)}});
+    BitmapSimple destination;
+    MapToPalette(source, palette, destination);
+    EXPECT_EQ(kRed, destination.GetPixel(0, 0));
+    EXPECT_EQ(kRed, destination.GetPixel(0, 1));
+    EXPECT_EQ(kBlue, destination.GetPixel(0, 2));
+}
+
+TEST(MapToPalette, EmptyPaletteIsRefusedUnlessThereIsNothingToMap) {
+    BitmapSimple destination(3, 3);
+    MapToPalette(BitmapSimple(0, 0), Palette(), destination);
+    EXPECT_EQ(0u, destination.GetHeight());
+    EXPECT_THROW(MapToPalette(MakeBitmap({{kRed}}), Palette(), destination), XAssertion);
+}
+
+} // namespace
