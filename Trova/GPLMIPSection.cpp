@@ -49,9 +49,10 @@ FormatBits BitsOf(const GPLBMAPSection& section) {
             section.GetAlphaBits(), section.GetTransparency()};
 }
 
-// An empty section of the format answers for the format.
+// An empty section of the format (with an empty palette of its own, if any) answers for the
+// format.
 FormatBits BitsOfFormat(std::uint8_t format) {
-    return BitsOf(GPLBMAPSection(format, false, 0, {}, 0));
+    return BitsOf(GPLBMAPSection(format, true, 0, {}, 0));
 }
 
 // The size of a level along a side of 2^log2Size pixels; sizes that reach 1 stay 1. Sizes beyond

@@ -1,0 +1,574 @@
+#include "GPLFileBytes.h"
+
+#include "Trova/GPLMipFile.h"
+#include "Util/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace Ostrel;
+using namespace Ostrel::Test;
+using Trova::Colour;
+using Trova::GPLBMAPSection;
+using Trova::GPLMipFile;
+
+namespace {
+
+Util::CountedPtr<GPLMipFile> ReadMip(const Bytes& bytes, std::uint32_t version = 0) {
+    return Util::MakeCounted<GPLMipFile>(StreamOf(bytes, "car.mip"), version);
+}
+
+Bytes WriteMip(const Trova::MipFile& mip) {
+    auto stream = NewStream();
+    mip.Write(stream);
+    return stream->GetBytes();
+}
+
+// The detail of the XFileFormat that reading raises, or a description of what happened instead.
+std::string FormatFailure(const Bytes& bytes, std::uint32_t version = 0) {
+    try {
+        ReadMip(bytes, version);
+    } catch (const Util::XFileFormat& e) {
+        EXPECT_EQ(e.GetPathName(), "car.mip");
+        return e.GetDetail();
+    } catch (const Util::Exception& e) {
+        return "other failure: " + e.Message();
+    }
+    return "read without failure";
+}
+
+std::string UsageFailure(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Util::XUsage& e) {
+        return e.Message();
+    }
+    return "no usage failure";
+}
+
+MipSpec Valid(std::uint8_t format = 3, std::uint32_t levels = 3) {
+    MipSpec spec;
+    spec.format = format;
+    spec.StandardLevels(levels);
+    return spec;
+}
+
+Bytes WithoutMeanColour(Bytes bytes, std::size_t mipStart = 0) {
+    std::fill_n(bytes.begin() + mipStart + kMeanColourOffset, 4, 0);
+    return bytes;
+}
+
+} // namespace
+
+// ---- Reading: every check in file order, each with its own message
+
+TEST(MipFileRead, HeaderChecksInOrder) {
+    struct Case {
+        const char* expected;
+        std::function<void(MipSpec&)> breakIt;
+    };
+    const std::vector<Case> cases = {
+        {"GPL mip id not MIP",
+         [](MipSpec& s) {
+             s.mipId = Id("MIP ");
+         }},
+        {"GPL mip unsupported version",
+         [](MipSpec& s) {
+             s.mipVersion = 1;
+         }},
+        {"GPL mip header not found",
+         [](MipSpec& s) {
+             s.headerId = Id("MPHX");
+             s.mipVersion = 0;
+         }},
+        {"GPL mip header unsupported version",
+         [](MipSpec& s) {
+             s.headerVersion = 1;
+         }},
+        {"GPL mip header incorrect size",
+         [](MipSpec& s) {
+             s.headerSize = 20;
+         }},
+        {"GPL mip repeat value unknown",
+         [](MipSpec& s) {
+             s.repeat = 0x04;
+         }},
+        {"GPL mip bitmap count incorrect",
+         [](MipSpec& s) {
+             s.levelCount = 4;
+             s.format = 9; // the count is checked before the format
+         }},
+        {"GPL MIP file mip header unknown format",
+         [](MipSpec& s) {
+             s.format = 9;
+         }},
+        {"GPL MIP file mip header fill byte 0 not blank",
+         [](MipSpec& s) {
+             s.filler[0] = 0;
+         }},
+        {"GPL MIP file mip header fill byte 0 not blank",
+         [](MipSpec& s) {
+             s.filler[1] = 0;
+         }},
+        {"GPL mip incorrect size",
+         [](MipSpec& s) {
+             s.mipSizeDelta = 4;
+         }},
+        {"GPL mip incorrect size",
+         [](MipSpec& s) {
+             s.mipSizeDelta = -4;
+         }},
+    };
+    for (const Case& c : cases) {
+        MipSpec spec = Valid();
+        c.breakIt(spec);
+        EXPECT_EQ(FormatFailure(spec.Build()), c.expected);
+    }
+}
+
+TEST(MipFileRead, IdBytesMustBeInFileOrder) {
+    Bytes bytes = Valid().Build();
+    ASSERT_EQ(Bytes(bytes.begin(), bytes.begin() + 4), (Bytes{0x50, 0x49, 0x4D, 0x20}));
+    const Bytes reversed{0x4D, 0x49, 0x50, 0x20};
+    std::copy(reversed.begin(), reversed.end(), bytes.begin());
+    EXPECT_EQ(FormatFailure(bytes), "GPL mip id not MIP");
+}
+
+TEST(MipFileRead, LevelCountBounds) {
+    MipSpec wide;
+    wide.log2Width = 8;
+    wide.log2Height = 6;
+    wide.StandardLevels(7);
+    const auto mip = ReadMip(wide.Build());
+    ASSERT_EQ(mip->GetBitmapCount(), 7u);
+    EXPECT_EQ(mip->GetBitmap(6)->GetWidth(), 4u);
+    EXPECT_EQ(mip->GetBitmap(6)->GetHeight(), 1u);
+
+    wide.StandardLevels(1);
+    EXPECT_EQ(FormatFailure(wide.Build()), "GPL mip bitmap count incorrect");
+
+    // The N4 header allows levels down to the larger side's 1-pixel level, and no further.
+    MipSpec n4;
+    n4.headerVersion = 1;
+    n4.log2Width = 8;
+    n4.log2Height = 6;
+    n4.StandardLevels(9);
+    EXPECT_EQ(FormatFailure(n4.Build(), 1), "read without failure");
+    n4.levelCount = 10;
+    EXPECT_EQ(FormatFailure(n4.Build(), 1), "GPL mip bitmap count incorrect");
+}
+
+TEST(MipFileRead, LevelChecksInOrder) {
+    struct Case {
+        const char* expected;
+        std::uint8_t mipFormat;
+        std::uint8_t levelFormat;
+        std::uint32_t width;
+        std::uint32_t height;
+    };
+    const std::vector<Case> cases = {
+        {"GPL bitmap file height mismatch", 3, 3, 2, 1},
+        {"GPL bitmap file width mismatch", 3, 3, 1, 2},
+        {"GPL bitmap red mismatch", 5, 4, 2, 2},
+        {"GPL bitmap green mismatch", 3, 4, 2, 2},
+        {"GPL bitmap alpha mismatch", 6, 7, 2, 2},
+        {"GPL bitmap transparency mismatch", 1, 0, 2, 2},
+        // Formats 2 and 7 carry the same bits, but only one of them has a palette.
+        {"GPL bitmap palette mismatch", 2, 7, 2, 2},
+        {"GPL bitmap palette mismatch", 7, 2, 2, 2},
+    };
+    for (const Case& c : cases) {
+        MipSpec spec;
+        spec.format = c.mipFormat;
+        spec.StandardLevels(1);
+        spec.levels.push_back(BmapSpec::Of(c.levelFormat, c.width, c.height).Build());
+        EXPECT_EQ(FormatFailure(spec.Build()), c.expected)
+            << int(c.mipFormat) << " with " << int(c.levelFormat);
+    }
+}
+
+TEST(MipFileRead, LevelsAreComparedByBitsNotByCode) {
+    MipSpec grey;
+    grey.format = 6;
+    grey.StandardLevels(3, 8);
+    const auto greyMip = ReadMip(grey.Build());
+    EXPECT_EQ(greyMip->GetBitmapCount(), 3u);
+    EXPECT_EQ(greyMip->GetRedBits(), 8u);
+    EXPECT_EQ(greyMip->GetAlphaBits(), 0u);
+
+    MipSpec blocks;
+    blocks.format = 3;
+    blocks.StandardLevels(3, 10);
+    EXPECT_EQ(ReadMip(blocks.Build())->GetBitmapCount(), 3u);
+}
+
+TEST(MipFileRead, PaletteRules) {
+    // A shared palette forbids palettes of the levels' own.
+    MipSpec shared;
+    shared.format = 1;
+    shared.sharedCmap = SixteenColourCmap();
+    shared.StandardLevels(1);
+    shared.StandardLevels(1, {}, SixteenColourCmap());
+    shared.levelCount = 2;
+    EXPECT_EQ(FormatFailure(shared.Build()), "GPL bitmap palette mismatch");
+
+    // Without one, every level follows level 0.
+    MipSpec own;
+    own.format = 1;
+    own.StandardLevels(1, {}, SixteenColourCmap());
+    own.StandardLevels(1);
+    EXPECT_EQ(FormatFailure(own.Build()), "GPL bitmap palette mismatch");
+
+    MipSpec none;
+    none.format = 1;
+    none.StandardLevels(1);
+    none.StandardLevels(1, {}, SixteenColourCmap());
+    EXPECT_EQ(FormatFailure(none.Build()), "GPL bitmap palette mismatch");
+}
+
+TEST(MipFileRead, PaletteKinds) {
+    MipSpec shared;
+    shared.format = 0;
+    shared.sharedCmap = SixteenColourCmap();
+    shared.StandardLevels(3);
+    const auto sharedMip = ReadMip(shared.Build());
+    EXPECT_TRUE(sharedMip->IsPalettised());
+    EXPECT_FALSE(sharedMip->HasIndividualPalettes());
+    EXPECT_EQ(sharedMip->GetPalette(), sharedMip->GetBitmapPalette(2));
+    EXPECT_EQ(sharedMip->GetPalette()->GetColour(1),
+              Colour(3 / 255.0f, 239 / 255.0f, 16 / 255.0f, 1));
+
+    MipSpec own;
+    own.format = 2;
+    own.StandardLevels(3, {}, SixteenColourCmap());
+    const auto ownMip = ReadMip(own.Build());
+    EXPECT_TRUE(ownMip->HasIndividualPalettes());
+    EXPECT_FALSE(ownMip->GetBitmapPalette(0) == ownMip->GetBitmapPalette(1));
+
+    // Without any CMAP the levels show a grey ramp.
+    const auto greyMip = ReadMip(Valid(0).Build());
+    EXPECT_FALSE(greyMip->HasIndividualPalettes());
+    EXPECT_EQ(greyMip->GetPalette()->GetColour(15), Colour(1, 1, 1, 1));
+
+    const auto direct = ReadMip(Valid(7).Build());
+    EXPECT_FALSE(direct->IsPalettised());
+    EXPECT_FALSE(direct->GetPalette());
+    EXPECT_FALSE(direct->GetBitmapPalette(0));
+}
+
+TEST(MipFileRead, HeaderFields) {
+    MipSpec spec = Valid(5);
+    spec.repeat = 0x01;
+    spec.meanBgra = {0, 128, 255, 51};
+    const auto mip = ReadMip(spec.Build());
+    EXPECT_FALSE(mip->GetHorizontalRepeat());
+    EXPECT_TRUE(mip->GetVerticalRepeat());
+    EXPECT_EQ(mip->GetMeanColour(), Colour(1, 128 / 255.0f, 0, 0.2f));
+    EXPECT_EQ(mip->GetWidth(), 4u);
+    EXPECT_EQ(mip->GetHeight(), 4u);
+    EXPECT_EQ(mip->GetTransparency(), 2u);
+    EXPECT_EQ(mip->GetRedBits(), 4u);
+    EXPECT_FALSE(mip->HasN4Value());
+    EXPECT_FALSE(mip->HasN4Name());
+}
+
+TEST(MipFileRead, BrokenStreamsFailCleanly) {
+    const Bytes valid = Valid(7).Build();
+    for (std::size_t length = 0; length < valid.size(); ++length) {
+        const Bytes cut(valid.begin(), valid.begin() + length);
+        EXPECT_THROW(ReadMip(cut), Util::Exception) << length;
+    }
+    // A count the bounds allow but the stream cannot hold runs into the end of the stream.
+    MipSpec many;
+    many.log2Width = 30;
+    many.log2Height = 30;
+    many.levelCount = 31;
+    EXPECT_THROW(ReadMip(many.Build()), Util::XFileRead);
+
+    // Sides beyond 32 bits simply never match a level.
+    MipSpec huge;
+    huge.log2Width = 40;
+    huge.log2Height = 0xFFFFFFFF;
+    huge.levels.push_back(BmapSpec::Of(3, 0, 0).Build());
+    EXPECT_EQ(FormatFailure(huge.Build()), "GPL bitmap file height mismatch");
+}
+
+TEST(MipFileRead, EmptyLevelListIsAccepted) {
+    MipSpec spec;
+    spec.format = 0;
+    const Bytes bytes = spec.Build();
+    const auto mip = ReadMip(bytes);
+    EXPECT_EQ(mip->GetBitmapCount(), 0u);
+    EXPECT_EQ(mip->GetWidth(), 0u);
+    EXPECT_FALSE(mip->HasIndividualPalettes());
+    EXPECT_FALSE(mip->GetPalette());
+    EXPECT_THROW(mip->GetBitmap(0), Util::XAssertion);
+    EXPECT_EQ(WriteMip(*mip), bytes); // the mean colour stays as read
+}
+
+// ---- The N4 variant
+
+TEST(MipFileN4, ReadAndWrite) {
+    MipSpec spec = Valid(3);
+    spec.headerVersion = 1;
+    spec.n4Value = 0xDEADBEEF;
+    const std::string name = "ROAD";
+    std::copy(name.begin(), name.end(), spec.n4Name.begin());
+    spec.n4Name[6] = 'x'; // after the NUL: not part of the name
+    const Bytes bytes = spec.Build();
+
+    EXPECT_EQ(FormatFailure(bytes, 0), "GPL mip header unsupported version");
+    spec.headerSize = 18;
+    EXPECT_EQ(FormatFailure(spec.Build(), 1), "N4 mip header incorrect size");
+
+    const auto mip = ReadMip(bytes, 1);
+    ASSERT_TRUE(mip->HasN4Value());
+    ASSERT_TRUE(mip->HasN4Name());
+    EXPECT_EQ(mip->GetN4Value(0), 0xDEADBEEFu);
+    EXPECT_EQ(mip->GetN4Name(0), "ROAD");
+
+    Bytes expected = bytes;
+    expected[kN4NameOffset + 6] = 0;
+    EXPECT_EQ(WithoutMeanColour(WriteMip(*mip)), WithoutMeanColour(expected));
+}
+
+TEST(MipFileN4, FullLengthName) {
+    MipSpec spec = Valid(3);
+    spec.headerVersion = 1;
+    spec.n4Name.fill('A');
+    EXPECT_EQ(ReadMip(spec.Build(), 1)->GetN4Name(0), std::string(16, 'A'));
+}
+
+TEST(MipFileN4, GettersWithoutTheirQueryAreBroken) {
+    const auto mip = ReadMip(Valid().Build());
+    try {
+        mip->MipFile::GetN4Value(0);
+        FAIL();
+    } catch (const Util::XAssertion& e) {
+        EXPECT_EQ(e.Message(), "Assertion failure at MipFile: 23\nfalse\n");
+    }
+    try {
+        mip->MipFile::GetN4Name(0);
+        FAIL();
+    } catch (const Util::XAssertion& e) {
+        EXPECT_EQ(e.Message(), "Assertion failure at MipFile: 43\nfalse\n");
+    }
+}
+
+// ---- Round trips: identical except the recomputed mean colour
+
+TEST(MipFileRoundTrip, EveryFormat) {
+    for (std::uint8_t format = 0; format <= 8; ++format) {
+        const Bytes bytes = Valid(format).Build();
+        EXPECT_EQ(WithoutMeanColour(WriteMip(*ReadMip(bytes))), WithoutMeanColour(bytes))
+            << int(format);
+    }
+}
+
+TEST(MipFileRoundTrip, SharedOwnAndDefaultPalettes) {
+    MipSpec shared;
+    shared.format = 1;
+    shared.sharedCmap = SixteenColourCmap();
+    shared.StandardLevels(3);
+    MipSpec own;
+    own.format = 2;
+    own.StandardLevels(3, {}, SixteenColourCmap());
+    MipSpec grey = Valid(0);
+    for (const MipSpec* spec : {&shared, &own, &grey}) {
+        const Bytes bytes = spec->Build();
+        EXPECT_EQ(WithoutMeanColour(WriteMip(*ReadMip(bytes))), WithoutMeanColour(bytes));
+    }
+}
+
+TEST(MipFileRoundTrip, RepeatFlagsAndLevelsOfOtherCodes) {
+    MipSpec spec;
+    spec.format = 3;
+    spec.repeat = 0x03;
+    spec.StandardLevels(3, 10);
+    const Bytes bytes = spec.Build();
+    const auto mip = ReadMip(bytes);
+    EXPECT_FALSE(mip->GetHorizontalRepeat());
+    EXPECT_FALSE(mip->GetVerticalRepeat());
+    const Bytes written = WriteMip(*mip);
+    EXPECT_EQ(written[kRepeatOffset], 0x03);
+    EXPECT_EQ(WithoutMeanColour(written), WithoutMeanColour(bytes));
+}
+
+TEST(MipFileRoundTrip, WritingAtAnOffsetCountsOnlyTheImage) {
+    const Bytes bytes = Valid(6).Build();
+    auto stream = NewStream();
+    const Bytes prefix(8, 0xAB);
+    stream->Write(8, prefix.data());
+    ReadMip(bytes)->Write(stream);
+    const Bytes written(stream->GetBytes().begin() + 8, stream->GetBytes().end());
+    EXPECT_EQ(WithoutMeanColour(written), WithoutMeanColour(bytes));
+    EXPECT_EQ(stream->GetPosition(), stream->GetSize());
+}
+
+// ---- The mean colour
+
+TEST(MipFileMeanColour, IsTheAlphaWeightedMeanOfLevel0) {
+    MipSpec spec;
+    spec.format = 7;
+    spec.log2Width = 1;
+    spec.log2Height = 0;
+    Bytes level = BmapSpec::Of(7, 2, 1).Build();
+    // Pixels: opaque red, then fully transparent.
+    const Bytes pixels{0, 0, 255, 255, 0, 0, 0, 0};
+    std::copy(pixels.begin(), pixels.end(), level.end() - 8);
+    spec.levels.push_back(level);
+    const Bytes written = WriteMip(*ReadMip(spec.Build()));
+    EXPECT_EQ(Bytes(written.begin() + kMeanColourOffset, written.begin() + kMeanColourOffset + 4),
+              (Bytes{0, 0, 255, 128}));
+}
+
+TEST(MipFileMeanColour, OnePixelFileStoresItsPixel) {
+    GPLMipFile mip(1, 1, 8, 8, 8, 8, 2, false, 0, false, true, true, 1, 0, 8, 0);
+    mip.GetBitmap(0)->SetPixel(0, 0, Colour(1, 128 / 255.0f, 0, 64 / 255.0f));
+    const Bytes written = WriteMip(mip);
+    EXPECT_EQ(Bytes(written.begin() + kMeanColourOffset, written.begin() + kMeanColourOffset + 4),
+              (Bytes{0, 128, 255, 64}));
+    // The file's own answer stays what it was made or read with.
+    EXPECT_EQ(mip.GetMeanColour(), Colour());
+    EXPECT_EQ(ReadMip(written)->GetMeanColour(), Colour(1, 128 / 255.0f, 0, 64 / 255.0f));
+}
+
+// ---- Creating
+
+TEST(MipFileCreate, FormatChooser) {
+    using Trova::ChooseMipFormat;
+    using Trova::MipFormatRequest;
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 5, 6, 5, 0, 0}, 0, 8), 3);
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 8, 2}, 0, 8), 7);
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 4, 4, 4, 4, 1}, 0, 8), 5);
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 5, 5, 5, 1, 1}, 0, 8), 4);
+    // Ties go to the lowest code: 8, 8, 8 opaque fits 6 and 8 equally, 8 is out of range here.
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 0, 0}, 0, 9), 6);
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{true, 16, 8, 8, 8, 8, 1}, 0, 8), 1);
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{true, 4, 5, 6, 5, 0, 0}, 0, 8), 0);
+    // The SRB range stops at 5.
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 8, 2}, 0, 6), 5);
+    // Ranges beyond the MIP codes are cut off, and overflowing ranges too.
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 0, 0}, 8, 100), 8);
+    EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 0, 0}, 7, 0xFFFFFFFF), 8);
+
+    EXPECT_EQ(UsageFailure([] {
+                  ChooseMipFormat(MipFormatRequest{true, 17}, 0, 8);
+              }),
+              "GPL mip only supports 16 colour palettes");
+    EXPECT_EQ(UsageFailure([] {
+                  ChooseMipFormat(MipFormatRequest{true, 16}, 3, 5);
+              }),
+              "N4 mip palettes not supported");
+    EXPECT_EQ(UsageFailure([] { ChooseMipFormat(MipFormatRequest{false}, 9, 3); }),
+              "N4 mip palettes not supported");
+}
+
+TEST(MipFileCreate, SizesMustBePowersOfTwo) {
+    const auto create = [](std::uint32_t height, std::uint32_t width) {
+        GPLMipFile(height, width, 5, 6, 5, 0, 0, false, 0, false, true, true, 1, 0, 8, 0);
+    };
+    EXPECT_EQ(UsageFailure([&] { create(100, 64); }), "Bitmap dimension not a power of 2");
+    EXPECT_EQ(UsageFailure([&] { create(64, 0); }), "Bitmap dimension not a power of 2");
+    EXPECT_EQ(UsageFailure([&] { create(64, 0x80000001u); }), "Bitmap dimension not a power of 2");
+    EXPECT_EQ(UsageFailure(
+                  [] { GPLMipFile(8, 8, 8, 8, 8, 8, 1, true, 17, false, true, true, 1, 0, 8, 0); }),
+              "GPL mip only supports 16 colour palettes");
+}
+
+TEST(MipFileCreate, LevelsHalveDownToOne) {
+    GPLMipFile mip(2, 8, 5, 6, 5, 0, 0, false, 0, false, true, false, 3, 0, 8, 0);
+    ASSERT_EQ(mip.GetBitmapCount(), 3u);
+    EXPECT_EQ(mip.GetWidth(), 8u);
+    EXPECT_EQ(mip.GetHeight(), 2u);
+    EXPECT_EQ(mip.GetBitmap(1)->GetWidth(), 4u);
+    EXPECT_EQ(mip.GetBitmap(1)->GetHeight(), 1u);
+    EXPECT_EQ(mip.GetBitmap(2)->GetWidth(), 2u);
+    EXPECT_EQ(mip.GetBitmap(2)->GetHeight(), 1u);
+    EXPECT_EQ(mip.GetMeanColour(), Colour());
+    EXPECT_TRUE(mip.GetHorizontalRepeat());
+    EXPECT_FALSE(mip.GetVerticalRepeat());
+    // The GPL reader allows only as many levels as the smaller side gives.
+    EXPECT_EQ(FormatFailure(WriteMip(mip)), "GPL mip bitmap count incorrect");
+}
+
+TEST(MipFileCreate, SharedPaletteWrittenOnce) {
+    GPLMipFile mip(4, 4, 8, 8, 8, 8, 1, true, 16, false, true, true, 3, 0, 8, 0);
+    EXPECT_TRUE(mip.IsPalettised());
+    EXPECT_FALSE(mip.HasIndividualPalettes());
+    EXPECT_EQ(mip.GetPalette()->GetCount(), 16u);
+    EXPECT_EQ(mip.GetBitmapPalette(2), mip.GetPalette());
+    mip.GetPalette()->SetColour(3, Colour(1, 0, 0, 1));
+    for (std::uint32_t level = 0; level < 3; ++level) {
+        const auto bitmap = mip.GetBitmap(level);
+        for (std::uint32_t row = 0; row < bitmap->GetHeight(); ++row) {
+            for (std::uint32_t column = 0; column < bitmap->GetWidth(); ++column) {
+                bitmap->SetPixel(row, column, Colour(1, 0, 0, 1));
+            }
+        }
+    }
+    const Bytes written = WriteMip(mip);
+    const std::size_t cmapAt = 12 + 12 + 18 + 2;
+    EXPECT_EQ(Bytes(written.begin() + cmapAt, written.begin() + cmapAt + 4),
+              (Bytes{0x50, 0x41, 0x4D, 0x43}));
+    const auto back = ReadMip(written);
+    EXPECT_FALSE(back->HasIndividualPalettes());
+    EXPECT_EQ(back->GetBitmap(2)->GetPixel(0, 0), Colour(1, 0, 0, 1));
+    EXPECT_EQ(WriteMip(*back), written);
+}
+
+TEST(MipFileCreate, IndividualPalettes) {
+    GPLMipFile mip(4, 4, 8, 8, 8, 8, 2, true, 8, true, true, true, 2, 0, 8, 0);
+    EXPECT_TRUE(mip.HasIndividualPalettes());
+    EXPECT_FALSE(mip.GetBitmapPalette(0) == mip.GetBitmapPalette(1));
+    EXPECT_EQ(mip.GetBitmapPalette(1)->GetCount(), 8u);
+    const auto back = ReadMip(WriteMip(mip));
+    EXPECT_TRUE(back->HasIndividualPalettes());
+    EXPECT_EQ(back->GetTransparency(), 2u);
+
+    // Individual palettes mean nothing without a palette.
+    GPLMipFile direct(4, 4, 5, 6, 5, 0, 0, false, 8, true, true, true, 2, 0, 8, 0);
+    EXPECT_FALSE(direct.HasIndividualPalettes());
+    EXPECT_FALSE(direct.GetPalette());
+}
+
+TEST(MipFileCreate, N4FileRoundTrip) {
+    GPLMipFile mip(4, 2, 8, 8, 8, 0, 0, false, 0, false, true, true, 3, 0, 9, 1);
+    EXPECT_TRUE(mip.HasN4Name());
+    EXPECT_EQ(mip.GetN4Name(0), "");
+    const Bytes written = WriteMip(mip);
+    const auto back = ReadMip(written, 1);
+    EXPECT_EQ(back->GetBitmapCount(), 3u);
+    EXPECT_EQ(back->GetN4Value(0), 0u);
+    EXPECT_EQ(WriteMip(*back), written);
+}
+
+// ---- Sharing and copying
+
+TEST(MipFileShare, LevelsAreSharedWithCallers) {
+    const auto mip = ReadMip(Valid(7).Build());
+    const Bytes before = WriteMip(*mip);
+    mip->GetBitmap(1)->SetPixel(0, 0, Colour(0, 0, 1, 1));
+    const Bytes after = WriteMip(*mip);
+    EXPECT_NE(before, after);
+    EXPECT_EQ(ReadMip(after)->GetBitmap(1)->GetPixel(0, 0), Colour(0, 0, 1, 1));
+}
+
+TEST(MipFileShare, CloneIsDeep) {
+    MipSpec spec;
+    spec.format = 0;
+    spec.sharedCmap = SixteenColourCmap();
+    spec.StandardLevels(2);
+    const auto mip = ReadMip(spec.Build());
+    const Bytes original = WriteMip(*mip);
+    const auto copy = mip->Clone();
+    EXPECT_EQ(WriteMip(*copy), original);
+
+    EXPECT_FALSE(copy->GetPalette() == mip->GetPalette());
+    EXPECT_EQ(copy->GetBitmapPalette(1), copy->GetPalette()); // still shared within the copy
+    copy->GetPalette()->SetColour(0, Colour(1, 1, 1, 1));
+    copy->GetBitmap(0)->SetPixel(0, 0, Colour(1, 1, 1, 1));
+    EXPECT_EQ(WriteMip(*mip), original);
+    EXPECT_NE(WriteMip(*copy), original);
+}
