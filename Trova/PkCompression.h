@@ -11,7 +11,7 @@ namespace Ostrel::Trova {
 // bytes, nine bits per literal and the end code. Twice the source size is not enough below five
 // bytes, so callers that compress should reserve at least this much.
 constexpr std::uint64_t PkCompressBound(std::uint64_t sourceSize) {
-    return 2 + (9 * sourceSize + 15 + 7) / 8;
+    return 2 + (9 * sourceSize + 16 + 7) / 8;
 }
 
 // Compresses sourceSize bytes with binary literals and a 4096-byte dictionary; returns the number

@@ -1,0 +1,221 @@
+#include "Trova/PkCompression.h"
+
+#include "Support/TestSupport.h"
+#include "Trova/PkSampleData.h"
+#include "Util/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+
+using namespace Ostrel;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+Bytes Compress(const Bytes& input) {
+    Bytes output(Trova::PkCompressBound(input.size()));
+    output.resize(Trova::PkCompress(input.data(), static_cast<std::uint32_t>(input.size()),
+                                    output.data(), static_cast<std::uint32_t>(output.size())));
+    return output;
+}
+
+std::uint32_t Expand(const Bytes& input, Bytes& output) {
+    return Trova::PkDecompress(input.data(), static_cast<std::uint32_t>(input.size()),
+                               output.data(), static_cast<std::uint32_t>(output.size()));
+}
+
+// The expanded bytes; a failure is reported with its message.
+Bytes Decompress(const Bytes& input, std::size_t capacity) {
+    Bytes output(capacity);
+    try {
+        output.resize(Expand(input, output));
+    } catch (const Util::Exception& error) {
+        ADD_FAILURE() << error.Message();
+        output.clear();
+    }
+    return output;
+}
+
+std::string DecompressFailure(const Bytes& input, std::size_t capacity = 1000) {
+    Bytes output(capacity);
+    try {
+        Expand(input, output);
+    } catch (const Util::XAssertion& error) {
+        return error.Message();
+    }
+    return "no failure";
+}
+
+const std::string kDecompressFailure =
+    "Assertion failure at PkCompression: 99\nresult == CMP_NO_ERROR && dp.InBytesRemaining == 0\n";
+
+// The inputs every round trip runs over, by name.
+std::map<std::string, Bytes> VariedInputs() {
+    return {
+        {"empty", {}},
+        {"one byte", {0x5A}},
+        {"two bytes", {1, 2}},
+        {"4096 bytes", Ostrel::Test::Texture16Sample(4096)},
+        {"4097 bytes", Ostrel::Test::TextSample(4097)},
+        {"zeros", Bytes(70000, 0)},
+        {"runs", Ostrel::Test::RunSample(30000)},
+        {"text", Ostrel::Test::TextSample(20000)},
+        {"random", Ostrel::Test::RandomSample(20000)},
+        {"texture 16-bit", Ostrel::Test::Texture16Sample(65536)},
+        {"palette 4-bit", Ostrel::Test::Palette4Sample(32768)},
+        {"photo 32-bit", Ostrel::Test::Photo32Sample(65536)},
+    };
+}
+
+TEST(PkCompression, RoundTripsEveryInputWithTheFixedHeader) {
+    for (const auto& [name, input] : VariedInputs()) {
+        SCOPED_TRACE(name);
+        const Bytes compressed = Compress(input);
+        ASSERT_GE(compressed.size(), 4u);
+        EXPECT_EQ(compressed[0], 0); // binary literals
+        EXPECT_EQ(compressed[1], 6); // 4096-byte dictionary
+        EXPECT_EQ(Decompress(compressed, input.size()), input);
+    }
+}
+
+TEST(PkCompression, CompressesRepetitiveData) {
+    EXPECT_LT(Compress(Bytes(70000, 0)).size(), 450u);
+    EXPECT_LT(Compress(Ostrel::Test::TextSample(20000)).size(), 20000u / 3);
+    EXPECT_LE(Compress(Ostrel::Test::RandomSample(20000)).size(), Trova::PkCompressBound(20000));
+}
+
+TEST(PkCompression, CompressFailsWhenTheDestinationCannotHoldTheStream) {
+    const Bytes input = Ostrel::Test::RandomSample(100);
+    Bytes output(60);
+    EXPECT_THROW(Trova::PkCompress(input.data(), 100, output.data(), 60), Util::XAssertion);
+    // Twice the size is short for the tiniest inputs; the bound is not.
+    const std::uint8_t one = 1;
+    EXPECT_THROW(Trova::PkCompress(&one, 1, output.data(), 2), Util::XAssertion);
+    EXPECT_EQ(Trova::PkCompress(&one, 1, output.data(), Trova::PkCompressBound(1)),
+              Trova::PkCompressBound(1));
+}
+
+TEST(PkDecompress, ExpandsTheWorkedExampleWithASmallDictionary) {
+    const Bytes stream{0x00, 0x04, 0x82, 0x24, 0x25, 0x8F, 0x80, 0x7F};
+    const std::string text = "AIAIAIAIAIAIA";
+    EXPECT_EQ(Decompress(stream, 100), Bytes(text.begin(), text.end()));
+}
+
+TEST(PkDecompress, DropsOutputBeyondTheDestination) {
+    const Bytes input = Ostrel::Test::TextSample(10000);
+    const Bytes compressed = Compress(input);
+    EXPECT_EQ(Decompress(compressed, 5000), Bytes(input.begin(), input.begin() + 5000));
+    EXPECT_EQ(Decompress(compressed, 0), Bytes());
+}
+
+TEST(PkDecompress, RejectsShortStreamsAndBadHeaders) {
+    EXPECT_EQ(DecompressFailure({}), kDecompressFailure);
+    EXPECT_EQ(DecompressFailure({0, 6, 1}), kDecompressFailure);
+    EXPECT_EQ(Decompress({0, 6, 1, 0xFF}, 10), Bytes()); // the stream of an empty input
+    for (const std::uint8_t dictionaryBits : {0, 3, 7, 255}) {
+        EXPECT_EQ(DecompressFailure({0, dictionaryBits, 1, 0xFF, 0}), kDecompressFailure);
+    }
+    EXPECT_EQ(DecompressFailure({2, 6, 1, 0xFF, 0}), kDecompressFailure);
+}
+
+TEST(PkDecompress, RejectsCopiesThatReachBeforeTheFirstByte) {
+    // A copy of length 3 at distance 1 as the first token.
+    EXPECT_EQ(DecompressFailure({0, 6, 0x07, 0x00, 0x01, 0xFF, 0x00}), kDecompressFailure);
+    // One literal, then a copy of length 2 at distance 2.
+    EXPECT_EQ(DecompressFailure({0, 4, 0x82, 0x64, 0x04, 0xF8, 0x07}), kDecompressFailure);
+}
+
+TEST(PkDecompress, RejectsEveryTruncationOfAStream) {
+    for (const Bytes& input : {Ostrel::Test::TextSample(3000), Ostrel::Test::RandomSample(2500)}) {
+        const Bytes compressed = Compress(input);
+        for (std::size_t size = 0; size < compressed.size(); ++size) {
+            SCOPED_TRACE(size);
+            const Bytes prefix(compressed.begin(), compressed.begin() + size);
+            ASSERT_EQ(DecompressFailure(prefix, input.size()), kDecompressFailure);
+        }
+    }
+}
+
+TEST(PkDecompress, RejectsInputLeftOverAfterTheEndCode) {
+    Bytes stream = Compress(Ostrel::Test::TextSample(1000));
+    stream.resize(stream.size() + 4096, 0);
+    EXPECT_EQ(DecompressFailure(stream), kDecompressFailure);
+}
+
+// ---- Against the independent implementation under the peers directory.
+
+class PkPeer : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::filesystem::exists(std::string(VELLIX_PEERS_DIR) + "/node_modules/node-pkware")) {
+            if (std::getenv("CI")) {
+                FAIL() << "node-pkware is missing under " VELLIX_PEERS_DIR "/node_modules";
+            }
+            GTEST_SKIP() << "node-pkware is not installed (tools/setup.sh installs it)";
+        }
+    }
+
+    Bytes Run(const std::string& script, const Bytes& input, const std::string& arguments = "") {
+        Ostrel::Test::WriteBytes(dir_ / "in", input);
+        int exitCode = -1;
+        const std::string output =
+            Ostrel::Test::RunCommand("node " VELLIX_PEERS_DIR "/" + script + " '" + (dir_ / "in") +
+                                         "' '" + (dir_ / "out") + "' " + arguments + " 2>&1",
+                                     &exitCode);
+        EXPECT_EQ(exitCode, 0) << output;
+        return exitCode == 0 ? Ostrel::Test::ReadBytes(dir_ / "out") : Bytes{};
+    }
+    Bytes PeerExplode(const Bytes& input) { return Run("explode.mjs", input); }
+    Bytes PeerImplode(const Bytes& input, const std::string& coding, const std::string& size) {
+        return Run("implode.mjs", input, coding + " " + size);
+    }
+
+    Ostrel::Test::TempDir dir_;
+};
+
+TEST_F(PkPeer, ExpandsOurStreams) {
+    for (const auto& [name, input] : VariedInputs()) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(PeerExplode(Compress(input)), input);
+    }
+}
+
+TEST_F(PkPeer, WeExpandItsStreamsInEveryCodingAndDictionarySize) {
+    for (const auto& [name, input] : VariedInputs()) {
+        if (input.size() < 3) {
+            continue; // the peer writes no valid stream for fewer than 3 bytes
+        }
+        for (const char* coding : {"binary", "ascii"}) {
+            for (const char* size : {"small", "medium", "large"}) {
+                SCOPED_TRACE(name + " " + coding + " " + size);
+                const Bytes stream = PeerImplode(input, coding, size);
+                ASSERT_GE(stream.size(), 2u);
+                EXPECT_EQ(stream[0], std::string(coding) == "ascii" ? 1 : 0);
+                EXPECT_EQ(Decompress(stream, input.size()), input);
+            }
+        }
+    }
+}
+
+TEST_F(PkPeer, OurStreamsAreNoLargerThanItsOnTheBenchmarkInputs) {
+    const std::map<std::string, Bytes> inputs{
+        {"texture 16-bit", Ostrel::Test::Texture16Sample(1 << 18)},
+        {"palette 4-bit", Ostrel::Test::Palette4Sample(1 << 17)},
+        {"photo 32-bit", Ostrel::Test::Photo32Sample(1 << 18)},
+        {"random", Ostrel::Test::RandomSample(1 << 17)},
+        {"zeros", Bytes(1 << 18, 0)},
+        {"text", Ostrel::Test::TextSample(1 << 17)},
+    };
+    for (const auto& [name, input] : inputs) {
+        const std::size_t ours = Compress(input).size();
+        const std::size_t theirs = PeerImplode(input, "binary", "large").size();
+        EXPECT_LE(ours, theirs) << name;
+        std::printf("%-16s %8zu bytes: ours %8zu, peer %8zu\n", name.c_str(), input.size(), ours,
+                    theirs);
+    }
+}
+
+} // namespace
