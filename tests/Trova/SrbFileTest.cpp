@@ -1,0 +1,279 @@
+#include "GPLFileBytes.h"
+
+#include "Trova/GPLSrbFile.h"
+#include "Util/Exception.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <functional>
+
+using namespace Ostrel;
+using namespace Ostrel::Test;
+using Trova::Colour;
+using Trova::GPLSrbFile;
+using Trova::TexturePoint;
+using Trova::WorldPoint;
+
+namespace {
+
+struct SrbSpec {
+    std::array<std::uint32_t, 3> ids{Id("SRB "), Id("SRHD"), Id("SRH2")};
+    std::array<std::uint32_t, 3> versions{};
+    std::array<std::uint32_t, 3> sizes{84, 24, 36};
+    std::array<float, 6> geometry{2, 1, 64, 32, 32, 32};
+    std::array<std::uint32_t, 9> values{1, 2, 3, 4, 5, 6, 7, 8, 0xFFFFFFFF};
+    MipSpec mip = Picture64();
+
+    static MipSpec Picture64() {
+        MipSpec mip;
+        mip.log2Width = 6;
+        mip.log2Height = 6;
+        mip.repeat = 0x03;
+        mip.StandardLevels(3);
+        return mip;
+    }
+
+    Bytes Build() const {
+        Bytes bytes;
+        PutHeader(bytes, ids[0], versions[0], sizes[0]);
+        PutHeader(bytes, ids[1], versions[1], sizes[1]);
+        for (float value : geometry) {
+            PutU32(bytes, std::bit_cast<std::uint32_t>(value));
+        }
+        PutHeader(bytes, ids[2], versions[2], sizes[2]);
+        for (std::uint32_t value : values) {
+            PutU32(bytes, value);
+        }
+        Append(bytes, mip.Build());
+        return bytes;
+    }
+};
+
+constexpr std::size_t kMipStart = 96;
+
+Util::CountedPtr<GPLSrbFile> ReadSrb(const Bytes& bytes) {
+    return Util::MakeCounted<GPLSrbFile>(StreamOf(bytes, "tree.srb"));
+}
+
+Bytes WriteSrb(const Trova::SrbFile& srb) {
+    auto stream = NewStream();
+    srb.Write(stream);
+    return stream->GetBytes();
+}
+
+std::string FormatFailure(const Bytes& bytes) {
+    try {
+        ReadSrb(bytes);
+    } catch (const Util::XFileFormat& e) {
+        EXPECT_EQ(e.GetPathName(), "tree.srb");
+        return e.GetDetail();
+    } catch (const Util::Exception& e) {
+        return "other failure: " + e.Message();
+    }
+    return "read without failure";
+}
+
+Bytes WithoutMeanColour(Bytes bytes) {
+    std::fill_n(bytes.begin() + kMipStart + kMeanColourOffset, 4, 0);
+    return bytes;
+}
+
+// The corners of the dialog values: rectangle W x H, used part UW x UH of the picture, origin
+// at HC of the used part from its left and VC from its bottom.
+struct Corners {
+    std::array<WorldPoint, 4> world;
+    std::array<TexturePoint, 4> texture;
+};
+
+Corners MakeCorners(double w, double h, double uw, double uh, double hc, double vc) {
+    return {{{{-hc * w, 0, (1 - vc) * h},
+              {(1 - hc) * w, 0, (1 - vc) * h},
+              {(1 - hc) * w, 0, -vc * h},
+              {-hc * w, 0, -vc * h}}},
+            {{{0, 0}, {uw, 0}, {uw, uh}, {0, uh}}}};
+}
+
+GPLSrbFile CreateSrb(std::uint32_t side, const Corners& corners, std::uint32_t levels = 1) {
+    return GPLSrbFile(side, side, 5, 6, 5, 0, 0, false, 0, false, levels, corners.world,
+                      corners.texture, 0, 6);
+}
+
+void ExpectPoint(const WorldPoint& point, double x, double y, double z) {
+    EXPECT_DOUBLE_EQ(point.x, x);
+    EXPECT_DOUBLE_EQ(point.y, y);
+    EXPECT_DOUBLE_EQ(point.z, z);
+}
+
+} // namespace
+
+TEST(SrbFileRead, HeaderChecksInOrder) {
+    struct Case {
+        const char* expected;
+        std::function<void(SrbSpec&)> breakIt;
+    };
+    const std::vector<Case> cases = {
+        {"GPL srb file id not SRB",
+         [](SrbSpec& s) {
+             s.ids[0] = Id(" BRS");
+         }},
+        {"GPL srb file unsupported version",
+         [](SrbSpec& s) {
+             s.versions[0] = 1;
+         }},
+        {"GPL srb size mismatch",
+         [](SrbSpec& s) {
+             s.sizes[0] = 96;
+         }},
+        {"GPL srb header not found",
+         [](SrbSpec& s) {
+             s.ids[1] = Id("SRH2");
+         }},
+        {"GPL srb file header unsupported version",
+         [](SrbSpec& s) {
+             s.versions[1] = 2;
+         }},
+        {"GPL srb header incorrect size",
+         [](SrbSpec& s) {
+             s.sizes[1] = 28;
+         }},
+        {"GPL srb header 2 not found",
+         [](SrbSpec& s) {
+             s.ids[2] = Id("SRHD");
+         }},
+        {"GPL srb file header 2 unsupported version",
+         [](SrbSpec& s) {
+             s.versions[2] = 1;
+         }},
+        // The header is refused before the MIP is looked at.
+        {"GPL srb header 2 incorrect size",
+         [](SrbSpec& s) {
+             s.sizes[2] = 32;
+             s.mip.mipId = 0;
+         }},
+        {"GPL mip id not MIP",
+         [](SrbSpec& s) {
+             s.mip.mipId = Id("MIP ");
+         }},
+        {"GPL mip header unsupported version",
+         [](SrbSpec& s) {
+             s.mip.headerVersion = 1;
+         }},
+        {"GPL mip incorrect size",
+         [](SrbSpec& s) {
+             s.mip.mipSizeDelta = 8;
+         }},
+    };
+    for (const Case& c : cases) {
+        SrbSpec spec;
+        c.breakIt(spec);
+        EXPECT_EQ(FormatFailure(spec.Build()), c.expected);
+    }
+}
+
+TEST(SrbFileRead, ShortStreamsFailCleanly) {
+    const Bytes valid = SrbSpec().Build();
+    for (std::size_t length = 0; length < valid.size(); length += 3) {
+        EXPECT_THROW(ReadSrb(Bytes(valid.begin(), valid.begin() + length)), Util::Exception);
+    }
+}
+
+TEST(SrbFileRead, FieldsAndRoundTrip) {
+    SrbSpec spec;
+    spec.mip.format = 3;
+    const Bytes bytes = spec.Build();
+    const auto srb = ReadSrb(bytes);
+    EXPECT_EQ(srb->GetBitmapCount(), 3u);
+    EXPECT_EQ(srb->GetWidth(), 64u);
+    EXPECT_EQ(srb->GetRedBits(), 5u);
+    EXPECT_EQ(srb->GetGreenBits(), 6u);
+    EXPECT_EQ(srb->GetMeanColour(), Colour(30 / 255.0f, 20 / 255.0f, 10 / 255.0f, 1));
+    ASSERT_EQ(srb->GetValueCount(), 9u);
+    EXPECT_EQ(srb->GetValue(0), 1u);
+    EXPECT_EQ(srb->GetValue(8), 0xFFFFFFFFu);
+    EXPECT_THROW(srb->GetValue(9), Util::XAssertion);
+
+    const Bytes written = WriteSrb(*srb);
+    EXPECT_EQ(Bytes(written.begin(), written.begin() + kMipStart),
+              Bytes(bytes.begin(), bytes.begin() + kMipStart));
+    EXPECT_EQ(WithoutMeanColour(written), WithoutMeanColour(bytes));
+}
+
+TEST(SrbFileRead, RoundTripWithPalettes) {
+    SrbSpec shared;
+    shared.mip = SrbSpec::Picture64();
+    shared.mip.levels.clear();
+    shared.mip.format = 1;
+    shared.mip.sharedCmap = SixteenColourCmap();
+    shared.mip.StandardLevels(2);
+    SrbSpec own;
+    own.mip.levels.clear();
+    own.mip.format = 2;
+    own.mip.StandardLevels(2, {}, SixteenColourCmap());
+    for (const SrbSpec* spec : {&shared, &own}) {
+        const Bytes bytes = spec->Build();
+        EXPECT_EQ(WithoutMeanColour(WriteSrb(*ReadSrb(bytes))), WithoutMeanColour(bytes));
+    }
+}
+
+TEST(SrbFileGeometry, StoredValuesAndCornersOfTheExample) {
+    const GPLSrbFile srb = CreateSrb(64, MakeCorners(2, 1, 1, 0.5, 0.5, 0));
+    const Bytes written = WriteSrb(srb);
+    std::array<float, 6> stored;
+    for (std::size_t i = 0; i < 6; ++i) {
+        stored[i] = std::bit_cast<float>(Util::ReadU32(&written[24 + 4 * i]));
+    }
+    EXPECT_EQ(stored, (std::array<float, 6>{2, 1, 64, 32, 32, 32}));
+    for (std::size_t i = 0; i < 9; ++i) {
+        EXPECT_EQ(Util::ReadU32(&written[60 + 4 * i]), 0u);
+    }
+
+    ExpectPoint(srb.GetCorner(0), -1, 0, 1);
+    ExpectPoint(srb.GetCorner(1), 1, 0, 1);
+    ExpectPoint(srb.GetCorner(2), 1, 0, 0);
+    ExpectPoint(srb.GetCorner(3), -1, 0, 0);
+    ExpectPoint(srb.GetCorner(7), -1, 0, 1);
+    EXPECT_DOUBLE_EQ(srb.GetTextureCorner(2).u, 1);
+    EXPECT_DOUBLE_EQ(srb.GetTextureCorner(2).v, 0.5);
+    EXPECT_DOUBLE_EQ(srb.GetTextureCorner(3).u, 0);
+    EXPECT_DOUBLE_EQ(srb.GetTextureCorner(1).v, 0);
+}
+
+TEST(SrbFileGeometry, CornersSurviveWritingAndReading) {
+    const Corners corners = MakeCorners(3, 2, 0.75, 0.5, 0.25, 0.5);
+    const GPLSrbFile srb = CreateSrb(32, corners, 2);
+    const auto back = ReadSrb(WriteSrb(srb));
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        ExpectPoint(back->GetCorner(i), corners.world[i].x, 0, corners.world[i].z);
+        EXPECT_DOUBLE_EQ(back->GetTextureCorner(i).u, corners.texture[i].u);
+        EXPECT_DOUBLE_EQ(back->GetTextureCorner(i).v, corners.texture[i].v);
+    }
+}
+
+TEST(SrbFileCreate, RepeatsInNeitherDirectionAndUsesTheSrbFormats) {
+    const GPLSrbFile srb(8, 8, 8, 8, 8, 8, 2, false, 0, false, 2,
+                         MakeCorners(1, 1, 1, 1, 0.5, 0.5).world,
+                         MakeCorners(1, 1, 1, 1, 0.5, 0.5).texture, 0, 6);
+    EXPECT_EQ(srb.GetAlphaBits(), 4u); // format 5: the best of codes 0 to 5
+    const Bytes written = WriteSrb(srb);
+    EXPECT_EQ(written[kMipStart + kRepeatOffset], 0x03);
+    EXPECT_EQ(ReadSrb(written)->GetBitmapCount(), 2u);
+
+    try {
+        GPLSrbFile(8, 12, 5, 6, 5, 0, 0, false, 0, false, 1, {}, {}, 0, 6);
+        FAIL();
+    } catch (const Util::XUsage& e) {
+        EXPECT_EQ(e.Message(), "Bitmap dimension not a power of 2");
+    }
+}
+
+TEST(SrbFileCopy, CloneIsDeep) {
+    const auto srb = ReadSrb(SrbSpec().Build());
+    const Bytes original = WriteSrb(*srb);
+    const auto copy = srb->Clone();
+    EXPECT_EQ(WriteSrb(*copy), original);
+    EXPECT_FALSE(copy->GetBitmap(0) == srb->GetBitmap(0));
+    copy->GetBitmap(0)->SetPixel(0, 0, Colour(1, 1, 1, 1));
+    EXPECT_EQ(WriteSrb(*srb), original);
+    EXPECT_EQ(copy->GetValue(3), 4u);
+}
