@@ -28,7 +28,8 @@ std::string NormalizeKey(const std::string& path) {
     if (Util::FileExists(path)) {
         const Util::PathName file(path);
         const Util::PathName directory(file.GetParentDirectory());
-        if (file.GetBaseName() == directory.GetFileName()) {
+        // Names keep the case they had on Windows (cars/CARS.DAT): compare without regard to it.
+        if (Util::CompareNoCase(file.GetBaseName(), directory.GetFileName()) == 0) {
             key = directory.GetFullName();
         }
     }
@@ -105,6 +106,10 @@ void FileFactoryRegistry::Register(FileFactoryRecognizer* recognizer) {
     recognizers_.push_back(recognizer);
 }
 
+void FileFactoryRegistry::Unregister(FileFactoryRecognizer* recognizer) {
+    std::erase(recognizers_, recognizer);
+}
+
 void FileFactoryRegistry::Purge() {
     std::erase_if(cache_, [](const auto& entry) { return entry.second.factory.GetCount() == 1; });
     for (const auto& [key, entry] : cache_) {
@@ -120,7 +125,9 @@ extern FileFactoryRecognizer* const builtInRecognizers[];
 
 FileFactoryRegistry& GetFactoryRegistry() {
     static FileFactoryRegistry registry;
-    [[maybe_unused]] static const void* linked = builtInRecognizers;
+    // A read the compiler must keep, so the linker keeps the recognizers' unit.
+    static FileFactoryRecognizer* const volatile anchor = builtInRecognizers[0];
+    static_cast<void>(anchor);
     return registry;
 }
 

@@ -36,6 +36,7 @@ public:
     Util::CountedPtr<FileFactory> GetFactory(const std::string& path, bool update);
     Util::CountedPtr<FileFactory> GetFactory(const TrovaDirectory& directory, bool update);
     void Register(FileFactoryRecognizer* recognizer);
+    void Unregister(FileFactoryRecognizer* recognizer);
     // Drops the factories nobody else holds and purges the file caches of the others.
     void Purge();
 

@@ -10,6 +10,8 @@ class GPLFileFactoryRecognizer : public FileFactoryRecognizer {
 public:
     // Registers itself with the registry.
     explicit GPLFileFactoryRecognizer(bool isDefault);
+    // Leaves the registry, which never points at a recognizer that is gone.
+    ~GPLFileFactoryRecognizer() override;
 
     Util::CountedPtr<FileFactory> CreateFactory(const TrovaDirectory& directory,
                                                 bool update) override;

@@ -90,6 +90,7 @@ private:
         count_ = nullptr;
     }
     void DeleteObject() {
+        static_assert(sizeof(Element) > 0, "the owner that releases last must see the whole type");
         if constexpr (std::is_array_v<T>) {
             delete[] object_;
         } else {

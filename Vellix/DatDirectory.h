@@ -1,12 +1,9 @@
 #pragma once
 
+#include "Trova/DatFile.h"
 #include "Vellix/PseudoDirectory.h"
 
 #include <vector>
-
-namespace Ostrel::Trova {
-class DatFile;
-}
 
 namespace Ostrel::Vellix {
 

@@ -3,15 +3,12 @@
 // A place whose entries the views list: a directory on disk or an archive (or a directory inside
 // one). The views own the nodes; entries are addressed by index below GetEntryCount().
 
+#include "Trova/FileFactory.h"
 #include "Util/CountedPtr.h"
 #include "Util/PathName.h"
 
 #include <cstdint>
 #include <string>
-
-namespace Ostrel::Trova {
-class FileFactory;
-}
 
 namespace Ostrel::Vellix {
 

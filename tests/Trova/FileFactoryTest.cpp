@@ -1,0 +1,195 @@
+#include "Trova/FileFactory.h"
+#include "Support/TestSupport.h"
+#include "Trova/DatFile.h"
+#include "Trova/FileFactoryRegistry.h"
+#include "Trova/GPLFileFactoryRecognizer.h"
+#include "Trova/GPLMipFile.h"
+#include "Util/BinaryFile.h"
+#include "Util/MemoryStream.h"
+#include "Util/Platform.h"
+
+#include <gtest/gtest.h>
+
+using namespace Ostrel::Trova;
+using namespace Ostrel::Util;
+using Ostrel::Test::TempDir;
+using Ostrel::Test::WriteBytes;
+
+namespace {
+
+std::vector<std::uint8_t> MipBytes(std::uint32_t size) {
+    GPLMipFile mip(size, size, 5, 6, 5, 0, 0, false, 16, false, false, false, 1, 0, 8, 0);
+    auto level = mip.GetBitmap(0);
+    for (std::uint32_t row = 0; row < size; ++row) {
+        for (std::uint32_t column = 0; column < size; ++column) {
+            level->SetPixel(row, column, Colour(row % 2, column % 2, 1, 1));
+        }
+    }
+    CountedPtr<MemoryStream> stream(new MemoryStream("mip"));
+    mip.Write(stream);
+    return stream->GetBytes();
+}
+
+// An archive built byte by byte: count, 27-byte records, then the members' data.
+std::vector<std::uint8_t>
+ArchiveBytes(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& members) {
+    std::vector<std::uint8_t> bytes(2 + 27 * members.size());
+    WriteU16(bytes.data(), static_cast<std::uint16_t>(members.size()));
+    std::uint32_t offset = static_cast<std::uint32_t>(bytes.size());
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        std::uint8_t* record = bytes.data() + 2 + 27 * i;
+        const auto size = static_cast<std::uint32_t>(members[i].second.size());
+        record[0] = 5;
+        WriteU32(record + 2, size);
+        WriteU32(record + 6, size);
+        std::copy(members[i].first.begin(), members[i].first.end(), record + 10);
+        WriteU32(record + 23, offset);
+        offset += size;
+    }
+    for (const auto& member : members) {
+        bytes.insert(bytes.end(), member.second.begin(), member.second.end());
+    }
+    return bytes;
+}
+
+std::string Sep() {
+    return std::string(1, kPathSeparator);
+}
+
+// A game directory "cars" holding a loose CAR1.MIP and an archive CARS.DAT with its own CAR1.MIP
+// (4 × 4 instead of 8 × 8) and SEAT.MIP.
+struct CarsDirectory {
+    CarsDirectory() {
+        Platform::CreateDirectory(path);
+        WriteBytes(path + Sep() + "CAR1.MIP", MipBytes(8));
+        WriteBytes(path + Sep() + "CARS.DAT",
+                   ArchiveBytes({{"CAR1.MIP", MipBytes(4)}, {"SEAT.MIP", MipBytes(4)}}));
+    }
+    TempDir root;
+    std::string path = root / "cars";
+};
+
+std::string MessageOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "nothing thrown";
+}
+
+} // namespace
+
+TEST(FileFactory, MakeFindsLooseFilesWhateverTheirCaseAndCachesThem) {
+    CarsDirectory cars;
+    auto factory = GetFactoryRegistry().GetFactory(cars.path, false);
+    ASSERT_TRUE(factory);
+    auto make = factory->GetFacet<MakeMip>();
+    auto loose = make->Make("CAR1", "", false);
+    EXPECT_EQ(loose->GetWidth(), 8u);
+    EXPECT_EQ(make->Make("car1.mip", "", false).Get(), loose.Get());
+    auto member = make->Make("car1", "mip", true);
+    EXPECT_EQ(member->GetWidth(), 4u);
+    EXPECT_NE(member.Get(), loose.Get());
+    EXPECT_EQ(make->Make("Seat", "", false)->GetWidth(), 4u);
+    // An empty name is the directory's own name.
+    EXPECT_EQ(MessageOf([&] { make->Make("", "", false); }),
+              "Couldn't open " + cars.path + Sep() + "cars.mip\nFile not found\n");
+}
+
+TEST(FileFactory, PurgeDropsOnlyWhatNobodyElseHolds) {
+    CarsDirectory cars;
+    auto factory = GetFactoryRegistry().GetFactory(cars.path, false);
+    auto make = factory->GetFacet<MakeMip>();
+    auto held = make->Make("seat", "", false);
+    const MipFile* first = make->Make("car1", "", false).Get();
+    factory->GetFacet<PurgeFactory>()->Purge();
+    EXPECT_EQ(make->Make("seat", "", false).Get(), held.Get());
+    // The released file is read anew: a new object (which may reuse the old address, so compare
+    // through a held copy of the first).
+    auto again = make->Make("car1", "", false);
+    EXPECT_EQ(again->GetWidth(), 8u);
+    (void)first;
+    EXPECT_FALSE(factory->HasFacet<MakePcx>());
+}
+
+TEST(FileFactory, MissingFacetIsABrokenInvariantNamingTheFactory) {
+    FileFactory empty;
+    const std::string message = MessageOf([&] { empty.GetFacet<MakeMip>(); });
+    EXPECT_EQ(message.rfind("Assertion failure at FileFactory: ", 0), 0u) << message;
+    EXPECT_NE(message.find("\nHasFacet<FacetT>()\n"), std::string::npos) << message;
+}
+
+TEST(FileFactory, LevelCountFollowsWidthAndTheSmallerSide) {
+    EXPECT_EQ(LevelCount(256, 64, true, 0), 4u);
+    EXPECT_EQ(LevelCount(8, 8, false, 10), 4u);
+    EXPECT_EQ(LevelCount(256, 256, true, 0), 6u);
+    EXPECT_EQ(LevelCount(2, 2, true, 0), 2u); // the automatic count wraps, the size bound decides
+}
+
+TEST(FileFactoryRegistry, ADirectoryAndItsArchiveShareOneFactory) {
+    CarsDirectory cars;
+    auto& registry = GetFactoryRegistry();
+    auto directory = registry.GetFactory(cars.path, false);
+    EXPECT_EQ(registry.GetFactory(cars.path + Sep(), false).Get(), directory.Get());
+    EXPECT_EQ(registry.GetFactory(cars.path + Sep() + "CARS.DAT", false).Get(), directory.Get());
+    EXPECT_TRUE(directory->GetFacet<GetDat>()->GetDatFile());
+}
+
+TEST(FileFactoryRegistry, AnUpdateRequestReplacesAReadOnlyFactory) {
+    CarsDirectory cars;
+    auto& registry = GetFactoryRegistry();
+    auto readOnly = registry.GetFactory(cars.path, false);
+    auto update = registry.GetFactory(cars.path, true);
+    EXPECT_NE(update.Get(), readOnly.Get());
+    EXPECT_EQ(registry.GetFactory(cars.path, false).Get(), update.Get());
+}
+
+TEST(FileFactoryRegistry, PurgeDropsUnheldFactories) {
+    CarsDirectory cars;
+    auto& registry = GetFactoryRegistry();
+    const FileFactory* first = registry.GetFactory(cars.path, false).Get();
+    auto held = registry.GetFactory(cars.path, false);
+    registry.Purge();
+    EXPECT_EQ(registry.GetFactory(cars.path, false).Get(), first);
+    held = nullptr;
+    registry.Purge();
+    held = registry.GetFactory(cars.path, false);
+    EXPECT_TRUE(held);
+}
+
+TEST(GPLFileFactoryRecognizer, RecognisesDirectoriesByTheFirstFileOfThePatternOrder) {
+    TempDir dir;
+    GPLFileFactoryRecognizer probe(false);
+    const TrovaDirectory directory(dir.Path());
+    EXPECT_FALSE(probe.IsOwnDirectory(directory));
+    WriteBytes(dir / "TRACK.TRK", {'K', 'A', 'R', 'T', 0xB8, 0x0B, 0, 0});
+    EXPECT_TRUE(probe.IsOwnDirectory(directory));
+    WriteBytes(dir / "car.3DO", {'X', 'X', 'X', 'X'});
+    EXPECT_FALSE(probe.IsOwnDirectory(directory)); // a .3do decides before any .trk
+    WriteBytes(dir / "car.3DO", {'4', 'O', 'D', '3'});
+    EXPECT_TRUE(probe.IsOwnDirectory(directory));
+}
+
+TEST(GPLFileFactoryRecognizer, ProbesTurnEveryFailureIntoNo) {
+    TempDir dir;
+    GPLFileFactoryRecognizer probe(false);
+    WriteBytes(dir / "short.dat", {1, 0, 5});
+    EXPECT_FALSE(probe.IsDat(dir / "short.dat"));
+    WriteBytes(dir / "zero.dat", {0, 0, 5, 0});
+    EXPECT_FALSE(probe.IsDat(dir / "zero.dat"));
+    EXPECT_FALSE(probe.IsDat(dir / "missing.dat"));
+    EXPECT_FALSE(probe.IsDat(dir.Path()));
+    // An archive cut short inside its directory is no archive of ours.
+    WriteBytes(dir / "cut.dat", {2, 0, 5, 0, 1});
+    EXPECT_TRUE(probe.IsDat(dir / "cut.dat"));
+    EXPECT_FALSE(probe.IsOwnDat(dir / "cut.dat"));
+    // A .3do that is a directory, and one that is empty, say nothing.
+    Platform::CreateDirectory(dir / "odd.3do");
+    WriteBytes(dir / "empty.3do", {});
+    EXPECT_FALSE(probe.IsOwnDirectory(TrovaDirectory(dir.Path())));
+    WriteBytes(dir / "game.dat", ArchiveBytes({{"CAR.3DO", {'4', 'O', 'D', '3'}}}));
+    EXPECT_TRUE(probe.IsOwnDat(dir / "game.dat"));
+    WriteBytes(dir / "lyt.dat", ArchiveBytes({{"A.LYT", {6, 0, 0, 0, 0x29, 3, 0, 0}}}));
+    EXPECT_TRUE(probe.IsOwnDat(dir / "lyt.dat"));
+}

@@ -1,0 +1,131 @@
+#include "Vellix/FileChangeNotifier.h"
+#include "Support/TestSupport.h"
+#include "Vellix/RealDirectory.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace Ostrel::Vellix;
+using Ostrel::Test::TempDir;
+using Ostrel::Test::WriteBytes;
+using namespace std::chrono_literals;
+
+namespace {
+
+class RecordingReceiver : public DirectoryChangeReceiver {
+public:
+    RecordingReceiver() { SetDirectoryChangeReceiver(this); }
+    ~RecordingReceiver() override { SetDirectoryChangeReceiver(nullptr); }
+
+    void PostDirectoryChanged(RealDirectory* directory) override {
+        std::lock_guard guard(mutex_);
+        reports_.push_back(directory);
+        changed_.notify_all();
+    }
+
+    bool WaitFor(RealDirectory* directory, std::chrono::milliseconds limit) {
+        std::unique_lock guard(mutex_);
+        return changed_.wait_for(guard, limit, [&] {
+            return std::find(reports_.begin(), reports_.end(), directory) != reports_.end();
+        });
+    }
+
+    std::size_t Count() {
+        std::lock_guard guard(mutex_);
+        return reports_.size();
+    }
+
+    void Clear() {
+        std::lock_guard guard(mutex_);
+        reports_.clear();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<RealDirectory*> reports_;
+};
+
+// Gives the worker time to open the new watch before the test changes the directory.
+void LetTheWatchStart() {
+    std::this_thread::sleep_for(200ms);
+}
+
+} // namespace
+
+TEST(FileChangeNotifier, ANewFileReachesTheReceiverWithItsDirectorysNode) {
+    TempDir first, second;
+    RecordingReceiver receiver;
+    RealDirectory watched(first.Path());
+    RealDirectory other(second.Path());
+    LetTheWatchStart();
+    WriteBytes(first / "new.mip", {1, 2, 3});
+    EXPECT_TRUE(receiver.WaitFor(&watched, 5s));
+    watched.Refresh();
+    EXPECT_EQ(watched.GetEntryCount(), 1u);
+    EXPECT_EQ(watched.GetEntryName(0), "new.mip");
+    receiver.Clear();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(receiver.WaitFor(&other, 0ms));
+}
+
+TEST(FileChangeNotifier, AnAttributeChangeAloneIsNotReported) {
+    TempDir dir;
+    WriteBytes(dir / "a.mip", {1});
+    RecordingReceiver receiver;
+    RealDirectory watched(dir.Path());
+    LetTheWatchStart();
+    std::filesystem::permissions(dir / "a.mip", std::filesystem::perms::owner_read);
+    EXPECT_FALSE(receiver.WaitFor(&watched, 700ms));
+}
+
+TEST(FileChangeNotifier, TheWorkerEndsWithTheLastWithdrawalAndStartsAfresh) {
+    TempDir dir;
+    {
+        RealDirectory first(dir.Path());
+        {
+            RealDirectory second(dir.Path());
+            EXPECT_TRUE(IsWatchServiceRunning());
+        }
+        EXPECT_TRUE(IsWatchServiceRunning());
+    }
+    EXPECT_FALSE(IsWatchServiceRunning());
+    RecordingReceiver receiver;
+    RealDirectory again(dir.Path());
+    EXPECT_TRUE(IsWatchServiceRunning());
+    LetTheWatchStart();
+    WriteBytes(dir / "b.pbf", {});
+    EXPECT_TRUE(receiver.WaitFor(&again, 5s));
+}
+
+TEST(FileChangeNotifier, NoCallAfterWithdrawalEvenWhileTheDirectoryChanges) {
+    TempDir dir;
+    RecordingReceiver receiver;
+    RealDirectory keeper(dir.Path() + "/.."); // keeps the service alive throughout
+    std::atomic<bool> writing = true;
+    std::thread writer([&] {
+        for (int i = 0; writing; ++i) {
+            WriteBytes(dir / ("f" + std::to_string(i % 8)), {});
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    for (int round = 0; round < 20; ++round) {
+        auto node = std::make_unique<RealDirectory>(dir.Path());
+        std::this_thread::sleep_for(5ms);
+        RealDirectory* withdrawn = node.get();
+        node.reset();
+        receiver.Clear();
+        std::this_thread::sleep_for(20ms);
+        // Another node may reuse the address only after this check.
+        EXPECT_FALSE(receiver.WaitFor(withdrawn, 0ms)) << "round " << round;
+    }
+    writing = false;
+    writer.join();
+}
