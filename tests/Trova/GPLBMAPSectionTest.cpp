@@ -160,29 +160,32 @@ TEST(GPLBMAPSection, EveryFormatWritesBackByteForByte) {
 }
 
 TEST(GPLBMAPSection, PalettisedFormatsKeepOwnSharedOrDefaultPalette) {
-    BmapBytes bmap;
-    bmap.format = 1;
-    const Bytes plain = bmap.Build();
-    bmap.cmap = Cmap({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
-    const Bytes own = bmap.Build();
+    for (std::uint8_t format : {0, 1, 2}) {
+        BmapBytes bmap;
+        bmap.format = format;
+        bmap.width = 5;
+        const Bytes plain = bmap.Build();
+        bmap.cmap = Cmap({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+        const Bytes own = bmap.Build();
 
-    const auto withOwn = Read(own, Ramp(16));
-    EXPECT_TRUE(withOwn->HasOwnPalette());
-    EXPECT_EQ(withOwn->GetPalette()->GetCount(), 3u);
-    EXPECT_EQ(Written(*withOwn), own);
+        const auto withOwn = Read(own, Ramp(16));
+        EXPECT_TRUE(withOwn->HasOwnPalette());
+        EXPECT_EQ(withOwn->GetPalette()->GetCount(), 3u);
+        EXPECT_EQ(Written(*withOwn), own);
 
-    const auto shared = Ramp(16);
-    const auto withShared = Read(plain, shared);
-    EXPECT_FALSE(withShared->HasOwnPalette());
-    EXPECT_EQ(withShared->GetPalette(), shared);
-    EXPECT_EQ(Written(*withShared), plain);
+        const auto shared = Ramp(16);
+        const auto withShared = Read(plain, shared);
+        EXPECT_FALSE(withShared->HasOwnPalette());
+        EXPECT_EQ(withShared->GetPalette(), shared);
+        EXPECT_EQ(Written(*withShared), plain);
 
-    const auto grey = Read(plain);
-    for (std::uint32_t i = 0; i < 16; ++i) {
-        const float level = IntToChannel(i, 4);
-        EXPECT_EQ(grey->GetPalette()->GetColour(i), Colour(level, level, level, 1));
+        const auto grey = Read(plain);
+        for (std::uint32_t i = 0; i < 16; ++i) {
+            const float level = IntToChannel(i, 4);
+            EXPECT_EQ(grey->GetPalette()->GetColour(i), Colour(level, level, level, 1));
+        }
+        EXPECT_EQ(Written(*grey), plain);
     }
-    EXPECT_EQ(Written(*grey), plain);
 }
 
 TEST(GPLBMAPSection, DecodesEveryFormat) {
