@@ -1,0 +1,58 @@
+#pragma once
+
+// What the game-file fuzz targets do with a file that reads: touch every pixel of every level,
+// write it, and copy it, so that decoding, encoding and cloning all meet the hostile input.
+
+#include "Trova/Bitmap.h"
+#include "Util/CountedPtr.h"
+#include "Util/Exception.h"
+#include "Util/MemoryStream.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace Ostrel::Fuzz {
+
+inline Util::CountedPtr<Util::BinaryStream> StreamOf(const std::uint8_t* data, std::size_t size) {
+    return Util::MakeCounted<Util::MemoryStream>("fuzz.bin",
+                                                 std::vector<std::uint8_t>(data, data + size));
+}
+
+// Every decoded channel lies in 0 to 1; anything else is a decoding fault.
+inline void CheckChannel(float channel) {
+    if (!(channel >= 0 && channel <= 1)) {
+        __builtin_trap();
+    }
+}
+
+// A picture of width 0 may still claim half a billion rows; it has no pixels to touch.
+inline void TouchPixels(const Trova::Bitmap& bitmap) {
+    if (bitmap.GetWidth() == 0) {
+        return;
+    }
+    for (std::uint32_t row = 0; row < bitmap.GetHeight(); ++row) {
+        for (std::uint32_t column = 0; column < bitmap.GetWidth(); ++column) {
+            const Trova::Colour colour = bitmap.GetPixel(row, column);
+            CheckChannel(colour.GetRed());
+            CheckChannel(colour.GetGreen());
+            CheckChannel(colour.GetBlue());
+            CheckChannel(colour.GetAlpha());
+        }
+    }
+}
+
+template <typename FileT> void WriteAndCopy(const FileT& file) {
+    file.Write(Util::MakeCounted<Util::MemoryStream>("fuzz.out"));
+    file.Clone()->Write(Util::MakeCounted<Util::MemoryStream>("fuzz.copy"));
+}
+
+// Runs one reading attempt; the library's own exceptions are the expected way to refuse input.
+template <typename Action> void Attempt(Action action) {
+    try {
+        action();
+    } catch (const Util::Exception&) {
+    }
+}
+
+} // namespace Ostrel::Fuzz
