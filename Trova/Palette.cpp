@@ -412,23 +412,40 @@ Palette MakePalette(const Bitmap& bitmap, std::uint32_t maximum) {
     return reduced;
 }
 
+namespace {
+// The first entry of least distance from the pixel.
+std::uint32_t FindNearest(const Palette& palette, const Colour& pixel) {
+    std::uint32_t best = 0;
+    float bestDistance = pixel.Distance(palette.GetColour(0));
+    for (std::uint32_t index = 1; index < palette.GetCount(); ++index) {
+        const float distance = pixel.Distance(palette.GetColour(index));
+        if (distance < bestDistance) {
+            best = index;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+} // namespace
+
 void MapToPalette(const Bitmap& source, const Palette& palette, Bitmap& destination) {
     const std::uint32_t height = source.GetHeight();
     const std::uint32_t width = source.GetWidth();
     destination.SetSize(height, width);
+    // Runs of one colour are common in textures; the search is repeated only when the colour
+    // changes.
+    Colour previous;
+    std::uint32_t previousNearest = 0;
+    bool havePrevious = false;
     for (std::uint32_t row = 0; row < height; ++row) {
         for (std::uint32_t column = 0; column < width; ++column) {
             const Colour pixel = source.GetPixel(row, column);
-            std::uint32_t best = 0;
-            float bestDistance = pixel.Distance(palette.GetColour(0));
-            for (std::uint32_t index = 1; index < palette.GetCount(); ++index) {
-                const float distance = pixel.Distance(palette.GetColour(index));
-                if (distance < bestDistance) {
-                    best = index;
-                    bestDistance = distance;
-                }
+            if (!havePrevious || pixel != previous) {
+                previous = pixel;
+                previousNearest = FindNearest(palette, pixel);
+                havePrevious = true;
             }
-            destination.SetPixel(row, column, palette.GetColour(best));
+            destination.SetPixel(row, column, palette.GetColour(previousNearest));
         }
     }
 }
