@@ -1,0 +1,251 @@
+#include "Vellix/BitmapList.h"
+
+#include "Util/Text.h"
+#include "Vellix/PseudoDirectory.h"
+#include "Vellix/SettingsStore.h"
+
+#include <algorithm>
+
+namespace Ostrel::Vellix {
+
+namespace {
+
+const std::array<ListColumn, 11> columns = {{
+    {kColumnName, "Name", 100},
+    {kColumnType, "Type", 50},
+    {kColumnLevels, "Levels", 50},
+    {kColumnWidth, "Width", 50},
+    {kColumnHeight, "Height", 50},
+    {kColumnRed, "Red", 50},
+    {kColumnGreen, "Green", 50},
+    {kColumnBlue, "Blue", 50},
+    {kColumnAlpha, "Alpha", 50},
+    {kColumnPalette, "Palette", 50},
+    {kColumnTransparency, "Transparency", 100},
+}};
+
+std::uint32_t PaletteColumnValue(const BitmapFile& file) {
+    return file.IsPalettised() ? file.GetPaletteSize() : 0;
+}
+
+// The numeric value a column sorts and shows; only for the numeric columns.
+std::uint32_t NumericValue(const BitmapFile& file, int column) {
+    switch (column) {
+    case kColumnWidth:
+        return file.GetWidth();
+    case kColumnHeight:
+        return file.GetHeight();
+    case kColumnLevels:
+        return file.GetBitmapCount();
+    case kColumnRed:
+        return file.GetRedBits();
+    case kColumnGreen:
+        return file.GetGreenBits();
+    case kColumnBlue:
+        return file.GetBlueBits();
+    case kColumnAlpha:
+        return file.GetAlphaBits();
+    case kColumnPalette:
+        return PaletteColumnValue(file);
+    default:
+        return file.GetTransparency();
+    }
+}
+
+int CompareAscending(const FileRecord& a, const FileRecord& b, int key) {
+    switch (key) {
+    case kColumnName:
+        return a.file->GetBaseName().compare(b.file->GetBaseName());
+    case kColumnType:
+        return a.file->GetExtension().compare(b.file->GetExtension());
+    case kColumnWidth:
+    case kColumnHeight:
+    case kColumnLevels:
+    case kColumnRed:
+    case kColumnGreen:
+    case kColumnBlue:
+    case kColumnAlpha:
+    case kColumnPalette:
+    case kColumnTransparency:
+        // The difference of the unsigned values, taken as a signed 32-bit result.
+        return static_cast<std::int32_t>(NumericValue(*a.file, key) - NumericValue(*b.file, key));
+    default:
+        return 0;
+    }
+}
+
+bool IsGameKind(BitmapKind kind) {
+    return kind == BitmapKind::Mip || kind == BitmapKind::Pbf || kind == BitmapKind::Srb;
+}
+
+} // namespace
+
+const std::array<ListColumn, 11>& ListColumns() {
+    return columns;
+}
+
+int FindColumn(const std::string& heading) {
+    for (const ListColumn& column : columns) {
+        if (Util::CompareNoCase(column.heading, heading) == 0) {
+            return column.id;
+        }
+    }
+    return 0;
+}
+
+BitmapKind ListedKind(const PseudoDirectory& container, std::uint32_t index) {
+    if (container.IsSubdirectory(index)) {
+        return BitmapKind::Other;
+    }
+    return KindOfExtension(container.GetEntryExtension(index));
+}
+
+FileRecord MakeRecord(const PseudoDirectory& container, std::uint32_t index) {
+    return {index, container.GetEntryName(index), ListedKind(container, index),
+            MakeBitmapFile(container, index)};
+}
+
+std::vector<FileRecord> ListRecords(const PseudoDirectory& container,
+                                    const std::function<void(const FileRecord&)>& onRecord) {
+    const auto factory = container.GetFileFactory();
+    const bool purges = factory && factory->HasFacet<Trova::PurgeFactory>();
+    std::vector<FileRecord> records;
+    for (std::uint32_t index = 0; index < container.GetEntryCount(); ++index) {
+        if (ListedKind(container, index) == BitmapKind::Other) {
+            continue;
+        }
+        records.push_back(MakeRecord(container, index));
+        if (onRecord) {
+            onRecord(records.back());
+        }
+        if (purges) {
+            factory->GetFacet<Trova::PurgeFactory>()->Purge();
+        }
+    }
+    return records;
+}
+
+std::string TransparencyText(std::uint32_t transparency) {
+    static const char* const texts[] = {"Opaque", "Transparent", "Partial"};
+    return transparency < 3 ? texts[transparency] : "";
+}
+
+std::string ColumnText(const FileRecord& record, std::size_t column) {
+    const int id = columns.at(column).id;
+    if (id == kColumnName) {
+        return record.entryName;
+    }
+    if (id == kColumnType) {
+        return record.file->GetExtension();
+    }
+    if (record.file->GetBitmapCount() == 0) {
+        return "";
+    }
+    if (id == kColumnTransparency) {
+        return TransparencyText(record.file->GetTransparency());
+    }
+    return std::to_string(NumericValue(*record.file, id));
+}
+
+int CompareRecords(const FileRecord& a, const FileRecord& b, int sortOrder) {
+    const int result = CompareAscending(a, b, sortOrder < 0 ? -sortOrder : sortOrder);
+    return sortOrder < 0 ? -result : result;
+}
+
+void SortRecords(std::vector<FileRecord>& records, int sortOrder) {
+    std::stable_sort(records.begin(), records.end(), [&](const auto& a, const auto& b) {
+        return CompareRecords(a, b, sortOrder) < 0;
+    });
+}
+
+int SortOrderAfterClick(int sortOrder, int clickedColumn) {
+    return sortOrder == clickedColumn ? -clickedColumn : clickedColumn;
+}
+
+std::uint32_t ThumbnailLevel(const BitmapFile& file, std::uint32_t iconWidth,
+                             std::uint32_t iconHeight) {
+    std::uint32_t pick = 0;
+    for (std::uint32_t level = 1; level < file.GetBitmapCount(); ++level) {
+        const auto bitmap = file.GetBitmap(level);
+        if (!bitmap || bitmap->GetHeight() < iconHeight || bitmap->GetWidth() < iconWidth) {
+            break;
+        }
+        pick = level;
+    }
+    return pick;
+}
+
+const char* CommandText(int command) {
+    switch (command) {
+    case kCommandToBmp:
+        return "Convert &To Bmp";
+    case kCommandFromBmp:
+        return "Convert &From Bmp";
+    case kCommandToMip:
+        return "Convert to &Mip";
+    case kCommandToPbf:
+        return "Convert to &Pbf/Stp";
+    case kCommandToSrb:
+        return "Convert to &Srb";
+    case kCommandThumbnails:
+        return "&Thumbnails";
+    default:
+        return "";
+    }
+}
+
+bool IsCommandEnabled(int command, const std::vector<BitmapKind>& selection) {
+    if (command == kCommandThumbnails) {
+        return true;
+    }
+    if (selection.empty()) {
+        return false;
+    }
+    const auto allAre = [&](BitmapKind kind) {
+        return std::all_of(selection.begin(), selection.end(),
+                           [&](BitmapKind each) { return each == kind; });
+    };
+    switch (command) {
+    case kCommandToBmp:
+    case kCommandFromBmp:
+        return IsGameKind(selection.front()) && allAre(selection.front());
+    case kCommandToMip:
+    case kCommandToPbf:
+    case kCommandToSrb:
+        return allAre(BitmapKind::Bmp);
+    default:
+        return true;
+    }
+}
+
+ListViewSettings ListViewSettings::Read(const SettingsStore& store) {
+    ListViewSettings settings;
+    settings.viewStyle = store.GetInt(kSettingsSection, kViewStyleKey, kDefaultViewStyle);
+    settings.sortOrder = store.GetInt(kSettingsSection, kSortOrderKey, kDefaultSortOrder);
+    settings.individualIcons =
+        store.GetInt(kSettingsSection, kIndividualIconsKey, kDefaultIndividualIcons) > 0;
+    return settings;
+}
+
+void ListViewSettings::Write(SettingsStore& store) const {
+    store.WriteInt(kSettingsSection, kSortOrderKey, sortOrder);
+    store.WriteInt(kSettingsSection, kViewStyleKey, viewStyle);
+    store.WriteInt(kSettingsSection, kIndividualIconsKey, individualIcons ? 1 : 0);
+}
+
+void RefreshSchedule::NoteChange(std::uint32_t now) {
+    pending_ = true;
+    deadline_ = now + kQuietMilliseconds;
+}
+
+bool RefreshSchedule::IdleStep(std::uint32_t idleCount, std::uint32_t now, bool& due) {
+    due = false;
+    // The tick count wraps after 49 days: compare by difference.
+    if (idleCount % 1000 == 0 && pending_ && static_cast<std::int32_t>(now - deadline_) >= 0) {
+        due = true;
+        pending_ = false;
+    }
+    return pending_;
+}
+
+} // namespace Ostrel::Vellix
