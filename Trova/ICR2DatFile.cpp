@@ -183,7 +183,7 @@ std::string ICR2DatFile::GetSubfileExtension(std::uint32_t index) const {
 }
 
 std::string ICR2DatFile::GetSubfileDirectory(std::uint32_t index) const {
-    Entry(index);
+    static_cast<void>(Entry(index)); // ICR2 archives are flat, but the index is still checked
     return {};
 }
 

@@ -2,6 +2,7 @@
 #include "Support/TestSupport.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
+#include "Util/MemoryStream.h"
 #include "Util/Platform.h"
 
 #include <gtest/gtest.h>
@@ -163,7 +164,7 @@ TEST_F(ICR2DatFileReading, ADirectoryCutShortFailsAsAWholeAndClosesTheFile) {
     const std::size_t before = OpenDescriptors();
     const std::string readFailure = "Couldn't read from " + path + "\n";
     Bytes cut = Directory(2, {{"A.MIP", 56, 0, 0}, {"B.MIP", 56, 0, 0}});
-    cut.resize(cut.size() - 1);
+    cut.pop_back();
     EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write(cut), false); }), readFailure);
     EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write(Directory(0x7FFF, {})), true); }), readFailure);
     EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write({1}), false); }), readFailure);
@@ -197,4 +198,13 @@ TEST_F(ICR2DatFileReading, MembersAreWrittenOnlyThroughAnArchiveOpenForUpdate) {
               "Couldn't write to A.MIP\n");
     ICR2DatFile(path, true).OpenSubfile(0)->Write(2, replacement);
     EXPECT_EQ(ReadAll(*ICR2DatFile(path, false).OpenSubfile(0)), (Bytes{7, 7, 3}));
+}
+
+TEST(ICR2DatFileInMemory, ReadsFromAnyStreamAndFailsAlike) {
+    auto stream = MakeCounted<MemoryStream>("mem.dat", Archive({{"A.PBF", {4, 5}}}));
+    ICR2DatFile archive(stream);
+    EXPECT_EQ(ReadAll(*archive.FindSubfile("a.pbf")), (Bytes{4, 5}));
+    auto cut = MakeCounted<MemoryStream>("cut.dat", Directory(3, {{"A.PBF", 0, 0, 0}}));
+    EXPECT_THROW(ICR2DatFile{cut}, XFileRead);
+    EXPECT_EQ(cut.GetCount(), 1u);
 }
