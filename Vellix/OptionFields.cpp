@@ -1,0 +1,164 @@
+#include "Vellix/OptionFields.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace Ostrel::Vellix {
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// from_chars takes a leading minus but not a plus; a plus before a digit or point is allowed.
+std::string_view SkipPlus(std::string_view text) {
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-' && text[1] != '+') {
+        text.remove_prefix(1);
+    }
+    return text;
+}
+
+template <class Value, class... Format>
+std::optional<Value> ParseWhole(std::string_view text, Format... format) {
+    text = SkipPlus(TrimBlanks(text));
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    Value value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value, format...);
+    if (error != std::errc() || stop != end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string BetweenMessage(const char* noun, const std::string& min, const std::string& max) {
+    return std::string("Please enter ") + noun + " between " + min + " and " + max + ".";
+}
+
+template <class Value, class Range> void RequireInRange(Control control, Value value, Range range) {
+    if (!range.Contains(value)) {
+        throw XInvalidField(control, OutOfRangeMessage(range));
+    }
+}
+
+} // namespace
+
+bool IsGoverningControl(Control control) {
+    switch (control) {
+    case Control::AllLevels:
+    case Control::AutomaticLevelCount:
+    case Control::UsePalette:
+    case Control::NoTransparency:
+    case Control::SeparateTransparency:
+    case Control::SpecifiedColour:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string OutOfRangeMessage(IntRange range) {
+    return BetweenMessage("an integer", std::to_string(range.min), std::to_string(range.max));
+}
+
+std::string OutOfRangeMessage(NumberRange range) {
+    return BetweenMessage("a number", FormatNumber(range.min), FormatNumber(range.max));
+}
+
+std::optional<std::int64_t> ParseInteger(std::string_view text) {
+    return ParseWhole<std::int64_t>(text);
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+    // "inf" and "nan" would pass from_chars; neither is a number a user can mean here.
+    const auto value = ParseWhole<double>(text, std::chars_format::general);
+    return value && std::isfinite(*value) ? value : std::nullopt;
+}
+
+std::string FormatNumber(double value) {
+    char text[32];
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+    return std::string(text, result.ptr);
+}
+
+void FieldsToControls::Check(Control control, bool& value) {
+    controls_.SetChecked(control, value);
+}
+
+void FieldsToControls::Radio(Control group, std::int32_t& index) {
+    controls_.SetRadioIndex(group, index);
+}
+
+void FieldsToControls::Integer(Control control, std::int32_t& value, IntRange) {
+    controls_.SetText(control, std::to_string(value));
+}
+
+void FieldsToControls::Number(Control control, double& value, NumberRange) {
+    controls_.SetText(control, FormatNumber(value));
+}
+
+void FieldsFromControls::Check(Control control, bool& value) {
+    value = controls_.IsChecked(control);
+}
+
+void FieldsFromControls::Radio(Control group, std::int32_t& index) {
+    index = controls_.GetRadioIndex(group);
+}
+
+void FieldsFromControls::Integer(Control control, std::int32_t& value, IntRange range) {
+    const auto read = ParseInteger(controls_.GetText(control));
+    if (!read) {
+        throw XInvalidField(control, kNotAnInteger);
+    }
+    RequireInRange(control, *read, range);
+    value = static_cast<std::int32_t>(*read);
+}
+
+void FieldsFromControls::Number(Control control, double& value, NumberRange range) {
+    const auto read = ParseNumber(controls_.GetText(control));
+    if (!read) {
+        throw XInvalidField(control, kNotANumber);
+    }
+    RequireInRange(control, *read, range);
+    value = *read;
+}
+
+void FieldRangeCheck::Check(Control, bool&) {}
+
+void FieldRangeCheck::Radio(Control group, std::int32_t& index) {
+    Integer(group, index, kRadioRange);
+}
+
+void FieldRangeCheck::Integer(Control control, std::int32_t& value, IntRange range) {
+    RequireInRange(control, value, range);
+}
+
+void FieldRangeCheck::Number(Control control, double& value, NumberRange range) {
+    RequireInRange(control, value, range);
+}
+
+void FieldLister::Check(Control control, bool&) {
+    fields_.push_back({control, FieldKind::Check});
+}
+
+void FieldLister::Radio(Control group, std::int32_t&) {
+    fields_.push_back({group, FieldKind::Radio});
+}
+
+void FieldLister::Integer(Control control, std::int32_t&, IntRange) {
+    fields_.push_back({control, FieldKind::Integer});
+}
+
+void FieldLister::Number(Control control, double&, NumberRange) {
+    fields_.push_back({control, FieldKind::Number});
+}
+
+} // namespace Ostrel::Vellix

@@ -1,0 +1,461 @@
+#include "Vellix/ConversionOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+using namespace Ostrel::Vellix;
+
+namespace {
+
+// The widgets of a dialog as plain values. A text never set reads as "x", which is no number.
+class FakeControls : public DialogControls {
+public:
+    bool IsChecked(Control control) const override { return Find(checked, control, false); }
+    void SetChecked(Control control, bool value) override { checked[control] = value; }
+    std::int32_t GetRadioIndex(Control group) const override { return Find(radio, group, -1); }
+    void SetRadioIndex(Control group, std::int32_t index) override {
+        radio[group] = kRadioRange.Contains(index) ? index : -1;
+    }
+    std::string GetText(Control control) const override {
+        return Find(text, control, std::string("x"));
+    }
+    void SetText(Control control, const std::string& value) override { text[control] = value; }
+    void SetEnabled(Control control, bool value) override { enabled[control] = value; }
+
+    std::map<Control, bool> checked;
+    std::map<Control, std::int32_t> radio;
+    std::map<Control, std::string> text;
+    std::map<Control, bool> enabled;
+
+private:
+    template <class Value>
+    static Value Find(const std::map<Control, Value>& map, Control control, Value otherwise) {
+        const auto found = map.find(control);
+        return found == map.end() ? otherwise : found->second;
+    }
+};
+
+using Keys = std::vector<std::string>;
+const Keys kSharedKeys = {"TransparencyMethod", "TransparencyRed", "TransparencyGreen",
+                          "TransparencyBlue"};
+
+Keys Join(Keys own, const char* overwriteKey) {
+    own.insert(own.end(), kSharedKeys.begin(), kSharedKeys.end());
+    own.push_back(overwriteKey);
+    return own;
+}
+
+Keys FormatKeys(const std::string& prefix) {
+    Keys keys;
+    for (const char* name : {"RedBits", "GreenBits", "BlueBits", "AlphaBits", "Transparency",
+                             "UsePalette", "ColourCount"}) {
+        keys.push_back(prefix + name);
+    }
+    return keys;
+}
+
+struct Dialog {
+    const char* name;
+    std::function<std::unique_ptr<DialogOptions>(const SettingsStore&)> make;
+    Keys keys; // every key, in write order, when every stored-when condition holds
+};
+
+template <class Options>
+std::function<std::unique_ptr<DialogOptions>(const SettingsStore&)> Maker() {
+    return [](const SettingsStore& store) {
+        return std::make_unique<Options>(store);
+    };
+}
+
+std::vector<Dialog> AllDialogs() {
+    Keys bmpMip = {"BmpMipAutomaticLevelCount", "BmpMipLevelCount"};
+    Keys bmpSrb = {"BmpSrbAutomaticLevelCount", "BmpSrbLevelCount"};
+    for (Keys* keys : {&bmpMip, &bmpSrb}) {
+        const std::string prefix = keys->front().substr(0, 6);
+        const Keys format = FormatKeys(prefix);
+        keys->insert(keys->end(), format.begin(), format.end());
+        keys->push_back(prefix + "IndividualPalettes");
+    }
+    bmpMip.insert(bmpMip.end(), {"BmpMipHorizontalRepeat", "BmpMipVerticalRepeat"});
+    bmpSrb.insert(bmpSrb.end(),
+                  {"BmpSrbWidth", "BmpSrbHeight", "BmpSrbUsedWidth", "BmpSrbUsedHeight",
+                   "BmpSrbHorizontalCentre", "BmpSrbVerticalCentre"});
+    return {
+        {"MipBmp", Maker<MipBmpOptions>(),
+         Join({"MipBmpAllLevels", "MipBmpLevel"}, "OverwriteBmp")},
+        {"SrbBmp", Maker<SrbBmpOptions>(),
+         Join({"SrbBmpAllLevels", "SrbBmpLevel"}, "OverwriteBmp")},
+        {"MipFromBmp", Maker<MipFromBmpOptions>(),
+         Join({"MipFromBmpAllLevels", "MipFromBmpLevel", "MipFromBmpGenerateSubLevels"},
+              "OverwriteOther")},
+        {"SrbFromBmp", Maker<SrbFromBmpOptions>(),
+         Join({"SrbFromBmpAllLevels", "SrbFromBmpLevel", "SrbFromBmpGenerateSubLevels"},
+              "OverwriteOther")},
+        {"PbfBmp", Maker<PbfBmpOptions>(), Join({}, "OverwriteBmp")},
+        {"PbfFromBmp", Maker<PbfFromBmpOptions>(), Join({}, "OverwriteOther")},
+        {"BmpMip", Maker<BmpMipOptions>(), Join(bmpMip, "OverwriteOther")},
+        {"BmpPbf", Maker<BmpPbfOptions>(), Join(FormatKeys("BmpPbf"), "OverwriteOther")},
+        {"BmpSrb", Maker<BmpSrbOptions>(), Join(bmpSrb, "OverwriteOther")},
+    };
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+bool IsFlagKey(const std::string& key) {
+    for (const char* end : {"AllLevels", "GenerateSubLevels", "AutomaticLevelCount", "UsePalette",
+                            "IndividualPalettes", "Repeat", "Bmp", "Other"}) {
+        if (EndsWith(key, end)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The values under which every key is written: a level or count chosen, the key colour used.
+std::int32_t ConditionValue(const std::string& key, std::int32_t otherwise) {
+    if (EndsWith(key, "AllLevels") || EndsWith(key, "AutomaticLevelCount")) {
+        return 0;
+    }
+    return key == "TransparencyMethod" ? kSpecifiedColour : otherwise;
+}
+
+void Put(SettingsStore& store, const std::string& key, std::int32_t value) {
+    store.WriteInt(kSettingsSection, key, value);
+}
+
+std::int32_t Get(const SettingsStore& store, const std::string& key) {
+    return store.GetInt(kSettingsSection, key, -12345);
+}
+
+} // namespace
+
+TEST(ConversionOptions, EveryKeyIsReadBackAndWrittenInOrderWhenItsConditionHolds) {
+    for (const Dialog& dialog : AllDialogs()) {
+        SCOPED_TRACE(dialog.name);
+        MemorySettingsStore before;
+        for (std::size_t i = 0; i < dialog.keys.size(); ++i) {
+            const std::string& key = dialog.keys[i];
+            Put(before, key, ConditionValue(key, static_cast<std::int32_t>(i) + 2));
+        }
+        MemorySettingsStore after;
+        dialog.make(before)->Store(after);
+        EXPECT_EQ(after.GetWrittenKeys(), dialog.keys);
+        for (const std::string& key : dialog.keys) {
+            const std::int32_t stored = Get(before, key);
+            EXPECT_EQ(Get(after, key), IsFlagKey(key) ? (stored != 0) : stored) << key;
+        }
+    }
+}
+
+TEST(ConversionOptions, CommandLineDefaultsAreTheEmptyStoresAndAreValid) {
+    const MemorySettingsStore empty;
+    for (const Dialog& dialog : AllDialogs()) {
+        SCOPED_TRACE(dialog.name);
+        auto options = dialog.make(empty);
+        EXPECT_NO_THROW(options->Validate());
+        EXPECT_EQ(options->transparency.method, kSeparateTransparency);
+        EXPECT_EQ(options->transparency.red, 255);
+        EXPECT_EQ(options->transparency.green, 0);
+        EXPECT_EQ(options->transparency.blue, 255);
+        EXPECT_FALSE(options->overwrite);
+    }
+    const MipFromBmpOptions fromBmp(empty);
+    EXPECT_FALSE(fromBmp.allLevels);
+    EXPECT_TRUE(fromBmp.generateSubLevels);
+    EXPECT_EQ(fromBmp.level, 1);
+    const SrbBmpOptions toBmp(empty);
+    EXPECT_FALSE(toBmp.allLevels);
+    EXPECT_EQ(toBmp.level, 1);
+    const BmpPbfOptions pbf;
+    EXPECT_EQ(pbf.format.alphaBits, 8);
+    EXPECT_EQ(pbf.format.transparencyKind, kPartialTransparency);
+    EXPECT_TRUE(pbf.format.usePalette);
+    EXPECT_EQ(pbf.format.colourCount, 16);
+}
+
+TEST(ConversionOptions, NewMipDialogOpensWithItsDefaults) {
+    BmpMipOptions options{MemorySettingsStore()};
+    FakeControls controls;
+    options.Show(controls);
+    EXPECT_TRUE(controls.checked[Control::AutomaticLevelCount]);
+    EXPECT_FALSE(controls.enabled[Control::LevelCount]);
+    EXPECT_EQ(controls.text[Control::LevelCount], "1");
+    for (Control bits :
+         {Control::RedBits, Control::GreenBits, Control::BlueBits, Control::AlphaBits}) {
+        EXPECT_EQ(controls.text[bits], "8");
+    }
+    EXPECT_EQ(controls.radio[Control::Opaque], kPartialTransparency);
+    EXPECT_TRUE(controls.checked[Control::UsePalette]);
+    EXPECT_EQ(controls.text[Control::ColourCount], "16");
+    EXPECT_TRUE(controls.enabled[Control::ColourCount]);
+    EXPECT_FALSE(controls.checked[Control::IndividualPalettes]);
+    EXPECT_FALSE(controls.checked[Control::HorizontalRepeat]);
+    EXPECT_FALSE(controls.checked[Control::VerticalRepeat]);
+    EXPECT_EQ(controls.radio[Control::NoTransparency], kSeparateTransparency);
+    EXPECT_EQ(controls.text[Control::TransparencyRed], "255");
+    EXPECT_EQ(controls.text[Control::TransparencyGreen], "0");
+    EXPECT_EQ(controls.text[Control::TransparencyBlue], "255");
+    EXPECT_FALSE(controls.enabled[Control::TransparencyGreen]);
+}
+
+TEST(ConversionOptions, KeyColourChosenInOneDialogOpensTheNext) {
+    MemorySettingsStore store;
+    MipBmpOptions first(store);
+    FakeControls controls;
+    first.Show(controls);
+    controls.radio[Control::NoTransparency] = kSpecifiedColour;
+    controls.text[Control::TransparencyRed] = "10";
+    controls.text[Control::TransparencyGreen] = "20";
+    controls.text[Control::TransparencyBlue] = "30";
+    first.Accept(controls);
+    first.Store(store);
+
+    BmpSrbOptions next(store);
+    FakeControls shown;
+    next.Show(shown);
+    EXPECT_EQ(shown.radio[Control::NoTransparency], kSpecifiedColour);
+    EXPECT_EQ(shown.text[Control::TransparencyRed], "10");
+    EXPECT_EQ(shown.text[Control::TransparencyGreen], "20");
+    EXPECT_EQ(shown.text[Control::TransparencyBlue], "30");
+    EXPECT_TRUE(shown.enabled[Control::TransparencyBlue]);
+
+    // Without the key colour the remembered colour stays as it was.
+    next.transparency = {kNoTransparency, 1, 2, 3};
+    next.Store(store);
+    EXPECT_EQ(Get(store, "TransparencyMethod"), kNoTransparency);
+    EXPECT_EQ(Get(store, "TransparencyGreen"), 20);
+    EXPECT_EQ(PbfFromBmpOptions(store).transparency.blue, 30);
+}
+
+TEST(ConversionOptions, OverwriteIsSharedOnlyWithinItsDirection) {
+    MemorySettingsStore store;
+    PbfBmpOptions toBmp(store);
+    toBmp.overwrite = true;
+    toBmp.Store(store);
+    EXPECT_TRUE(MipBmpOptions(store).overwrite);
+    EXPECT_TRUE(SrbBmpOptions(store).overwrite);
+    EXPECT_FALSE(PbfFromBmpOptions(store).overwrite);
+    EXPECT_FALSE(BmpMipOptions(store).overwrite);
+}
+
+TEST(ConversionOptions, ConditionalKeysKeepTheirStoredValues) {
+    MemorySettingsStore store;
+    Put(store, "MipBmpLevel", 5);
+    Put(store, "SrbFromBmpGenerateSubLevels", 0);
+    Put(store, "BmpSrbColourCount", 200);
+    MipBmpOptions mip(store);
+    mip.allLevels = true;
+    mip.level = 9;
+    mip.Store(store);
+    SrbFromBmpOptions srb(store);
+    srb.allLevels = true;
+    srb.generateSubLevels = true;
+    srb.Store(store);
+    BmpSrbOptions bmpSrb(store);
+    bmpSrb.format.usePalette = false;
+    bmpSrb.format.colourCount = 4;
+    bmpSrb.individualPalettes = true;
+    bmpSrb.Store(store);
+
+    EXPECT_EQ(Get(store, "MipBmpLevel"), 5);
+    EXPECT_EQ(Get(store, "SrbFromBmpGenerateSubLevels"), 0);
+    EXPECT_EQ(Get(store, "BmpSrbColourCount"), 200);
+    EXPECT_FALSE(store.Contains(kSettingsSection, "SrbFromBmpLevel"));
+    EXPECT_FALSE(store.Contains(kSettingsSection, "BmpSrbIndividualPalettes"));
+    EXPECT_FALSE(store.Contains(kSettingsSection, "BmpSrbLevelCount"));
+}
+
+TEST(ConversionOptions, DisabledLevelCountIsStillValidatedButNotStored) {
+    MemorySettingsStore store;
+    BmpMipOptions options(store);
+    FakeControls controls;
+    options.Show(controls);
+    controls.checked[Control::HorizontalRepeat] = true;
+    controls.checked[Control::Overwrite] = true;
+    controls.text[Control::LevelCount] = "0";
+    try {
+        options.Accept(controls);
+        FAIL() << "level count 0 accepted";
+    } catch (const XInvalidField& e) {
+        EXPECT_EQ(e.GetControl(), Control::LevelCount);
+        EXPECT_EQ(e.Message(), "Please enter an integer between 1 and 12.");
+    }
+    // Fields before the failing one hold what was read; the ones after it do not.
+    EXPECT_TRUE(options.horizontalRepeat);
+    EXPECT_FALSE(options.overwrite);
+
+    controls.text[Control::LevelCount] = "12";
+    options.Accept(controls);
+    options.Store(store);
+    EXPECT_FALSE(store.Contains(kSettingsSection, "BmpMipLevelCount"));
+}
+
+namespace {
+
+std::string FailureOf(DialogOptions& options, FakeControls& controls, Control control,
+                      const std::string& text) {
+    options.Show(controls);
+    controls.text[control] = text;
+    try {
+        options.Accept(controls);
+    } catch (const XInvalidField& e) {
+        EXPECT_EQ(e.GetControl(), control);
+        return e.Message();
+    }
+    return "accepted";
+}
+
+} // namespace
+
+TEST(ConversionOptions, FieldsAreCheckedAgainstTheirBounds) {
+    FakeControls controls;
+    BmpMipOptions mip;
+    EXPECT_EQ(FailureOf(mip, controls, Control::ColourCount, "257"),
+              "Please enter an integer between 1 and 256.");
+    EXPECT_EQ(FailureOf(mip, controls, Control::ColourCount, "256"), "accepted");
+    EXPECT_EQ(FailureOf(mip, controls, Control::AlphaBits, "0"), "accepted");
+    EXPECT_EQ(FailureOf(mip, controls, Control::RedBits, "0"),
+              "Please enter an integer between 1 and 8.");
+    EXPECT_EQ(FailureOf(mip, controls, Control::TransparencyGreen, "256"),
+              "Please enter an integer between 0 and 255.");
+    EXPECT_EQ(FailureOf(mip, controls, Control::BlueBits, "eight"), "Please enter an integer.");
+
+    MipBmpOptions toBmp;
+    EXPECT_EQ(FailureOf(toBmp, controls, Control::Level, "13"),
+              "Please enter an integer between 1 and 12.");
+
+    MipFromBmpOptions fromBmp;
+    EXPECT_EQ(FailureOf(fromBmp, controls, Control::Level, "0"), "accepted");
+    EXPECT_EQ(FailureOf(fromBmp, controls, Control::Level, "99"), "accepted");
+    EXPECT_EQ(fromBmp.level, 99);
+    EXPECT_EQ(FailureOf(fromBmp, controls, Control::Level, "2147483648"),
+              "Please enter an integer between -2147483648 and 2147483647.");
+
+    BmpSrbOptions srb;
+    EXPECT_EQ(FailureOf(srb, controls, Control::Width, "5000.0004"),
+              "Please enter a number between 0 and 5000.");
+    EXPECT_EQ(FailureOf(srb, controls, Control::UsedHeight, "-0.001"),
+              "Please enter a number between 0 and 1.");
+    EXPECT_EQ(FailureOf(srb, controls, Control::VerticalCentre, "half"), "Please enter a number.");
+    EXPECT_EQ(FailureOf(srb, controls, Control::Width, "5000"), "accepted");
+}
+
+TEST(ConversionOptions, FieldsAreValidatedInTheDialogsOrder) {
+    using C = Control;
+    const std::vector<std::pair<std::function<std::unique_ptr<DialogOptions>()>, std::vector<C>>>
+        cases = {
+            {[] { return std::make_unique<SrbBmpOptions>(); },
+             {C::Level, C::TransparencyRed, C::TransparencyGreen, C::TransparencyBlue}},
+            {[] { return std::make_unique<SrbFromBmpOptions>(); },
+             {C::Level, C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen}},
+            {[] { return std::make_unique<PbfFromBmpOptions>(); },
+             {C::TransparencyRed, C::TransparencyGreen, C::TransparencyBlue}},
+            {[] { return std::make_unique<BmpMipOptions>(); },
+             {C::BlueBits, C::AlphaBits, C::GreenBits, C::LevelCount, C::RedBits, C::ColourCount,
+              C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen}},
+            {[] { return std::make_unique<BmpPbfOptions>(); },
+             {C::BlueBits, C::AlphaBits, C::GreenBits, C::RedBits, C::ColourCount,
+              C::TransparencyRed, C::TransparencyGreen, C::TransparencyBlue}},
+            {[] { return std::make_unique<BmpSrbOptions>(); },
+             {C::BlueBits, C::AlphaBits, C::GreenBits, C::LevelCount, C::RedBits, C::ColourCount,
+              C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen, C::Width, C::Height,
+              C::UsedWidth, C::UsedHeight, C::HorizontalCentre, C::VerticalCentre}},
+        };
+    for (const auto& [make, expected] : cases) {
+        auto options = make();
+        FakeControls controls; // every text reads "x" until corrected
+        std::vector<C> failed;
+        for (;;) {
+            try {
+                options->Accept(controls);
+                break;
+            } catch (const XInvalidField& e) {
+                failed.push_back(e.GetControl());
+                controls.text[e.GetControl()] = "1";
+            }
+        }
+        EXPECT_EQ(failed, expected);
+    }
+}
+
+TEST(ConversionOptions, SrbGeometryIsRememberedInThousandths) {
+    MemorySettingsStore store;
+    Put(store, "BmpSrbWidth", 2500);
+    Put(store, "BmpSrbHeight", -1); // taken as unsigned
+    BmpSrbOptions options(store);
+    FakeControls controls;
+    options.Show(controls);
+    EXPECT_EQ(controls.text[Control::Width], "2.5");
+    EXPECT_EQ(controls.text[Control::Height], "4294967.295");
+    EXPECT_EQ(controls.text[Control::HorizontalCentre], "0.5");
+    EXPECT_EQ(controls.text[Control::UsedWidth], "1");
+    EXPECT_THROW(options.Validate(), XInvalidField);
+
+    options.geometry = {5000.0, 0.0, 0.2506, 0.2504, 0.5, 0.0005};
+    options.Store(store);
+    EXPECT_EQ(Get(store, "BmpSrbWidth"), 5000000);
+    EXPECT_EQ(Get(store, "BmpSrbHeight"), 0);
+    EXPECT_EQ(Get(store, "BmpSrbUsedWidth"), 251);
+    EXPECT_EQ(Get(store, "BmpSrbUsedHeight"), 250);
+    EXPECT_EQ(Get(store, "BmpSrbHorizontalCentre"), 500);
+    EXPECT_EQ(Get(store, "BmpSrbVerticalCentre"), 1);
+}
+
+TEST(ConversionOptions, StoredMethodOutsideTheGroupIsReadBackAsNone) {
+    MemorySettingsStore store;
+    Put(store, "TransparencyMethod", 7);
+    PbfBmpOptions options(store);
+    FakeControls controls;
+    options.Show(controls);
+    EXPECT_FALSE(controls.enabled[Control::TransparencyRed]);
+    options.Accept(controls);
+    EXPECT_EQ(options.transparency.method, -1);
+    options.Store(store);
+    EXPECT_EQ(Get(store, "TransparencyMethod"), -1);
+    // Values that did not come through a dialog must name a method.
+    EXPECT_THROW(options.Validate(), XInvalidField);
+}
+
+TEST(ConversionOptions, ClicksReapplyTheEnablingRules) {
+    MipFromBmpOptions fromBmp;
+    FakeControls controls;
+    fromBmp.Show(controls);
+    EXPECT_TRUE(controls.enabled[Control::GenerateSubLevels]);
+    controls.checked[Control::AllLevels] = true;
+    controls.radio[Control::NoTransparency] = kSpecifiedColour;
+    fromBmp.Refresh(controls);
+    EXPECT_FALSE(controls.enabled[Control::Level]);
+    EXPECT_FALSE(controls.enabled[Control::GenerateSubLevels]);
+    EXPECT_TRUE(controls.enabled[Control::TransparencyGreen]);
+
+    // An invalid field still reports, and the rules follow what was read before it.
+    BmpSrbOptions srb;
+    srb.Show(controls);
+    controls.checked[Control::UsePalette] = false;
+    controls.checked[Control::AutomaticLevelCount] = false;
+    controls.text[Control::TransparencyRed] = "300";
+    EXPECT_THROW(srb.Refresh(controls), XInvalidField);
+    EXPECT_FALSE(controls.enabled[Control::ColourCount]);
+    EXPECT_FALSE(controls.enabled[Control::IndividualPalettes]);
+    EXPECT_TRUE(controls.enabled[Control::LevelCount]);
+
+    BmpPbfOptions pbf;
+    pbf.format.usePalette = false;
+    EXPECT_FALSE(pbf.IsColourCountEnabled());
+}
+
+TEST(ConversionOptions, FieldListsNameEachDialogsWidgets) {
+    const auto fields = PbfBmpOptions().GetFields();
+    const std::vector<Field> expected = {{Control::Overwrite, FieldKind::Check},
+                                         {Control::NoTransparency, FieldKind::Radio},
+                                         {Control::TransparencyRed, FieldKind::Integer},
+                                         {Control::TransparencyGreen, FieldKind::Integer},
+                                         {Control::TransparencyBlue, FieldKind::Integer}};
+    EXPECT_EQ(fields, expected);
+}
