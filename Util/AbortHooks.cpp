@@ -17,8 +17,9 @@ namespace {
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
 // Room for composing the report, also under the sanitizers' larger frames.
 constexpr std::size_t kSignalStackSize = 512 * 1024;
-// A report that cannot finish (a lock held by the failed code, say) must not hang the program.
-constexpr unsigned kReportSeconds = 10;
+// Composing the report allocates and looks up symbols. Should the failed code hold a lock that
+// needs, the time limit ends the process instead of hanging it.
+constexpr unsigned kComposeSeconds = 10;
 
 std::atomic<bool> reporting{false};
 
@@ -26,16 +27,26 @@ std::atomic<bool> reporting{false};
     std::_Exit(1);
 }
 
-void OnReportTimeout(int) {
+void OnComposeTimeout(int) {
     EndProcess();
 }
 
-void LimitReportTime() {
+void LimitComposeTime() {
     struct sigaction action {};
-    action.sa_handler = OnReportTimeout;
+    action.sa_handler = OnComposeTimeout;
     sigemptyset(&action.sa_mask);
     sigaction(SIGALRM, &action, nullptr);
-    alarm(kReportSeconds);
+    alarm(kComposeSeconds);
+}
+
+// Once the report is composed the locks are evidently free, and the handler's own work is not
+// timed: it may be waiting for the user to read a message.
+XProcessorExceptionWin32 Compose(const char* title, const ProcessorContext& context,
+                                 const ExceptionRecord* record) {
+    LimitComposeTime();
+    XProcessorExceptionWin32 exception(title, context, record);
+    alarm(0);
+    return exception;
 }
 
 [[noreturn]] void Report(const char* title, const ProcessorContext& context,
@@ -44,9 +55,8 @@ void LimitReportTime() {
     if (reporting.exchange(true)) {
         EndProcess();
     }
-    LimitReportTime();
     try {
-        GetAbortHandler().HandleAbort(XProcessorExceptionWin32(title, context, record));
+        GetAbortHandler().HandleAbort(Compose(title, context, record));
     } catch (...) {
     }
     EndProcess();

@@ -6,6 +6,7 @@
 
 #include "Support/TestSupport.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -13,7 +14,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <regex>
 
 using namespace Ostrel::Util;
 
@@ -31,27 +31,36 @@ std::string ExecutablePath() {
     return std::string(path, length > 0 ? std::size_t(length) : 0);
 }
 
+// The text after the first occurrence of label, up to the next blank or line feed.
+std::string FieldAfter(const std::string& text, const std::string& label) {
+    const std::size_t start = text.find(label);
+    if (start == std::string::npos) {
+        return {};
+    }
+    const std::size_t begin = start + label.size();
+    return text.substr(begin, text.find_first_of(" \n", begin) - begin);
+}
+
 TEST(XProcessorException, MessageHasItsSectionsInOrder) {
     const ExceptionRecord record{0xC0000005};
     const std::string message = MessageWith(&record);
-    const std::regex layout("Title\n\n"
-                            "Exception code: 0xC0000005 ACCESS_VIOLATION\n"
-                            "Fault address: (0x[0-9A-F]{16}) 0x[0-9A-F]{8}:0x[0-9A-F]{8} (.*)\n"
-                            "Registers:\n"
-                            "RAX=0x[0-9A-F]{16} CS=0x[0-9A-F]{4} RIP=(0x[0-9A-F]{16}) "
-                            "EFLGS=0x[0-9A-F]{16}\n"
-                            "RBX=0x[0-9A-F]{16} SS=0x[0-9A-F]{4} RSP=0x[0-9A-F]{16} "
-                            "RBP=0x[0-9A-F]{16}\n"
-                            "RCX=0x[0-9A-F]{16} DS=0x0000 RSI=0x[0-9A-F]{16} FS=0x[0-9A-F]{4}\n"
-                            "RDX=0x[0-9A-F]{16} ES=0x0000 RDI=0x[0-9A-F]{16} GS=0x[0-9A-F]{4}\n"
-                            "\nCall Stack\n"
-                            "Address    Frame      Logical Addr          Module\n"
-                            "(0x[0-9A-F]{16} 0x[0-9A-F]{16} .*\n)+"
-                            "End Call Stack\n");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(message, match, layout)) << message;
-    EXPECT_EQ(match[1], match[3]) << "the fault address is the instruction pointer";
-    EXPECT_EQ(match[2], ExecutablePath());
+    EXPECT_THAT(message, testing::MatchesRegex(
+                             "Title\n\n"
+                             "Exception code: 0xC0000005 ACCESS_VIOLATION\n"
+                             "Fault address: 0x[0-9A-F]{16} 0x[0-9A-F]{8}:0x[0-9A-F]{8} [^\n]+\n"
+                             "Registers:\n"
+                             "RAX=0x[0-9A-F]{16} CS=0x[0-9A-F]{4} RIP=0x[0-9A-F]{16} "
+                             "EFLGS=0x[0-9A-F]{16}\n"
+                             "RBX=0x[0-9A-F]{16} SS=0x[0-9A-F]{4} RSP=0x[0-9A-F]{16} "
+                             "RBP=0x[0-9A-F]{16}\n"
+                             "RCX=0x[0-9A-F]{16} DS=0x0000 RSI=0x[0-9A-F]{16} FS=0x[0-9A-F]{4}\n"
+                             "RDX=0x[0-9A-F]{16} ES=0x0000 RDI=0x[0-9A-F]{16} GS=0x[0-9A-F]{4}\n"
+                             "\nCall Stack\n"
+                             "Address    Frame      Logical Addr          Module\n"
+                             "(0x[0-9A-F]{16} 0x[0-9A-F]{16} [^\n]+\n)+"
+                             "End Call Stack\n"));
+    EXPECT_EQ(FieldAfter(message, "Fault address: "), FieldAfter(message, "RIP="));
+    EXPECT_NE(message.find(" " + ExecutablePath() + "\nRegisters:\n"), std::string::npos);
 }
 
 TEST(XProcessorException, CodeLineNamesKnownCodesOnly) {
@@ -61,16 +70,6 @@ TEST(XProcessorException, CodeLineNamesKnownCodesOnly) {
     const ExceptionRecord unknown{0x20000001};
     EXPECT_NE(MessageWith(&unknown).find("\nException code: 0x20000001 \n"), std::string::npos);
     EXPECT_EQ(MessageWith(nullptr).find("Exception code"), std::string::npos);
-}
-
-TEST(XProcessorException, SignalsMapToTheirExceptionCodes) {
-    EXPECT_EQ(ExceptionCodeForSignal(SIGSEGV, SEGV_MAPERR), 0xC0000005u);
-    EXPECT_EQ(ExceptionCodeForSignal(SIGILL, ILL_ILLOPN), 0xC000001Du);
-    EXPECT_EQ(ExceptionCodeForSignal(SIGILL, ILL_PRVOPC), 0xC0000096u);
-    EXPECT_EQ(ExceptionCodeForSignal(SIGFPE, FPE_INTDIV), 0xC0000094u);
-    EXPECT_EQ(ExceptionCodeForSignal(SIGFPE, FPE_FLTDIV), 0xC000008Eu);
-    EXPECT_EQ(ExceptionCodeForSignal(SIGBUS, BUS_ADRALN), 0x80000002u);
-    EXPECT_EQ(ExceptionCodeForSignal(SIGBUS, BUS_ADRERR), 0xC0000006u);
 }
 
 TEST(VersionInfo, IsTheProgramsOwnVersion) {
@@ -162,7 +161,7 @@ TEST(AbortHooks, ScopesNestAndRestoreWhatTheyReplaced) {
 
 // The faults below hide from the compiler and from UndefinedBehaviorSanitizer, which would
 // otherwise replace them by their own traps or reports.
-[[gnu::noinline, gnu::no_sanitize("undefined")]] void DereferenceNull() {
+__attribute__((noinline, no_sanitize("undefined"))) void DereferenceNull() {
     volatile int* volatile pointer = nullptr;
     *pointer = 1;
 }

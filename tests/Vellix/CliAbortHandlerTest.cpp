@@ -16,12 +16,12 @@ namespace {
 
 // The faults hide from the compiler and from UndefinedBehaviorSanitizer, which would otherwise
 // replace them by their own traps or reports.
-[[gnu::noinline, gnu::no_sanitize("undefined")]] void DereferenceNull() {
+__attribute__((noinline, no_sanitize("undefined"))) void DereferenceNull() {
     volatile int* volatile pointer = nullptr;
     *pointer = 1;
 }
 
-[[gnu::noinline, gnu::no_sanitize("undefined")]] void DivideByZero() {
+__attribute__((noinline, no_sanitize("undefined"))) void DivideByZero() {
     volatile int dividend = 7;
     volatile int zero = 0;
     volatile int quotient = dividend / zero;
