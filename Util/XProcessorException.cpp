@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cxxabi.h>
 #include <dlfcn.h>
-#include <iterator>
 #include <link.h>
 #include <memory>
 #include <sstream>
