@@ -1,0 +1,147 @@
+#include "Vellix/Cli/Report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace Ostrel::Vellix::Cli {
+
+namespace {
+
+void WriteQuoted(std::ostream& out, const std::string& text) {
+    out << '"';
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out << '\\' << c;
+        } else if (byte < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+            out << escape;
+        } else {
+            out << c;
+        }
+    }
+    out << '"';
+}
+
+} // namespace
+
+Report Report::Bool(bool value) {
+    Report report(Kind::Bool);
+    report.flag_ = value;
+    return report;
+}
+
+Report Report::Integer(std::int64_t value) {
+    Report report(Kind::Integer);
+    report.integer_ = value;
+    return report;
+}
+
+Report Report::Number(double value) {
+    if (!std::isfinite(value)) {
+        return Report(); // JSON has no infinities
+    }
+    Report report(Kind::Number);
+    report.number_ = value + 0.0; // no "-0"
+    return report;
+}
+
+Report Report::Text(std::string value) {
+    Report report(Kind::Text);
+    report.text_ = std::move(value);
+    return report;
+}
+
+Report Report::Object() {
+    return Report(Kind::Object);
+}
+
+Report Report::Array() {
+    return Report(Kind::Array);
+}
+
+Report& Report::Add(std::string key, Report value) {
+    members_.emplace_back(std::move(key), std::move(value));
+    return *this;
+}
+
+Report& Report::Append(Report value) {
+    return Add("", std::move(value));
+}
+
+std::string Report::Scalar() const {
+    switch (kind_) {
+    case Kind::Bool:
+        return flag_ ? "true" : "false";
+    case Kind::Integer:
+        return std::to_string(integer_);
+    case Kind::Number: {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9g", number_);
+        return text;
+    }
+    case Kind::Text:
+        return text_;
+    default:
+        return "null";
+    }
+}
+
+void Report::WriteJson(std::ostream& out) const {
+    if (IsScalar()) {
+        if (kind_ == Kind::Text) {
+            WriteQuoted(out, text_);
+        } else {
+            out << Scalar();
+        }
+        return;
+    }
+    out << (kind_ == Kind::Object ? '{' : '[');
+    for (std::size_t i = 0; i < members_.size(); ++i) {
+        if (i > 0) {
+            out << ',';
+        }
+        if (kind_ == Kind::Object) {
+            WriteQuoted(out, members_[i].first);
+            out << ':';
+        }
+        members_[i].second.WriteJson(out);
+    }
+    out << (kind_ == Kind::Object ? '}' : ']');
+}
+
+bool Report::IsFlat() const {
+    return std::all_of(members_.begin(), members_.end(),
+                       [](const auto& member) { return member.second.IsScalar(); });
+}
+
+// "a: 1, b: 2" for an object, "1, 2" for an array.
+std::string Report::FlatText() const {
+    std::string text;
+    for (const auto& [key, value] : members_) {
+        text += (text.empty() ? "" : ", ") + (key.empty() ? "" : key + ": ") + value.Scalar();
+    }
+    return text;
+}
+
+// Objects become "key: value" lines, nested containers indented below their key; a container of
+// scalars inside an array, and an array of scalars, fit on one line.
+void Report::WriteText(std::ostream& out, int indent) const {
+    const std::string margin(static_cast<std::size_t>(indent), ' ');
+    for (const auto& [key, value] : members_) {
+        const std::string label = kind_ == Kind::Object ? key + ":" : "-";
+        if (value.IsScalar()) {
+            out << margin << label << ' ' << (value.kind_ == Kind::Null ? "" : value.Scalar())
+                << '\n';
+        } else if (value.IsFlat() && (kind_ == Kind::Array || value.kind_ == Kind::Array)) {
+            out << margin << label << ' ' << value.FlatText() << '\n';
+        } else {
+            out << margin << label << '\n';
+            value.WriteText(out, indent + 2);
+        }
+    }
+}
+
+} // namespace Ostrel::Vellix::Cli
