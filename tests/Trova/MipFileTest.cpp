@@ -443,7 +443,7 @@ TEST(MipFileCreate, FormatChooser) {
     EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 8, 2}, 0, 8), 7);
     EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 4, 4, 4, 4, 1}, 0, 8), 5);
     EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 5, 5, 5, 1, 1}, 0, 8), 4);
-    // Ties go to the lowest code: 8, 8, 8 opaque fits 6 and 8 equally, 8 is out of range here.
+    // Ties go to the lowest code: 8, 8, 8 opaque fits codes 6 and 8 equally.
     EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 0, 0}, 0, 9), 6);
     EXPECT_EQ(ChooseMipFormat(MipFormatRequest{true, 16, 8, 8, 8, 8, 1}, 0, 8), 1);
     EXPECT_EQ(ChooseMipFormat(MipFormatRequest{true, 4, 5, 6, 5, 0, 0}, 0, 8), 0);
