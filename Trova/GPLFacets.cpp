@@ -40,7 +40,9 @@ void GetDatLocal::SetDatFile(const Util::CountedPtr<DatFile>& archive) {
 
 Util::CountedPtr<DatFile> ICR2CreateDat::Create() {
     const auto factory = GetFactoryRegistry().GetFactory(directory_, false);
-    const std::string path = directory_.GetDirectoryPath() + directory_.GetDirectoryName() + ".dat";
+    // An archive that exists under another case (CARS.DAT) is found, so that creating fails
+    // instead of making a second archive beside it.
+    const std::string path = directory_.GetArchivePath();
     Util::CountedPtr<DatFile> archive(new ICR2DatFile(path));
     factory->GetFacet<GetDat>()->SetDatFile(archive);
     return archive;

@@ -145,10 +145,9 @@ std::string ResolveCase(const std::string& path) {
         const auto match = std::find_if(entries.begin(), entries.end(), [&](const auto& entry) {
             return CompareNoCase(entry.name, component) == 0;
         });
-        if (match == entries.end()) {
-            return path;
+        if (match != entries.end()) {
+            resolved.back() = match->name;
         }
-        resolved.back() = match->name;
     }
     return Join(split.root, resolved);
 }

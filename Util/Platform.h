@@ -65,7 +65,8 @@ std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
 
 // Game files come from a file system that ignores case. Returns the path as it exists on disk:
 // each component that does not exist as written is replaced by the one entry of its directory
-// that matches it without regard to case. Components with no match stay as written.
+// that matches it without regard to case. Components with no match stay as written (so a file
+// still to be created keeps its name under a directory found by case).
 std::string ResolveCase(const std::string& path);
 
 // Directory-change notification. A change handle becomes ready when the directory it watches
