@@ -5,6 +5,8 @@
 #include "Vellix/ConversionOptions.h"
 #include "Vellix/Conversions.h"
 
+#include "Util/PathName.h"
+
 #include <limits>
 
 namespace Ostrel::Vellix::Cli {
@@ -114,39 +116,54 @@ void RejectLevelOptions(const Arguments& arguments) {
     }
 }
 
-template <typename OptionsT>
-void Convert(const Arguments& arguments, ConversionBatch& batch, OptionsT& options) {
+// Every option is checked before the first file is looked at, so a usage error is reported as
+// one whatever the files are.
+template <typename OptionsT> void Prepare(const Arguments& arguments, OptionsT& options) {
     ApplyShared(arguments, options);
     Validate(options);
-    batch.Convert(options);
 }
 
-template <typename LevelsT>
-void ConvertLevelsToBmp(const Arguments& arguments, ConversionBatch& batch) {
-    LevelsT options;
-    ApplyLevelChoice(arguments, options);
-    Convert(arguments, batch, options);
-}
-
-template <typename LevelsT>
-void ConvertLevelsFromBmp(const Arguments& arguments, ConversionBatch& batch) {
-    LevelsT options;
-    ApplyLevelChoice(arguments, options);
-    options.generateSubLevels = !arguments.Has("no-sub-levels");
-    Convert(arguments, batch, options);
-}
-
-template <typename PictureT>
-void ConvertPicture(const Arguments& arguments, ConversionBatch& batch) {
-    RejectLevelOptions(arguments);
-    PictureT options;
-    Convert(arguments, batch, options);
-}
-
-void AddOperands(const Arguments& arguments, ConversionBatch& batch) {
+void Convert(const Arguments& arguments, const auto& options) {
+    ConversionBatch batch{WrittenFiles(arguments)};
     for (const std::string& operand : arguments.Operands()) {
         batch.AddPath(operand);
     }
+    batch.Convert(options);
+}
+
+template <typename LevelsT> void ConvertLevelsToBmp(const Arguments& arguments) {
+    LevelsT options;
+    ApplyLevelChoice(arguments, options);
+    Prepare(arguments, options);
+    Convert(arguments, options);
+}
+
+template <typename LevelsT> void ConvertLevelsFromBmp(const Arguments& arguments) {
+    LevelsT options;
+    ApplyLevelChoice(arguments, options);
+    options.generateSubLevels = !arguments.Has("no-sub-levels");
+    Prepare(arguments, options);
+    Convert(arguments, options);
+}
+
+template <typename PictureT> void ConvertPicture(const Arguments& arguments) {
+    RejectLevelOptions(arguments);
+    PictureT options;
+    Prepare(arguments, options);
+    Convert(arguments, options);
+}
+
+// The kind the operands name by their extensions (an archive member's path ends in its name);
+// the batch checks each file's kind again when it has found the file.
+BitmapKind OperandKind(const Arguments& arguments) {
+    const auto& operands = arguments.Operands();
+    const BitmapKind kind = KindOfExtension(Util::PathName(operands[0]).GetExtension());
+    for (const std::string& operand : operands) {
+        if (KindOfExtension(Util::PathName(operand).GetExtension()) != kind) {
+            return BitmapKind::Other;
+        }
+    }
+    return kind;
 }
 
 [[noreturn]] void MixedKinds() {
@@ -178,26 +195,23 @@ void ApplyLevelled(const Arguments& arguments, NewLevelledFileOptions& options) 
 }
 
 template <typename OptionsT> int ConvertNew(const Arguments& arguments, OptionsT& options) {
-    ConversionBatch batch{WrittenFiles(arguments)};
-    AddOperands(arguments, batch);
-    Convert(arguments, batch, options);
+    Prepare(arguments, options);
+    Convert(arguments, options);
     return 0;
 }
 
 } // namespace
 
 int RunToBmp(const Arguments& arguments) {
-    ConversionBatch batch{WrittenFiles(arguments)};
-    AddOperands(arguments, batch);
-    switch (batch.GetKind()) {
+    switch (OperandKind(arguments)) {
     case BitmapKind::Mip:
-        ConvertLevelsToBmp<MipBmpOptions>(arguments, batch);
+        ConvertLevelsToBmp<MipBmpOptions>(arguments);
         break;
     case BitmapKind::Srb:
-        ConvertLevelsToBmp<SrbBmpOptions>(arguments, batch);
+        ConvertLevelsToBmp<SrbBmpOptions>(arguments);
         break;
     case BitmapKind::Pbf:
-        ConvertPicture<PbfBmpOptions>(arguments, batch);
+        ConvertPicture<PbfBmpOptions>(arguments);
         break;
     default:
         MixedKinds();
@@ -206,17 +220,15 @@ int RunToBmp(const Arguments& arguments) {
 }
 
 int RunFromBmp(const Arguments& arguments) {
-    ConversionBatch batch{WrittenFiles(arguments)};
-    AddOperands(arguments, batch);
-    switch (batch.GetKind()) {
+    switch (OperandKind(arguments)) {
     case BitmapKind::Mip:
-        ConvertLevelsFromBmp<MipFromBmpOptions>(arguments, batch);
+        ConvertLevelsFromBmp<MipFromBmpOptions>(arguments);
         break;
     case BitmapKind::Srb:
-        ConvertLevelsFromBmp<SrbFromBmpOptions>(arguments, batch);
+        ConvertLevelsFromBmp<SrbFromBmpOptions>(arguments);
         break;
     case BitmapKind::Pbf:
-        ConvertPicture<PbfFromBmpOptions>(arguments, batch);
+        ConvertPicture<PbfFromBmpOptions>(arguments);
         break;
     default:
         MixedKinds();
