@@ -1,0 +1,531 @@
+#include "Vellix/Conversions.h"
+#include "Support/TestSupport.h"
+#include "Trova/BitmapUtils.h"
+#include "Trova/DIB.h"
+#include "Trova/GPLMipFile.h"
+#include "Trova/GPLPbfFile.h"
+#include "Trova/GPLSrbFile.h"
+#include "Trova/ICR2DatFile.h"
+#include "Trova/Palette.h"
+#include "Util/BinaryFile.h"
+#include "Util/Exception.h"
+#include "Util/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+using namespace Ostrel;
+using namespace Ostrel::Vellix;
+using Ostrel::Test::ReadBytes;
+using Ostrel::Test::TempDir;
+using Trova::Colour;
+using Util::CountedPtr;
+
+namespace {
+
+Colour Rgba(int red, int green, int blue, int alpha = 255) {
+    return Colour(Trova::IntToChannel(red, 8), Trova::IntToChannel(green, 8),
+                  Trova::IntToChannel(blue, 8), Trova::IntToChannel(alpha, 8));
+}
+
+// Level l's pixel: a colour ramp in which every third pixel is fully transparent.
+Colour Pattern(std::uint32_t level, std::uint32_t row, std::uint32_t column) {
+    const bool clear = (row * 7 + column) % 3 == 0;
+    return Rgba((level * 60 + row * 20) % 256, (column * 30) % 256, 200, clear ? 0 : 255);
+}
+
+Colour Opaque(std::uint32_t level, std::uint32_t row, std::uint32_t column) {
+    const Colour c = Pattern(level, row, column);
+    return Rgba((level * 60 + row * 20) % 256, (column * 30) % 256, c.GetAlpha() ? 200 : 10);
+}
+
+using PixelFunction = Colour (*)(std::uint32_t, std::uint32_t, std::uint32_t);
+
+// An 8 x 8 MIP of three levels with 8 bits per channel.
+CountedPtr<Trova::MipFile> MakeMip(PixelFunction pixel) {
+    CountedPtr<Trova::MipFile> mip(
+        new Trova::GPLMipFile(8, 8, 8, 8, 8, 8, 2, false, 16, false, true, true, 3, 0, 8, 0));
+    for (std::uint32_t level = 0; level < 3; ++level) {
+        auto bitmap = mip->GetBitmap(level);
+        for (std::uint32_t row = 0; row < bitmap->GetHeight(); ++row) {
+            for (std::uint32_t column = 0; column < bitmap->GetWidth(); ++column) {
+                bitmap->SetPixel(row, column, pixel(level, row, column));
+            }
+        }
+    }
+    return mip;
+}
+
+template <typename FileT> void Save(const FileT& file, const std::string& path) {
+    file.Write(Util::CreateAlways(path));
+}
+
+CountedPtr<Trova::MipFile> ReadMip(const std::string& path) {
+    return CountedPtr<Trova::MipFile>(new Trova::GPLMipFile(Util::OpenForRead(path), 0));
+}
+
+void SaveBmp(const Trova::Bitmap& source, const std::string& path) {
+    Trova::DIB picture(24);
+    Trova::CopyBitmap(source, picture);
+    picture.Save(path, true);
+}
+
+Trova::BitmapSimple Filled(std::uint32_t height, std::uint32_t width,
+                           const std::function<Colour(std::uint32_t, std::uint32_t)>& pixel) {
+    Trova::BitmapSimple bitmap(height, width);
+    for (std::uint32_t row = 0; row < height; ++row) {
+        for (std::uint32_t column = 0; column < width; ++column) {
+            bitmap.SetPixel(row, column, pixel(row, column));
+        }
+    }
+    return bitmap;
+}
+
+void ExpectPixels(const Trova::Bitmap& actual, const Trova::Bitmap& expected) {
+    ASSERT_EQ(actual.GetHeight(), expected.GetHeight());
+    ASSERT_EQ(actual.GetWidth(), expected.GetWidth());
+    for (std::uint32_t row = 0; row < actual.GetHeight(); ++row) {
+        for (std::uint32_t column = 0; column < actual.GetWidth(); ++column) {
+            const Colour a = actual.GetPixel(row, column);
+            const Colour e = expected.GetPixel(row, column);
+            EXPECT_NEAR(a.GetRed(), e.GetRed(), 0.5 / 255) << row << "," << column;
+            EXPECT_NEAR(a.GetGreen(), e.GetGreen(), 0.5 / 255) << row << "," << column;
+            EXPECT_NEAR(a.GetBlue(), e.GetBlue(), 0.5 / 255) << row << "," << column;
+            EXPECT_NEAR(a.GetAlpha(), e.GetAlpha(), 0.5 / 255) << row << "," << column;
+        }
+    }
+}
+
+std::set<std::string> Listing(const std::string& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : Util::Platform::ListDirectory(directory)) {
+        names.insert(entry.name);
+    }
+    return names;
+}
+
+template <typename Function> std::string MessageOf(Function function) {
+    try {
+        function();
+    } catch (const Util::Exception& e) {
+        return e.Message();
+    }
+    return "no exception";
+}
+
+// Runs one command over paths and lists the files it wrote (their names only).
+struct Runner {
+    std::vector<std::string> written;
+
+    template <typename OptionsT>
+    void operator()(const std::vector<std::string>& paths, const OptionsT& options) {
+        ConversionBatch batch([this](const std::string& path) {
+            written.push_back(Util::PathName(path).GetFileName());
+        });
+        for (const auto& path : paths) {
+            batch.AddPath(path);
+        }
+        batch.Convert(options);
+    }
+};
+
+MipBmpOptions ToBmp(std::int32_t method, bool allLevels, std::int32_t level = 1) {
+    MipBmpOptions options;
+    options.transparency.method = method;
+    options.allLevels = allLevels;
+    options.level = level;
+    return options;
+}
+
+MipFromBmpOptions FromBmp(std::int32_t level, bool generate) {
+    MipFromBmpOptions options;
+    options.transparency.method = kNoTransparency;
+    options.level = level;
+    options.generateSubLevels = generate;
+    options.overwrite = true;
+    return options;
+}
+
+} // namespace
+
+TEST(ConversionsToBmp, AllLevelsWithSeparateTransparency) {
+    TempDir dir;
+    const auto mip = MakeMip(Pattern);
+    Save(*mip, dir / "car.mip");
+    Runner run;
+    run({dir / "car.mip"}, ToBmp(kSeparateTransparency, true));
+    EXPECT_EQ(run.written, (std::vector<std::string>{"car.bmp", "car_ti.bmp", "car_1.bmp",
+                                                     "car_1_ti.bmp", "car_2.bmp", "car_2_ti.bmp"}));
+    for (std::uint32_t level = 0; level < 3; ++level) {
+        const std::string name = LevelName(dir / "car", level);
+        const auto source = mip->GetBitmap(level);
+        Trova::BitmapSimple opaque;
+        Trova::BitmapSimple grey;
+        Trova::MakeOpaque(*source, opaque, false);
+        Trova::AlphaToGrey(*source, grey);
+        ExpectPixels(Trova::DIB(name + ".bmp"), opaque);
+        ExpectPixels(Trova::DIB(name + "_ti.bmp"), grey);
+    }
+    EXPECT_EQ(Trova::DIB(dir / "car.bmp").GetPixel(0, 0), Rgba(0, 0, 0)); // transparent: black
+}
+
+TEST(ConversionsToBmp, NoTransparencyAndKeyColour) {
+    TempDir dir;
+    Save(*MakeMip(Opaque), dir / "plain.mip");
+    Save(*MakeMip(Pattern), dir / "holes.mip");
+    Runner run;
+    run({dir / "plain.mip"}, ToBmp(kNoTransparency, false, 2));
+    EXPECT_EQ(run.written, (std::vector<std::string>{"plain_1.bmp"}));
+    EXPECT_EQ(Trova::DIB(dir / "plain_1.bmp").GetPixel(1, 1), Opaque(1, 1, 1));
+
+    EXPECT_EQ(MessageOf([&] { run({dir / "holes.mip"}, ToBmp(kNoTransparency, true)); }),
+              "Bitmap is transparent");
+
+    MipBmpOptions keyed = ToBmp(kSpecifiedColour, false, 1);
+    keyed.transparency = {kSpecifiedColour, 0, 255, 0};
+    run({dir / "holes.mip"}, keyed);
+    const Trova::DIB picture(dir / "holes.bmp");
+    EXPECT_EQ(picture.GetPixel(0, 0), Rgba(0, 255, 0));
+    EXPECT_EQ(picture.GetPixel(0, 1), Pattern(0, 0, 1));
+    EXPECT_FALSE(Util::FileExists(dir / "holes_ti.bmp"));
+}
+
+TEST(ConversionsToBmp, OverwriteOffRefusesAndLeavesTheFileUntouched) {
+    TempDir dir;
+    Save(*MakeMip(Pattern), dir / "car.mip");
+    Runner run;
+    run({dir / "car.mip"}, ToBmp(kSeparateTransparency, true));
+    const auto before = ReadBytes(dir / "car.bmp");
+    const auto listing = Listing(dir.Path());
+    Runner again;
+    const std::string message =
+        MessageOf([&] { again({dir / "car.mip"}, ToBmp(kSeparateTransparency, true)); });
+    EXPECT_NE(message.find("Couldn't open " + dir / "car.bmp"), std::string::npos) << message;
+    EXPECT_TRUE(again.written.empty());
+    EXPECT_EQ(ReadBytes(dir / "car.bmp"), before);
+    EXPECT_EQ(Listing(dir.Path()), listing); // no temporary file left behind
+
+    MipBmpOptions overwrite = ToBmp(kNoTransparency, false, 1);
+    overwrite.transparency.method = kSpecifiedColour;
+    overwrite.overwrite = true;
+    again({dir / "car.mip"}, overwrite);
+    EXPECT_NE(ReadBytes(dir / "car.bmp"), before);
+    EXPECT_EQ(Listing(dir.Path()), listing);
+}
+
+TEST(ConversionsChecks, LevelAndMethodAreRejectedBeforeAnythingIsWritten) {
+    TempDir dir;
+    Save(*MakeMip(Pattern), dir / "car.mip");
+    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(1, 2, 3); }), dir / "new.bmp");
+    const auto listing = Listing(dir.Path());
+    Runner run;
+    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, ToBmp(kNoTransparency, false, 4)); }),
+              "Level 4 is not between 1 and 3 for car.mip");
+    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, FromBmp(0, true)); }),
+              "Level 0 is not between 1 and 3 for car.mip");
+    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, ToBmp(3, true)); }),
+              "Unknown transparency method 3");
+    MipFromBmpOptions from = FromBmp(1, true);
+    from.transparency.method = -1;
+    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, from); }), "Unknown transparency method -1");
+    BmpSrbOptions srb;
+    srb.transparency.method = 7;
+    EXPECT_EQ(MessageOf([&] { run({dir / "new.bmp"}, srb); }), "Unknown transparency method 7");
+    EXPECT_EQ(MessageOf([&] { run({dir / "new.bmp"}, ToBmp(kNoTransparency, true)); }),
+              "new.bmp is not a MIP file");
+    EXPECT_TRUE(run.written.empty());
+    EXPECT_EQ(Listing(dir.Path()), listing);
+}
+
+TEST(ConversionsFromBmp, ReplacesALevelAndShrinksTheSmallerOnes) {
+    TempDir dir;
+    const auto original = MakeMip(Opaque);
+    Save(*original, dir / "car.mip");
+    const auto replacement = Filled(4, 4, [](std::uint32_t row, std::uint32_t column) {
+        return Rgba(row * 60, column * 60, 255 - row * 10);
+    });
+    SaveBmp(replacement, dir / "CAR_1.BMP"); // found whatever its case
+    Runner run;
+    run({dir / "car.mip"}, FromBmp(2, false));
+    EXPECT_EQ(run.written, (std::vector<std::string>{"car.mip"}));
+    auto written = ReadMip(dir / "car.mip");
+    ExpectPixels(*written->GetBitmap(0), *original->GetBitmap(0));
+    ExpectPixels(*written->GetBitmap(1), replacement);
+    ExpectPixels(*written->GetBitmap(2), *original->GetBitmap(2));
+
+    run({dir / "car.mip"}, FromBmp(2, true));
+    written = ReadMip(dir / "car.mip");
+    Trova::BitmapSimple shrunk;
+    Trova::Shrink(replacement, 2, 2, shrunk);
+    ExpectPixels(*written->GetBitmap(1), replacement);
+    ExpectPixels(*written->GetBitmap(2), shrunk);
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"car.mip", "CAR_1.BMP"}));
+}
+
+TEST(ConversionsFromBmp, SizesMustMatch) {
+    TempDir dir;
+    Save(*MakeMip(Opaque), dir / "car.mip");
+    const auto before = ReadBytes(dir / "car.mip");
+    SaveBmp(Filled(2, 2, [](auto, auto) { return Rgba(0, 0, 0); }), dir / "car.bmp");
+    Runner run;
+    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, FromBmp(1, true)); }),
+              "Source bitmap incorrect size");
+    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(0, 0, 0); }), dir / "car.bmp");
+    SaveBmp(Filled(4, 8, [](auto, auto) { return Rgba(9, 9, 9); }), dir / "car_ti.bmp");
+    MipFromBmpOptions separate = FromBmp(1, true);
+    separate.transparency.method = kSeparateTransparency;
+    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, separate); }),
+              "Size of transparency does not match");
+    EXPECT_NE(MessageOf([&] { run({dir / "car.mip"}, FromBmp(2, true)); }).find("car_1.bmp"),
+              std::string::npos); // a missing picture fails to open
+    EXPECT_EQ(ReadBytes(dir / "car.mip"), before);
+}
+
+TEST(ConversionsFromBmp, SeparateTransparencyIntoASharedPalette) {
+    TempDir dir;
+    CountedPtr<Trova::MipFile> mip(
+        new Trova::GPLMipFile(4, 4, 8, 8, 8, 8, 2, true, 16, false, true, true, 2, 0, 8, 0));
+    Save(*mip, dir / "pal.mip");
+    const auto colours = [](std::uint32_t row, std::uint32_t column) {
+        return (row + column) % 2 ? Rgba(255, 0, 0) : Rgba(0, 0, 255);
+    };
+    const auto alpha = [](std::uint32_t row, std::uint32_t) {
+        return row == 0 ? Rgba(0, 0, 0) : Rgba(255, 255, 255);
+    };
+    SaveBmp(Filled(4, 4, colours), dir / "pal.bmp");
+    SaveBmp(Filled(4, 4, alpha), dir / "pal_ti.bmp");
+    MipFromBmpOptions options = FromBmp(1, true);
+    options.transparency.method = kSeparateTransparency;
+    Runner run;
+    run({dir / "pal.mip"}, options);
+    const auto written = ReadMip(dir / "pal.mip");
+    ASSERT_TRUE(written->IsPalettised());
+    EXPECT_FALSE(written->HasIndividualPalettes());
+    const auto level0 = written->GetBitmap(0);
+    EXPECT_EQ(level0->GetPixel(0, 1), Colour(0, 0, 0, 0));
+    EXPECT_EQ(level0->GetPixel(1, 0), Rgba(255, 0, 0));
+    EXPECT_EQ(level0->GetPixel(1, 1), Rgba(0, 0, 255));
+    EXPECT_EQ(written->GetBitmap(1)->GetHeight(), 2u);
+    EXPECT_EQ(written->GetPalette()->GetColour(3), Colour(0, 0, 0, 0)); // unused entries cleared
+}
+
+namespace {
+
+// Writes a few bytes of the real file, then fails as a full disk would.
+class FailingMip : public Trova::MipFile {
+public:
+    explicit FailingMip(CountedPtr<Trova::MipFile> inner) : inner_(std::move(inner)) {}
+    std::uint32_t GetBitmapCount() const override { return inner_->GetBitmapCount(); }
+    CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t i) const override {
+        return inner_->GetBitmap(i);
+    }
+    std::uint32_t GetWidth() const override { return inner_->GetWidth(); }
+    std::uint32_t GetHeight() const override { return inner_->GetHeight(); }
+    bool IsPalettised() const override { return inner_->IsPalettised(); }
+    bool HasIndividualPalettes() const override { return inner_->HasIndividualPalettes(); }
+    CountedPtr<Trova::Palette> GetBitmapPalette(std::uint32_t i) const override {
+        return inner_->GetBitmapPalette(i);
+    }
+    CountedPtr<Trova::Palette> GetPalette() const override { return inner_->GetPalette(); }
+    Colour GetMeanColour() const override { return inner_->GetMeanColour(); }
+    std::uint8_t GetRedBits() const override { return inner_->GetRedBits(); }
+    std::uint8_t GetGreenBits() const override { return inner_->GetGreenBits(); }
+    std::uint8_t GetBlueBits() const override { return inner_->GetBlueBits(); }
+    std::uint8_t GetAlphaBits() const override { return inner_->GetAlphaBits(); }
+    std::uint32_t GetTransparency() const override { return inner_->GetTransparency(); }
+    bool GetHorizontalRepeat() const override { return inner_->GetHorizontalRepeat(); }
+    bool GetVerticalRepeat() const override { return inner_->GetVerticalRepeat(); }
+    void Write(const CountedPtr<Util::BinaryStream>& stream) const override {
+        stream->Write(4, "PART");
+        throw Util::XFileWrite(stream->GetName());
+    }
+    CountedPtr<Trova::MipFile> Clone() const override { return inner_->Clone(); }
+
+private:
+    CountedPtr<Trova::MipFile> inner_;
+};
+
+} // namespace
+
+TEST(ConversionsFromBmp, AFailedWriteKeepsTheOriginalFile) {
+    TempDir dir;
+    Save(*MakeMip(Opaque), dir / "car.mip");
+    const auto before = ReadBytes(dir / "car.mip");
+    SaveBmp(*MakeMip(Opaque)->GetBitmap(0), dir / "car.bmp");
+    SaveBmp(*MakeMip(Opaque)->GetBitmap(0), dir / "new.bmp");
+    FailingMip failing(MakeMip(Opaque));
+    FromBmpSettings settings;
+    settings.transparency.method = kNoTransparency;
+    settings.overwrite = true;
+    std::vector<std::string> written;
+    const auto record = [&](const std::string& path) {
+        written.push_back(path);
+    };
+    EXPECT_NE(MessageOf([&] {
+                  LevelsFromBmp(failing, dir / "car", "mip", settings, record);
+              }).find("write to"),
+              std::string::npos);
+    EXPECT_EQ(ReadBytes(dir / "car.mip"), before);
+    settings.overwrite = false;
+    EXPECT_NE(MessageOf([&] {
+                  LevelsFromBmp(failing, dir / "new", "mip", settings, record);
+              }).find("write to"),
+              std::string::npos);
+    EXPECT_TRUE(written.empty());
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"car.mip", "car.bmp", "new.bmp"}));
+}
+
+TEST(ConversionsBatch, TheFirstFailureEndsTheBatchAndEarlierFilesStay) {
+    TempDir dir;
+    Save(*MakeMip(Opaque), dir / "a.mip");
+    Save(*MakeMip(Pattern), dir / "b.mip");
+    Save(*MakeMip(Opaque), dir / "c.mip");
+    Runner run;
+    EXPECT_EQ(MessageOf([&] {
+                  run({dir / "a.mip", dir / "b.mip", dir / "c.mip"}, ToBmp(kNoTransparency, true));
+              }),
+              "Bitmap is transparent");
+    EXPECT_EQ(run.written, (std::vector<std::string>{"a.bmp", "a_1.bmp", "a_2.bmp"}));
+    EXPECT_TRUE(Util::FileExists(dir / "a_2.bmp"));
+    EXPECT_FALSE(Util::FileExists(dir / "b.bmp"));
+    EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
+}
+
+TEST(ConversionsBatch, PathsAreMatchedWithoutRegardToCase) {
+    TempDir dir;
+    Save(*MakeMip(Opaque), dir / "CAR1.MIP");
+    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(5, 5, 5); }), dir / "CAR1.BMP");
+    ConversionBatch batch;
+    batch.AddPath(dir / "car1.mip");
+    EXPECT_EQ(batch.GetKind(), BitmapKind::Mip);
+    MipBmpOptions options = ToBmp(kNoTransparency, false, 1);
+    options.overwrite = true;
+    batch.Convert(options); // replaces the BMP of the other case instead of adding a second one
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"CAR1.MIP", "CAR1.BMP"}));
+    EXPECT_EQ(Trova::DIB(dir / "CAR1.BMP").GetPixel(0, 0), Opaque(0, 0, 0));
+    EXPECT_NE(MessageOf([&] { batch.AddPath(dir / "none.mip"); }).find("File not found"),
+              std::string::npos);
+}
+
+TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectory) {
+    TempDir dir;
+    const std::string game = dir / "cars";
+    ASSERT_TRUE(Util::Platform::CreateDirectory(game));
+    const std::string separator(1, Util::kPathSeparator);
+    Save(*MakeMip(Pattern), game + separator + "CAR1.MIP");
+    {
+        Trova::ICR2DatFile archive(game + separator + "cars.dat");
+        archive.AddFiles(false);
+        archive.Save();
+    }
+    ASSERT_TRUE(Util::Platform::RemoveFile(game + separator + "CAR1.MIP"));
+    Runner run;
+    run({game + separator + "cars.dat" + separator + "car1.mip"},
+        ToBmp(kSeparateTransparency, false, 1));
+    EXPECT_EQ(run.written, (std::vector<std::string>{"CAR1.bmp", "CAR1_ti.bmp"}));
+    EXPECT_TRUE(Util::FileExists(game + separator + "CAR1_ti.bmp"));
+}
+
+TEST(ConversionsNewFile, MipWithPaletteAndLevels) {
+    TempDir dir;
+    const auto picture = Filled(16, 16, [](std::uint32_t row, std::uint32_t column) {
+        return row < 8 ? Rgba(255, 255, 255) : column < 8 ? Rgba(0, 255, 0) : Rgba(255, 0, 255);
+    });
+    SaveBmp(picture, dir / "sign.bmp");
+    BmpMipOptions options;
+    options.transparency = {kSpecifiedColour, 255, 0, 255};
+    options.format.transparencyKind = kOpaqueTransparent;
+    options.individualPalettes = true;
+    Runner run;
+    run({dir / "sign.bmp"}, options);
+    EXPECT_EQ(run.written, (std::vector<std::string>{"sign.mip"}));
+    const auto mip = ReadMip(dir / "sign.mip");
+    EXPECT_TRUE(mip->IsPalettised());
+    EXPECT_TRUE(mip->HasIndividualPalettes());
+    EXPECT_EQ(mip->GetTransparency(), 1u);
+    ASSERT_EQ(mip->GetBitmapCount(), 2u); // automatic: down to 8 pixels across
+    EXPECT_EQ(mip->GetBitmapPalette(0)->GetCount(), 16u);
+    EXPECT_EQ(mip->GetBitmap(0)->GetPixel(0, 0), Rgba(255, 255, 255));
+    EXPECT_EQ(mip->GetBitmap(0)->GetPixel(8, 0), Rgba(0, 255, 0));
+    EXPECT_EQ(mip->GetBitmap(0)->GetPixel(15, 15), Colour(0, 0, 0, 0));
+    EXPECT_EQ(mip->GetBitmap(1)->GetPixel(7, 7), Colour(0, 0, 0, 0));
+    EXPECT_EQ(mip->GetBitmap(1)->GetPixel(0, 7), Rgba(255, 255, 255));
+}
+
+TEST(ConversionsNewFile, MipBitDepthsRepeatAndLevelCount) {
+    TempDir dir;
+    SaveBmp(Filled(8, 16,
+                   [](std::uint32_t row, std::uint32_t column) {
+                       return Rgba(row * 30, column * 15, 100);
+                   }),
+            dir / "road.bmp");
+    BmpMipOptions options;
+    options.transparency.method = kNoTransparency;
+    options.format = {5, 6, 5, 0, kOpaque, false, 16};
+    options.horizontalRepeat = true;
+    options.automaticLevelCount = false;
+    options.levelCount = 3;
+    Runner run;
+    run({dir / "road.bmp"}, options);
+    const auto mip = ReadMip(dir / "road.mip");
+    EXPECT_FALSE(mip->IsPalettised());
+    EXPECT_EQ(mip->GetRedBits(), 5u);
+    EXPECT_EQ(mip->GetGreenBits(), 6u);
+    EXPECT_EQ(mip->GetAlphaBits(), 0u);
+    EXPECT_TRUE(mip->GetHorizontalRepeat());
+    EXPECT_FALSE(mip->GetVerticalRepeat());
+    ASSERT_EQ(mip->GetBitmapCount(), 3u);
+    EXPECT_EQ(mip->GetBitmap(2)->GetWidth(), 4u);
+    EXPECT_EQ(mip->GetBitmap(2)->GetHeight(), 2u);
+    EXPECT_EQ(MessageOf([&] { run({dir / "road.bmp"}, options); }).find("Couldn't open"), 0u);
+}
+
+TEST(ConversionsNewFile, PbfWithKeyColour) {
+    TempDir dir;
+    SaveBmp(Filled(4, 8,
+                   [](std::uint32_t row, std::uint32_t) {
+                       return row == 0 ? Rgba(255, 0, 255) : Rgba(0, 0, 255);
+                   }),
+            dir / "logo.bmp");
+    BmpPbfOptions options;
+    options.transparency = {kSpecifiedColour, 255, 0, 255};
+    options.format.transparencyKind = kOpaqueTransparent;
+    Runner run;
+    run({dir / "logo.bmp"}, options);
+    EXPECT_EQ(run.written, (std::vector<std::string>{"logo.pbf"}));
+    const Trova::GPLPbfFile pbf(Util::OpenForRead(dir / "logo.pbf"));
+    EXPECT_TRUE(pbf.IsPalettised());
+    EXPECT_EQ(pbf.GetHeight(), 4u);
+    EXPECT_EQ(pbf.GetWidth(), 8u);
+    EXPECT_EQ(pbf.GetBitmap()->GetPixel(0, 3), Colour(0, 0, 0, 0));
+    EXPECT_EQ(pbf.GetBitmap()->GetPixel(1, 3), Rgba(0, 0, 255));
+}
+
+TEST(ConversionsNewFile, SrbGeometry) {
+    TempDir dir;
+    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(0, 255, 0); }), dir / "tree.bmp");
+    BmpSrbOptions options;
+    options.transparency.method = kNoTransparency;
+    options.format.usePalette = false;
+    options.geometry = {2, 1, 1, 0.5, 0.5, 0};
+    Runner run;
+    run({dir / "tree.bmp"}, options);
+    const Trova::GPLSrbFile srb(Util::OpenForRead(dir / "tree.srb"));
+    EXPECT_EQ(srb.GetBitmapCount(), 1u);
+    const auto corner = srb.GetCorner(0);
+    EXPECT_DOUBLE_EQ(corner.x, -1);
+    EXPECT_DOUBLE_EQ(corner.z, 1);
+    EXPECT_DOUBLE_EQ(srb.GetCorner(2).x, 1);
+    EXPECT_DOUBLE_EQ(srb.GetCorner(2).z, 0);
+    EXPECT_DOUBLE_EQ(srb.GetTextureCorner(2).u, 1);
+    EXPECT_DOUBLE_EQ(srb.GetTextureCorner(2).v, 0.5);
+    EXPECT_EQ(srb.GetBitmap(0)->GetPixel(3, 3), Rgba(0, 255, 0));
+
+    const auto defaults = WorldCorners(SrbGeometry{});
+    EXPECT_DOUBLE_EQ(defaults[0].x, -0.5);
+    EXPECT_DOUBLE_EQ(defaults[0].z, 0.5);
+    EXPECT_DOUBLE_EQ(defaults[2].x, 0.5);
+    EXPECT_DOUBLE_EQ(defaults[2].z, -0.5);
+}
