@@ -8,11 +8,51 @@
 #include "Vellix/Cli/Report.h"
 
 #include <algorithm>
+#include <array>
 #include <iostream>
 
 namespace Ostrel::Vellix::Cli {
 
 namespace {
+
+// What the columns show of a file, taken while the file is at hand: the list's factory drops each
+// file after it is listed, so the table and the sort never read a file twice and never hold more
+// than one at a time.
+class ListedFile : public BitmapFile {
+public:
+    explicit ListedFile(const BitmapFile& file)
+        : baseName_(file.GetBaseName()), extension_(file.GetExtension()),
+          levels_(file.GetBitmapCount()) {
+        if (levels_ > 0) {
+            values_ = {file.GetWidth(),       file.GetHeight(),      file.GetRedBits(),
+                       file.GetGreenBits(),   file.GetBlueBits(),    file.GetAlphaBits(),
+                       file.GetPaletteSize(), file.GetTransparency()};
+            palettised_ = file.IsPalettised();
+        }
+    }
+
+    std::string GetBaseName() const override { return baseName_; }
+    std::string GetExtension() const override { return extension_; }
+    std::uint32_t GetBitmapCount() const override { return levels_; }
+    Util::CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t) const override { return {}; }
+    std::uint32_t GetWidth() const override { return values_[0]; }
+    std::uint32_t GetHeight() const override { return values_[1]; }
+    std::uint32_t GetRedBits() const override { return values_[2]; }
+    std::uint32_t GetGreenBits() const override { return values_[3]; }
+    std::uint32_t GetBlueBits() const override { return values_[4]; }
+    std::uint32_t GetAlphaBits() const override { return values_[5]; }
+    bool IsPalettised() const override { return palettised_; }
+    bool HasIndividualPalettes() const override { return false; }
+    std::uint32_t GetPaletteSize() const override { return values_[6]; }
+    std::uint32_t GetTransparency() const override { return values_[7]; }
+
+private:
+    std::string baseName_;
+    std::string extension_;
+    std::uint32_t levels_;
+    std::array<std::uint32_t, 8> values_{};
+    bool palettised_ = false;
+};
 
 int SortOrder(const Arguments& arguments) {
     const std::string heading = arguments.Value("sort").value_or("Name");
@@ -105,7 +145,10 @@ int RunList(const Arguments& arguments) {
     const auto container = OpenContainer(arguments.Operands()[0]);
     std::vector<FileRecord> records;
     try {
-        ListRecords(*container, [&](const FileRecord& record) { records.push_back(record); });
+        ListRecords(*container, [&](const FileRecord& record) {
+            records.push_back(record);
+            records.back().file = Util::MakeCounted<ListedFile>(*record.file);
+        });
     } catch (...) {
         // As in the list view, the files listed before a failure stay listed.
         Print(records, sortOrder, arguments.Has("json"));
