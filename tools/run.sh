@@ -30,6 +30,6 @@ run dat list cars.dat
 step "Converting"
 run to-bmp CAR1.MIP wheel.mip fence.mip --all-levels --overwrite
 run to-bmp cars.dat/FLAG.PBF --transparency colour --overwrite
-run to-mip CAR1.bmp --colours 4 --transparency none --class opaque --overwrite
-run info CAR1.mip
+run to-pbf fence.bmp --colours 4 --class transparent --overwrite
+run info fence.pbf
 step "Done: the results are in samples/out/cars"
