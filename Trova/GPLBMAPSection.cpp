@@ -234,6 +234,11 @@ void GPLBMAPSection::ReadHeader(Util::BinaryStream& stream, std::uint8_t highest
     if (payload[15] != kFillerByte) {
         FailFormat(stream, "GPL bitmap header fill byte 1 not blank");
     }
+    // A picture with no columns but millions of rows holds no data, yet every routine that walks
+    // its rows would spin through them.
+    if ((width_ == 0) != (height_ == 0)) {
+        FailFormat(stream, "GPL bitmap header dimensions incorrect");
+    }
     const std::uint64_t dataSize = GetDataSize(format_, width_, height_);
     if (dataSize > kMaxStoredSize) {
         FailFormat(stream, "GPL bitmap header dimensions too large");

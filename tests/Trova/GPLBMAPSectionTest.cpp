@@ -330,6 +330,8 @@ TEST(GPLBMAPSection, ReaderChecksInOrder) {
         // A row size that only fits when truncated to 32 bits is wrong, not accepted.
         {[](BmapBytes& b) { b.format = 7, b.width = 0x40000000, b.rowBytes = 0, b.data = Bytes{}; },
          "GPL bitmap header width in bytes incorrect"},
+        {[](BmapBytes& b) { b.width = 0, b.rowBytes = 0, b.height = 0x20000000, b.data = Bytes{}; },
+         "GPL bitmap header dimensions incorrect"},
         {[](BmapBytes& b) { b.width = 4, b.height = 0x40000000, b.data = Bytes{}; },
          "GPL bitmap header dimensions too large"},
         {[](BmapBytes& b) { b.dataSize = 0xFFFFFFF0; }, "Couldn't read from t.pbf\n"},

@@ -1,4 +1,5 @@
 #include "GPLFileBytes.h"
+#include "Support/TestSupport.h"
 
 #include "Trova/GPLPbfFile.h"
 #include "Util/Exception.h"
@@ -186,4 +187,17 @@ TEST(PbfFileCopy, CloneIsDeep) {
     copy->GetBitmap()->SetPixel(0, 0, Colour(1, 1, 1, 1));
     EXPECT_EQ(WritePbf(*pbf), original);
     EXPECT_EQ(copy->GetBitmap()->GetPixel(0, 0), Colour(1, 1, 1, 1));
+}
+
+// Found by fuzzing: no columns but half a billion rows made every routine that walks the rows
+// spin through them.
+TEST(PbfFileRead, ZeroWidthWithManyRowsIsRefused) {
+    const Bytes bytes = Ostrel::Test::ReadBytes(std::string(VELLIX_SOURCE_DIR) +
+                                                "/fuzz/corpus/PbfFileFuzz/zero-width-tall.pbf");
+    try {
+        ReadPbf(bytes);
+        FAIL() << "accepted";
+    } catch (const Util::XFileFormat& e) {
+        EXPECT_EQ(e.GetDetail(), "GPL bitmap header dimensions incorrect");
+    }
 }
