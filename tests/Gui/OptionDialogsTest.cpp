@@ -1,0 +1,306 @@
+#include "Vellix/Gui/OptionDialogs.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace Ostrel::Vellix;
+using namespace Ostrel::Vellix::Gui;
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "OptionDialogsTest";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// Answers the next message box with OK and keeps its caption and text.
+class MessageBoxAnswer {
+public:
+    MessageBoxAnswer() {
+        App();
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                caption = box->windowTitle().toStdString();
+                text = box->text().toStdString();
+                ++count;
+                box->accept();
+            }
+        });
+        timer_.start();
+    }
+
+    std::string caption;
+    std::string text;
+    int count = 0;
+
+private:
+    QTimer timer_;
+};
+
+QLineEdit* Edit(const COptionsDlg& dialog, Control control) {
+    return qobject_cast<QLineEdit*>(dialog.ControlWidget(control));
+}
+
+QAbstractButton* Button(const COptionsDlg& dialog, Control control) {
+    return qobject_cast<QAbstractButton*>(dialog.ControlWidget(control));
+}
+
+void PressOk(COptionsDlg& dialog) {
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+}
+
+// The colour edits, their texts and whether they are enabled.
+void ExpectKeyColour(const COptionsDlg& dialog, const char* red, const char* green,
+                     const char* blue, bool enabled) {
+    EXPECT_EQ(Edit(dialog, Control::TransparencyRed)->text(), red);
+    EXPECT_EQ(Edit(dialog, Control::TransparencyGreen)->text(), green);
+    EXPECT_EQ(Edit(dialog, Control::TransparencyBlue)->text(), blue);
+    for (Control control :
+         {Control::TransparencyRed, Control::TransparencyGreen, Control::TransparencyBlue}) {
+        EXPECT_EQ(Edit(dialog, control)->isEnabled(), enabled);
+    }
+}
+
+struct DialogCase {
+    const char* title;
+    std::function<std::unique_ptr<COptionsDlg>(SettingsStore&)> make;
+};
+
+template <typename DialogT> DialogCase Case(const char* title) {
+    return {title, [](SettingsStore& store) {
+                return std::make_unique<DialogT>(store);
+            }};
+}
+
+const std::vector<DialogCase>& AllDialogs() {
+    static const std::vector<DialogCase> cases{
+        Case<CMipBmpDlg>("Mip->Bmp Options"),
+        Case<CBmpMipDlg>("Bmp->Mip Options"),
+        Case<CMipFromBmpDlg>("Mip From Bmp Options"),
+        Case<CBmpPbfDlg>("Bmp->Pbf/Stp Options"),
+        Case<CPbfBmpDlg>("Pbf/Stp->Bmp Options"),
+        Case<CPbfFromBmpDlg>("Pbf/Stp From Bmp Options"),
+        Case<CSrbBmpDlg>("Srb->Bmp Options"),
+        Case<CSrbFromBmpDlg>("Srb From Bmp Options"),
+        Case<CBmpSrbDlg>("Bmp->Srb Options"),
+    };
+    return cases;
+}
+
+} // namespace
+
+TEST(OptionDialogs, EveryDialogOpensWithTheSharedDefaults) {
+    App();
+    for (const DialogCase& each : AllDialogs()) {
+        SCOPED_TRACE(each.title);
+        MemorySettingsStore store;
+        const auto dialog = each.make(store);
+        EXPECT_EQ(dialog->windowTitle(), each.title);
+        EXPECT_TRUE(Button(*dialog, Control::SeparateTransparency)->isChecked());
+        EXPECT_EQ(Button(*dialog, Control::SeparateTransparency)->text(),
+                  "Transparency in Separate Bitmap");
+        ExpectKeyColour(*dialog, "255", "0", "255", false);
+        EXPECT_FALSE(Button(*dialog, Control::Overwrite)->isChecked());
+        EXPECT_TRUE(store.GetWrites().empty());
+    }
+}
+
+TEST(OptionDialogs, BmpMipOpensWithItsDefaults) {
+    App();
+    MemorySettingsStore store;
+    CBmpMipDlg dialog(store);
+    EXPECT_TRUE(Button(dialog, Control::AutomaticLevelCount)->isChecked());
+    EXPECT_FALSE(Edit(dialog, Control::LevelCount)->isEnabled());
+    EXPECT_EQ(Edit(dialog, Control::LevelCount)->text(), "1");
+    for (Control bits :
+         {Control::RedBits, Control::GreenBits, Control::BlueBits, Control::AlphaBits}) {
+        EXPECT_EQ(Edit(dialog, bits)->text(), "8");
+    }
+    EXPECT_TRUE(Button(dialog, Control::PartialTransparency)->isChecked());
+    EXPECT_TRUE(Button(dialog, Control::UsePalette)->isChecked());
+    EXPECT_EQ(Edit(dialog, Control::ColourCount)->text(), "16");
+    EXPECT_TRUE(Edit(dialog, Control::ColourCount)->isEnabled());
+    EXPECT_FALSE(Button(dialog, Control::IndividualPalettes)->isChecked());
+    EXPECT_FALSE(Button(dialog, Control::HorizontalRepeat)->isChecked());
+    EXPECT_FALSE(Button(dialog, Control::VerticalRepeat)->isChecked());
+    // PBF files have neither levels nor repeats.
+    CBmpPbfDlg pbf(store);
+    EXPECT_EQ(pbf.ControlWidget(Control::LevelCount), nullptr);
+    EXPECT_EQ(pbf.ControlWidget(Control::HorizontalRepeat), nullptr);
+}
+
+TEST(OptionDialogs, LevelAndSrbDialogsShowTheirDefaults) {
+    App();
+    MemorySettingsStore store;
+    CMipFromBmpDlg fromBmp(store);
+    EXPECT_FALSE(Button(fromBmp, Control::AllLevels)->isChecked());
+    EXPECT_EQ(Edit(fromBmp, Control::Level)->text(), "1");
+    EXPECT_TRUE(Button(fromBmp, Control::GenerateSubLevels)->isChecked());
+    store.WriteInt(kSettingsSection, "BmpSrbWidth", 2500);
+    CBmpSrbDlg srb(store);
+    EXPECT_EQ(Edit(srb, Control::Width)->text(), "2.5");
+    EXPECT_EQ(Edit(srb, Control::Height)->text(), "1");
+    EXPECT_EQ(Edit(srb, Control::HorizontalCentre)->text(), "0.5");
+}
+
+TEST(OptionDialogs, ClicksOnGoverningControlsSwitchTheirControls) {
+    App();
+    MemorySettingsStore store;
+    CMipBmpDlg toBmp(store);
+    Button(toBmp, Control::AllLevels)->click();
+    EXPECT_FALSE(Edit(toBmp, Control::Level)->isEnabled());
+    Button(toBmp, Control::SpecifiedColour)->click();
+    ExpectKeyColour(toBmp, "255", "0", "255", true);
+    Button(toBmp, Control::NoTransparency)->click();
+    ExpectKeyColour(toBmp, "255", "0", "255", false);
+
+    CSrbFromBmpDlg fromBmp(store);
+    Button(fromBmp, Control::AllLevels)->click();
+    EXPECT_FALSE(Edit(fromBmp, Control::Level)->isEnabled());
+    EXPECT_FALSE(Button(fromBmp, Control::GenerateSubLevels)->isEnabled());
+
+    CBmpSrbDlg srb(store);
+    Button(srb, Control::AutomaticLevelCount)->click();
+    EXPECT_TRUE(Edit(srb, Control::LevelCount)->isEnabled());
+    Button(srb, Control::UsePalette)->click();
+    EXPECT_FALSE(Edit(srb, Control::ColourCount)->isEnabled());
+    EXPECT_FALSE(Button(srb, Control::IndividualPalettes)->isEnabled());
+    // The transparency class changes nothing else.
+    Button(srb, Control::Opaque)->click();
+    EXPECT_FALSE(Edit(srb, Control::ColourCount)->isEnabled());
+    EXPECT_TRUE(store.GetWrites().empty());
+}
+
+TEST(OptionDialogs, AnInvalidFieldKeepsTheDialogOpenWithNothingWritten) {
+    MessageBoxAnswer answer;
+    MemorySettingsStore store;
+    CBmpMipDlg dialog(store);
+    dialog.show();
+    Edit(dialog, Control::ColourCount)->setText("257");
+    PressOk(dialog);
+    EXPECT_EQ(answer.count, 1);
+    EXPECT_EQ(answer.caption, "Vellix");
+    EXPECT_EQ(answer.text, "Please enter an integer between 1 and 256.");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.focusWidget(), Edit(dialog, Control::ColourCount));
+    EXPECT_TRUE(store.GetWrites().empty());
+
+    // The level count is checked although automatic level count disables its edit.
+    Edit(dialog, Control::ColourCount)->setText("256");
+    Edit(dialog, Control::LevelCount)->setText("0");
+    PressOk(dialog);
+    EXPECT_EQ(answer.text, "Please enter an integer between 1 and 12.");
+    Edit(dialog, Control::LevelCount)->setText("x");
+    PressOk(dialog);
+    EXPECT_EQ(answer.text, "Please enter an integer.");
+    EXPECT_TRUE(store.GetWrites().empty());
+
+    Edit(dialog, Control::LevelCount)->setText("12");
+    PressOk(dialog);
+    EXPECT_EQ(answer.count, 3);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_FALSE(store.Contains(kSettingsSection, "BmpMipLevelCount"));
+    EXPECT_EQ(store.GetInt(kSettingsSection, "BmpMipColourCount", 0), 256);
+}
+
+TEST(OptionDialogs, AnInvalidDecimalIsReportedWithItsBounds) {
+    MessageBoxAnswer answer;
+    MemorySettingsStore store;
+    CBmpSrbDlg dialog(store);
+    dialog.show();
+    Edit(dialog, Control::Width)->setText("5000.0004");
+    PressOk(dialog);
+    EXPECT_EQ(answer.text, "Please enter a number between 0 and 5000.");
+    EXPECT_TRUE(store.GetWrites().empty());
+    Edit(dialog, Control::Width)->setText("5000");
+    PressOk(dialog);
+    EXPECT_EQ(store.GetInt(kSettingsSection, "BmpSrbWidth", 0), 5000000);
+}
+
+TEST(OptionDialogs, AnInvalidFieldIsReportedOnAGoverningClickToo) {
+    MessageBoxAnswer answer;
+    MemorySettingsStore store;
+    CPbfBmpDlg dialog(store); // the method is read before the colour
+    dialog.show();
+    Edit(dialog, Control::TransparencyGreen)->setText("300");
+    Button(dialog, Control::SpecifiedColour)->click();
+    EXPECT_EQ(answer.text, "Please enter an integer between 0 and 255.");
+    // The rules still follow the click.
+    EXPECT_TRUE(Edit(dialog, Control::TransparencyGreen)->isEnabled());
+    EXPECT_TRUE(store.GetWrites().empty());
+}
+
+TEST(OptionDialogs, CancelWritesNothing) {
+    App();
+    MemorySettingsStore store;
+    CBmpPbfDlg dialog(store);
+    dialog.show();
+    Button(dialog, Control::UsePalette)->click();
+    Button(dialog, Control::SpecifiedColour)->click();
+    Edit(dialog, Control::RedBits)->setText("5");
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_TRUE(store.GetWrites().empty());
+}
+
+TEST(OptionDialogs, MethodAndKeyColourCarryOverToTheNextDialog) {
+    App();
+    MemorySettingsStore store;
+    {
+        CMipBmpDlg first(store);
+        Button(first, Control::SpecifiedColour)->click();
+        Edit(first, Control::TransparencyRed)->setText("10");
+        Edit(first, Control::TransparencyGreen)->setText("20");
+        Edit(first, Control::TransparencyBlue)->setText("30");
+        Button(first, Control::Overwrite)->click();
+        PressOk(first);
+        ASSERT_EQ(first.result(), QDialog::Accepted);
+        EXPECT_EQ(first.GetOptions().transparency.green, 20);
+    }
+    CBmpSrbDlg next(store);
+    EXPECT_TRUE(Button(next, Control::SpecifiedColour)->isChecked());
+    ExpectKeyColour(next, "10", "20", "30", true);
+    // The two overwrite flags are separate.
+    EXPECT_FALSE(Button(next, Control::Overwrite)->isChecked());
+    EXPECT_TRUE(Button(CSrbBmpDlg(store), Control::Overwrite)->isChecked());
+
+    // Without a key colour the remembered colour stays as it was.
+    Button(next, Control::NoTransparency)->click();
+    Edit(next, Control::TransparencyRed)->setText("99");
+    PressOk(next);
+    EXPECT_EQ(store.GetInt(kSettingsSection, "TransparencyMethod", -5), 0);
+    EXPECT_EQ(store.GetInt(kSettingsSection, "TransparencyRed", -5), 10);
+}
+
+TEST(OptionDialogs, AStoredMethodOutsideTheGroupChecksNoButtonAndIsKept) {
+    App();
+    MemorySettingsStore store;
+    store.WriteInt(kSettingsSection, "TransparencyMethod", 7);
+    CPbfFromBmpDlg dialog(store);
+    for (Control button :
+         {Control::NoTransparency, Control::SeparateTransparency, Control::SpecifiedColour}) {
+        EXPECT_FALSE(Button(dialog, button)->isChecked());
+    }
+    PressOk(dialog);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.GetOptions().transparency.method, -1);
+    EXPECT_EQ(store.GetInt(kSettingsSection, "TransparencyMethod", 0), -1);
+}
