@@ -33,7 +33,8 @@ std::uint32_t LevelCount(std::uint32_t height, std::uint32_t width, bool autoLev
     if (autoLevels) {
         requested = CeilLog2(width) - 2;
     }
-    return std::min(requested, CeilLog2(std::min(height, width)) + 1);
+    // A texture 4 pixels wide would get no level at all; it keeps at least its own size.
+    return std::max(1u, std::min(requested, CeilLog2(std::min(height, width)) + 1));
 }
 
 void PurgeFactory::Purge() const {

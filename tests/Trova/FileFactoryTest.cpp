@@ -125,6 +125,8 @@ TEST(FileFactory, LevelCountFollowsWidthAndTheSmallerSide) {
     EXPECT_EQ(LevelCount(8, 8, false, 10), 4u);
     EXPECT_EQ(LevelCount(256, 256, true, 0), 6u);
     EXPECT_EQ(LevelCount(2, 2, true, 0), 2u); // the automatic count wraps, the size bound decides
+    EXPECT_EQ(LevelCount(4, 4, true, 0), 1u); // never a texture without a picture
+    EXPECT_EQ(LevelCount(64, 64, false, 0), 1u);
 }
 
 TEST(FileFactoryRegistry, ADirectoryAndItsArchiveShareOneFactory) {
