@@ -1,0 +1,183 @@
+#include "Vellix/Gui/MainFrame.h"
+
+#include "Vellix/BitmapList.h"
+#include "Vellix/Gui/AboutDlg.h"
+#include "Vellix/Gui/CommandGuard.h"
+#include "Vellix/Gui/Icons.h"
+#include "Vellix/Gui/VellixListView.h"
+#include "Vellix/Gui/VellixTreeView.h"
+
+#include <QActionGroup>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+
+#include <array>
+
+namespace Ostrel::Vellix::Gui {
+
+namespace {
+
+struct StyleCommand {
+    int commandId;
+    int style;
+    const char* text;
+    const char* prompt;
+};
+
+constexpr std::array<StyleCommand, 4> kStyleCommands = {{
+    {kCommandLargeIcons, kStyleIcon, "Large &Icons", "Display bitmaps by using large icons."},
+    {kCommandSmallIcons, kStyleSmallIcon, "&Small Icons", "Display bitmaps by using small icons."},
+    {kCommandList, kStyleList, "&List", "Displays bitmap in a list."},
+    {kCommandDetails, kStyleReport, "&Details", "Displays detailed bitmap information."},
+}};
+
+constexpr std::array<int, 5> kConversionCommands = {kCommandToBmp, kCommandFromBmp, kCommandToMip,
+                                                    kCommandToPbf, kCommandToSrb};
+
+constexpr char kThumbnailsPrompt[] = "Displays individual thumbnail for each bitmap.";
+
+} // namespace
+
+CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(kApplicationTitle);
+    setWindowIcon(ApplicationIcon());
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    tree_ = new CVellixTreeView(splitter_);
+    list_ = new CVellixListView(settings, splitter_);
+    splitter_->setSizes({300, 500});
+    splitter_->setChildrenCollapsible(false);
+    setCentralWidget(splitter_);
+    connect(tree_, &CVellixTreeView::ContainerSelected, list_, &CVellixListView::ShowContainer);
+
+    CreateViewActions();
+    CreateMenus();
+    CreateStatusBar();
+    UpdateViewActions();
+    resize(900, 600);
+}
+
+CMainFrame::~CMainFrame() {
+    // The tree's nodes own the directory the list shows; the list lets go of it first.
+    list_->ShowContainer(nullptr);
+}
+
+QAction* CMainFrame::AddAction(int commandId, const QString& text, const QString& prompt) {
+    auto* action = new QAction(text, this);
+    action->setStatusTip(prompt);
+    actions_[commandId] = action;
+    return action;
+}
+
+void CMainFrame::CreateViewActions() {
+    auto* styles = new QActionGroup(this);
+    for (const StyleCommand& command : kStyleCommands) {
+        QAction* action = AddAction(command.commandId, command.text, command.prompt);
+        action->setCheckable(true);
+        styles->addAction(action);
+        connect(action, &QAction::triggered, this,
+                [this, style = command.style] { SetViewStyle(style); });
+    }
+    connect(AddAction(kCommandArrange, "&Arrange Icons", "Arranges the icons in a grid."),
+            &QAction::triggered, list_, &CVellixListView::Arrange);
+
+    QAction* statusBarAction =
+        AddAction(kCommandStatusBar, "Status &Bar", "Show or hide the status bar");
+    statusBarAction->setCheckable(true);
+    statusBarAction->setChecked(true);
+    connect(statusBarAction, &QAction::toggled, this,
+            [this](bool visible) { statusBar()->setVisible(visible); });
+
+    connect(AddAction(kCommandExit, "E&xit", "Quit the application"), &QAction::triggered, this,
+            &QWidget::close);
+    connect(AddAction(kCommandAbout, "&About Vellix...",
+                      "Display program information, version number and copyright"),
+            &QAction::triggered, this, &CMainFrame::ShowAbout);
+
+    QAction* next = AddAction(kCommandNextPane, "Next Pane", "Switch to the next window pane");
+    next->setShortcut(Qt::Key_F6);
+    connect(next, &QAction::triggered, this, [this] { SwitchPane(1); });
+    QAction* previous =
+        AddAction(kCommandPreviousPane, "Previous Pane", "Switch back to the previous window pane");
+    previous->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    connect(previous, &QAction::triggered, this, [this] { SwitchPane(-1); });
+    addAction(next);
+    addAction(previous);
+
+    QAction* thumbnails = list_->Action(kCommandThumbnails);
+    if (thumbnails && thumbnails->statusTip().isEmpty()) {
+        thumbnails->setStatusTip(kThumbnailsPrompt);
+    }
+}
+
+void CMainFrame::CreateMenus() {
+    QMenu* file = menuBar()->addMenu("&File");
+    for (int command : kConversionCommands) {
+        file->addAction(list_->Action(command));
+    }
+    file->addSeparator();
+    file->addAction(Action(kCommandExit));
+
+    QMenu* view = menuBar()->addMenu("&View");
+    for (const StyleCommand& command : kStyleCommands) {
+        view->addAction(Action(command.commandId));
+    }
+    view->addAction(Action(kCommandArrange));
+    view->addSeparator();
+    view->addAction(list_->Action(kCommandThumbnails));
+    view->addSeparator();
+    view->addAction(Action(kCommandStatusBar));
+    // The list may have changed its style since the menu was last shown.
+    connect(view, &QMenu::aboutToShow, this, &CMainFrame::UpdateViewActions);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->addAction(Action(kCommandAbout));
+}
+
+void CMainFrame::CreateStatusBar() {
+    // A prompt hides the idle text while it is shown.
+    statusBar()->addWidget(new QLabel("Ready"), 1);
+}
+
+QAction* CMainFrame::Action(int commandId) const {
+    if (const auto found = actions_.find(commandId); found != actions_.end()) {
+        return found->second;
+    }
+    return list_->Action(commandId);
+}
+
+void CMainFrame::SetViewStyle(int style) {
+    list_->SetViewStyle(style);
+    UpdateViewActions();
+}
+
+void CMainFrame::UpdateViewActions() {
+    const int style = list_->GetViewStyle();
+    for (const StyleCommand& command : kStyleCommands) {
+        Action(command.commandId)->setChecked(command.style == style);
+    }
+    Action(kCommandArrange)->setEnabled(style == kStyleIcon || style == kStyleSmallIcon);
+}
+
+void CMainFrame::SwitchPane(int step) {
+    const std::array<QWidget*, 2> panes = {tree_, list_};
+    const QWidget* focus = focusWidget();
+    int current = -1;
+    for (int index = 0; index < static_cast<int>(panes.size()); ++index) {
+        if (focus && (focus == panes[index] || panes[index]->isAncestorOf(focus))) {
+            current = index;
+        }
+    }
+    const int count = static_cast<int>(panes.size());
+    const int next = current < 0 ? 0 : (current + step % count + count) % count;
+    QWidget* target = next == 0 ? static_cast<QWidget*>(tree_) : list_->CurrentItemView();
+    target->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+} // namespace Ostrel::Vellix::Gui

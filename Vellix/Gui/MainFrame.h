@@ -1,0 +1,64 @@
+#pragma once
+
+// The main window: the tree of places and the bitmap list side by side, the menus and the
+// status bar with the commands' prompts.
+
+#include <QMainWindow>
+
+#include <map>
+
+class QSplitter;
+
+namespace Ostrel::Vellix {
+class SettingsStore;
+} // namespace Ostrel::Vellix
+
+namespace Ostrel::Vellix::Gui {
+
+class CVellixListView;
+class CVellixTreeView;
+
+// The frame's own commands.
+inline constexpr int kCommandSmallIcons = 59408;
+inline constexpr int kCommandLargeIcons = 59409;
+inline constexpr int kCommandList = 59410;
+inline constexpr int kCommandDetails = 59411;
+inline constexpr int kCommandArrange = 59412;
+inline constexpr int kCommandStatusBar = 59393;
+inline constexpr int kCommandAbout = 57664;
+inline constexpr int kCommandExit = 57665;
+inline constexpr int kCommandNextPane = 57680;
+inline constexpr int kCommandPreviousPane = 57681;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit CMainFrame(SettingsStore& settings, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CVellixTreeView* TreeView() const { return tree_; }
+    CVellixListView* ListView() const { return list_; }
+    // The action of a command, the frame's own or the list view's; null for an unknown id.
+    QAction* Action(int commandId) const;
+    // Moves the focus to the next pane (step 1) or the previous one (step -1).
+    void SwitchPane(int step);
+    // Shows the about box modally.
+    void ShowAbout();
+    // Sets the list's style (kStyleIcon...) and moves the radio mark.
+    void SetViewStyle(int style);
+
+private:
+    QAction* AddAction(int commandId, const QString& text, const QString& prompt);
+    void CreateViewActions();
+    void CreateMenus();
+    void CreateStatusBar();
+    // The radio mark on the current style; arranging only where icons lie on a grid.
+    void UpdateViewActions();
+
+    CVellixTreeView* tree_ = nullptr;
+    CVellixListView* list_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    std::map<int, QAction*> actions_;
+};
+
+} // namespace Ostrel::Vellix::Gui

@@ -1,0 +1,254 @@
+#include "Vellix/Gui/MainFrame.h"
+#include "Support/TestSupport.h"
+#include "Trova/DIB.h"
+#include "Trova/GPLMipFile.h"
+#include "Util/BinaryFile.h"
+#include "Util/CrashReport.h"
+#include "Util/Exception.h"
+#include "Vellix/BitmapList.h"
+#include "Vellix/Gui/QtSettingsStore.h"
+#include "Vellix/Gui/VellixApp.h"
+#include "Vellix/Gui/VellixListView.h"
+#include "Vellix/Gui/VellixTreeView.h"
+#include "Vellix/SettingsStore.h"
+#include "Vellix/TreeNodes.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+using namespace Ostrel::Vellix;
+using namespace Ostrel::Vellix::Gui;
+using Ostrel::Test::ReadBytes;
+using Ostrel::Test::TempDir;
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "MainFrameTest";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+QStringList Texts(const QMenu* menu) {
+    QStringList texts;
+    for (const QAction* action : menu->actions()) {
+        texts << (action->isSeparator() ? "-" : action->text());
+    }
+    return texts;
+}
+
+QMenu* TopMenu(const CMainFrame& frame, int index) {
+    return frame.menuBar()->actions().at(index)->menu();
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    QApplication& app = App(); // before the first widget
+    MemorySettingsStore settings;
+    CMainFrame frame{settings};
+};
+
+} // namespace
+
+TEST_F(MainFrameTest, MenusHoldTheirEntriesInOrder) {
+    QStringList titles;
+    for (const QAction* action : frame.menuBar()->actions()) {
+        titles << action->text();
+    }
+    EXPECT_EQ(titles, QStringList({"&File", "&View", "&Help"}));
+    EXPECT_EQ(Texts(TopMenu(frame, 0)),
+              QStringList({"Convert &To Bmp", "Convert &From Bmp", "Convert to &Mip",
+                           "Convert to &Pbf/Stp", "Convert to &Srb", "-", "E&xit"}));
+    EXPECT_EQ(Texts(TopMenu(frame, 1)),
+              QStringList({"Large &Icons", "&Small Icons", "&List", "&Details", "&Arrange Icons",
+                           "-", "&Thumbnails", "-", "Status &Bar"}));
+    EXPECT_EQ(Texts(TopMenu(frame, 2)), QStringList({"&About Vellix..."}));
+
+    // The conversion entries are the list view's own actions, so its enabling rules hold.
+    const QList<QAction*> file = TopMenu(frame, 0)->actions();
+    const int conversions[] = {kCommandToBmp, kCommandFromBmp, kCommandToMip, kCommandToPbf,
+                               kCommandToSrb};
+    for (int index = 0; index < 5; ++index) {
+        EXPECT_EQ(file[index], frame.ListView()->Action(conversions[index]));
+    }
+    EXPECT_EQ(TopMenu(frame, 1)->actions()[6], frame.ListView()->Action(kCommandThumbnails));
+}
+
+TEST_F(MainFrameTest, CommandsShowTheirPromptsInTheStatusBar) {
+    const std::pair<int, const char*> prompts[] = {
+        {kCommandLargeIcons, "Display bitmaps by using large icons."},
+        {kCommandSmallIcons, "Display bitmaps by using small icons."},
+        {kCommandList, "Displays bitmap in a list."},
+        {kCommandDetails, "Displays detailed bitmap information."},
+        {kCommandThumbnails, "Displays individual thumbnail for each bitmap."}};
+    for (const auto& [command, prompt] : prompts) {
+        frame.Action(command)->showStatusText(&frame);
+        EXPECT_EQ(frame.statusBar()->currentMessage(), prompt);
+    }
+    frame.statusBar()->clearMessage();
+    const auto* idle = frame.statusBar()->findChild<QLabel*>();
+    ASSERT_NE(idle, nullptr);
+    EXPECT_EQ(idle->text(), "Ready");
+}
+
+TEST_F(MainFrameTest, ViewStylesCarryTheRadioMarkAndArrangeOnlyOnTheGrid) {
+    const std::pair<int, int> styles[] = {{kCommandLargeIcons, kStyleIcon},
+                                          {kCommandSmallIcons, kStyleSmallIcon},
+                                          {kCommandList, kStyleList},
+                                          {kCommandDetails, kStyleReport}};
+    for (const auto& [command, style] : styles) {
+        frame.Action(command)->trigger();
+        EXPECT_EQ(frame.ListView()->GetViewStyle(), style);
+        for (const auto& [other, unused] : styles) {
+            EXPECT_EQ(frame.Action(other)->isChecked(), other == command) << other;
+        }
+        EXPECT_EQ(frame.Action(kCommandArrange)->isEnabled(),
+                  style == kStyleIcon || style == kStyleSmallIcon);
+    }
+    // A style set elsewhere shows when the menu opens.
+    frame.ListView()->SetViewStyle(kStyleSmallIcon);
+    emit TopMenu(frame, 1)->aboutToShow();
+    EXPECT_TRUE(frame.Action(kCommandSmallIcons)->isChecked());
+    EXPECT_TRUE(frame.Action(kCommandArrange)->isEnabled());
+}
+
+TEST_F(MainFrameTest, StatusBarEntryShowsAndHidesIt) {
+    frame.show();
+    EXPECT_TRUE(frame.Action(kCommandStatusBar)->isChecked());
+    frame.Action(kCommandStatusBar)->trigger();
+    EXPECT_FALSE(frame.statusBar()->isVisible());
+    frame.Action(kCommandStatusBar)->trigger();
+    EXPECT_TRUE(frame.statusBar()->isVisible());
+}
+
+TEST_F(MainFrameTest, F6AndShiftF6SwitchPanes) {
+    EXPECT_EQ(frame.Action(kCommandNextPane)->shortcut(), QKeySequence(Qt::Key_F6));
+    EXPECT_EQ(frame.Action(kCommandPreviousPane)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    frame.show();
+    QApplication::setActiveWindow(&frame);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    frame.TreeView()->setFocus();
+    QTest::keyClick(&frame, Qt::Key_F6);
+    EXPECT_TRUE(frame.ListView()->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(&frame, Qt::Key_F6, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), frame.TreeView());
+}
+
+TEST_F(MainFrameTest, ListCommandsAreEnabledWhicheverPaneHasTheFocus) {
+    TempDir dir;
+    for (const char* name : {"a.bmp", "b.bmp"}) {
+        Ostrel::Trova::DIB bmp(24);
+        bmp.SetSize(8, 8);
+        bmp.Save(dir / name, false);
+    }
+    Ostrel::Trova::GPLMipFile(8, 8, 5, 6, 5, 0, 0, false, 16, false, false, false, 1, 0, 8, 0)
+        .Write(Ostrel::Util::CreateNew(dir / "c.mip"));
+    frame.show();
+    CVellixTreeView& tree = *frame.TreeView();
+    tree.setCurrentItem(tree.AddPlace(dir.Path(), kTreeIconDisk));
+    QAbstractItemView* list = frame.ListView()->CurrentItemView();
+    ASSERT_EQ(list->model()->rowCount(), 3);
+
+    const auto select = [&](const QString& name) {
+        const QModelIndexList found = list->model()->match(
+            list->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        list->selectionModel()->select(found.first(),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    select("a.bmp");
+    select("b.bmp");
+    tree.setFocus();
+    EXPECT_TRUE(frame.Action(kCommandToMip)->isEnabled());
+    EXPECT_TRUE(frame.Action(kCommandToSrb)->isEnabled());
+    EXPECT_FALSE(frame.Action(kCommandToBmp)->isEnabled());
+
+    select("c.mip"); // a mixed selection enables nothing
+    EXPECT_FALSE(frame.Action(kCommandToMip)->isEnabled());
+    EXPECT_FALSE(frame.Action(kCommandFromBmp)->isEnabled());
+
+    list->clearSelection();
+    select("c.mip");
+    list->setFocus();
+    EXPECT_TRUE(frame.Action(kCommandToBmp)->isEnabled());
+    EXPECT_TRUE(frame.Action(kCommandFromBmp)->isEnabled());
+    EXPECT_FALSE(frame.Action(kCommandToPbf)->isEnabled());
+}
+
+TEST_F(MainFrameTest, AboutBoxShowsNameAndVersion) {
+    QString title;
+    QStringList labels;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        for (const QLabel* label : box->findChildren<QLabel*>()) {
+            labels << label->text();
+        }
+        box->findChild<QPushButton*>()->click();
+    });
+    frame.Action(kCommandAbout)->trigger();
+    EXPECT_EQ(title, "About Vellix");
+    EXPECT_TRUE(labels.contains("Vellix Version 2.0"));
+}
+
+TEST(AbortReport, WritesTheLogAndTellsWhereItIs) {
+    TempDir dir;
+    const char* previous = std::getenv("TMPDIR");
+    const std::string saved = previous ? previous : "";
+    setenv("TMPDIR", dir.Path().c_str(), 1);
+    const std::string text = AbortReportText(Ostrel::Util::XUsage("terminate() called\n\n"));
+    const std::string log = dir / "Vellix.txt";
+    EXPECT_EQ(text, Ostrel::Util::CrashReportMessage(log));
+    const auto bytes = ReadBytes(log);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
+              "Vellix Version 2,0,0,0 Error File\nterminate() called\n\n");
+
+    // Without a place for the log the report itself reaches the user, with the reason.
+    setenv("TMPDIR", (dir / "missing").c_str(), 1);
+    const std::string fallback = AbortReportText(Ostrel::Util::XUsage("abort() called\n\n"));
+    EXPECT_EQ(fallback.rfind("abort() called\n\nCouldn't open ", 0), 0u) << fallback;
+    if (previous) {
+        setenv("TMPDIR", saved.c_str(), 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+
+    App();
+    const auto box = MakeAbortMessageBox(text);
+    EXPECT_EQ(box->windowTitle(), "Vellix");
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->text().toStdString(), text);
+}
+
+TEST(QtSettingsStore, KeepsIntegersUnderTheSettingsSection) {
+    App();
+    TempDir dir;
+    const QString file = QString::fromStdString(dir / "vellix.ini");
+    {
+        QtSettingsStore store(file);
+        EXPECT_EQ(store.GetInt(kSettingsSection, kViewStyleKey, 7), 7);
+        store.WriteInt(kSettingsSection, kViewStyleKey, 3);
+        store.WriteInt(kSettingsSection, kSortOrderKey, -61206);
+    }
+    QtSettingsStore reopened(file);
+    EXPECT_EQ(reopened.GetInt(kSettingsSection, kViewStyleKey, 7), 3);
+    EXPECT_EQ(reopened.GetInt(kSettingsSection, kSortOrderKey, 0), -61206);
+    QSettings(file, QSettings::IniFormat).setValue("Settings/IndividualIcons", "many");
+    EXPECT_EQ(QtSettingsStore(file).GetInt(kSettingsSection, kIndividualIconsKey, 1), 1);
+    EXPECT_TRUE(QSettings(file, QSettings::IniFormat).contains("Settings/ViewStyle"));
+}

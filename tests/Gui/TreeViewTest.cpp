@@ -1,0 +1,177 @@
+#include "Support/TestSupport.h"
+#include "Util/BinaryStream.h"
+#include "Vellix/Gui/VellixTreeView.h"
+#include "Vellix/TreeNodes.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace Ostrel::Vellix;
+using namespace Ostrel::Vellix::Gui;
+using Ostrel::Test::TempDir;
+using Ostrel::Test::WriteBytes;
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "TreeViewTest";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+// A flat archive of empty members.
+std::vector<std::uint8_t> ArchiveOf(const std::vector<std::string>& names) {
+    std::vector<std::uint8_t> bytes(2 + 27 * names.size());
+    Ostrel::Util::WriteU16(bytes.data(), static_cast<std::uint16_t>(names.size()));
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        std::uint8_t* record = bytes.data() + 2 + 27 * i;
+        record[0] = 5;
+        std::copy(names[i].begin(), names[i].end(), record + 10);
+        Ostrel::Util::WriteU32(record + 23, static_cast<std::uint32_t>(bytes.size()));
+    }
+    return bytes;
+}
+
+QStringList ChildTexts(const QTreeWidgetItem* item) {
+    QStringList texts;
+    for (int index = 0; index < item->childCount(); ++index) {
+        texts << item->child(index)->text(0);
+    }
+    return texts;
+}
+
+QTreeWidgetItem* Child(const QTreeWidgetItem* item, const QString& text) {
+    for (int index = 0; index < item->childCount(); ++index) {
+        if (item->child(index)->text(0) == text) {
+            return item->child(index);
+        }
+    }
+    return nullptr;
+}
+
+bool HasPlaceholder(const QTreeWidgetItem* item) {
+    return item->childCount() == 1 && item->child(0)->text(0).isEmpty() &&
+           !CVellixTreeView::DirectoryOf(item->child(0));
+}
+
+// A game directory: an archive in capitals, a directory with a folder in it, a directory of plain
+// files and a file that only looks like an archive.
+class TreeViewTest : public ::testing::Test {
+protected:
+    QApplication& app = App(); // before the first widget
+    void SetUp() override {
+        WriteBytes(dir / "CARS.DAT", ArchiveOf({"CAR1.MIP", "CAR2.MIP"}));
+        WriteBytes(dir / "fake.dat", {'n', 'o'});
+        std::filesystem::create_directories(dir / "tracks/monza");
+        std::filesystem::create_directories(dir / "plain");
+        WriteBytes(dir / "plain/car.mip", {});
+        place = tree.AddPlace(dir.Path(), kTreeIconDisk);
+        ASSERT_NE(place, nullptr);
+    }
+
+    TempDir dir;
+    CVellixTreeView tree;
+    QTreeWidgetItem* place = nullptr;
+};
+
+} // namespace
+
+TEST_F(TreeViewTest, ExpandingListsFoldersAndArchivesInOrder) {
+    EXPECT_TRUE(HasPlaceholder(place));
+    place->setExpanded(true);
+    EXPECT_EQ(ChildTexts(place), QStringList({"CARS.DAT", "plain", "tracks"}));
+
+    QTreeWidgetItem* archive = Child(place, "CARS.DAT");
+    EXPECT_EQ(archive->data(0, CVellixTreeView::kImageRole).toInt(), kTreeIconArchive);
+    EXPECT_EQ(archive->data(0, CVellixTreeView::kSelectedImageRole).toInt(), kTreeIconOpenArchive);
+    ASSERT_TRUE(CVellixTreeView::DirectoryOf(archive)->IsArchive());
+    EXPECT_EQ(archive->childCount(), 0); // its members are files: nothing to expand
+
+    QTreeWidgetItem* tracks = Child(place, "tracks");
+    EXPECT_EQ(tracks->data(0, CVellixTreeView::kImageRole).toInt(), kTreeIconFolder);
+    EXPECT_EQ(tracks->data(0, CVellixTreeView::kSelectedImageRole).toInt(), kTreeIconOpenFolder);
+    EXPECT_TRUE(HasPlaceholder(tracks));
+    EXPECT_EQ(Child(place, "plain")->childCount(), 0); // files only: no button
+}
+
+TEST_F(TreeViewTest, ExpandingANodeWhoseContentsWentAwayLeavesItClosed) {
+    place->setExpanded(true);
+    QTreeWidgetItem* tracks = Child(place, "tracks");
+    std::filesystem::remove(dir / "tracks/monza");
+    QSignalSpy collapsed(&tree, &QTreeWidget::itemCollapsed);
+    tracks->setExpanded(true);
+    EXPECT_FALSE(tracks->isExpanded());
+    EXPECT_EQ(tracks->childCount(), 0);
+    EXPECT_EQ(collapsed.count(), 0);
+}
+
+TEST_F(TreeViewTest, CollapseAndExpandAgainShowsWhatIsOnDiskNow) {
+    place->setExpanded(true);
+    place->setExpanded(false);
+    EXPECT_TRUE(HasPlaceholder(place));
+    std::filesystem::create_directories(dir / "new folder");
+    std::filesystem::remove_all(dir / "plain");
+    place->setExpanded(true);
+    EXPECT_EQ(ChildTexts(place), QStringList({"CARS.DAT", "new folder", "tracks"}));
+
+    // A collapsed directory node keeps its button only while something is worth showing.
+    QTreeWidgetItem* tracks = Child(place, "tracks");
+    tracks->setExpanded(true);
+    std::filesystem::remove(dir / "tracks/monza");
+    tracks->setExpanded(false);
+    EXPECT_EQ(tracks->childCount(), 0);
+}
+
+TEST_F(TreeViewTest, ATopLevelPlaceKeepsItsButtonWhenCollapsed) {
+    place->setExpanded(true);
+    for (const char* name : {"CARS.DAT", "fake.dat", "tracks", "plain"}) {
+        std::filesystem::remove_all(dir / name);
+    }
+    place->setExpanded(false);
+    EXPECT_TRUE(HasPlaceholder(place));
+}
+
+TEST_F(TreeViewTest, CollapsingDropsTheArchivesNobodyHolds) {
+    place->setExpanded(true);
+    EXPECT_EQ(CVellixTreeView::DirectoryOf(Child(place, "CARS.DAT"))->GetEntryCount(), 2u);
+    place->setExpanded(false);
+    // Replaced on disk: only a fresh read of the archive sees the third member.
+    WriteBytes(dir / "next.dat", ArchiveOf({"CAR1.MIP", "CAR2.MIP", "CAR3.MIP"}));
+    std::filesystem::rename(dir / "next.dat", dir / "CARS.DAT");
+    place->setExpanded(true);
+    EXPECT_EQ(CVellixTreeView::DirectoryOf(Child(place, "CARS.DAT"))->GetEntryCount(), 3u);
+}
+
+TEST_F(TreeViewTest, SelectionReachesTheListAndNeverOutlivesItsNode) {
+    std::vector<PseudoDirectory*> shown;
+    QObject::connect(&tree, &CVellixTreeView::ContainerSelected,
+                     [&](PseudoDirectory* container) { shown.push_back(container); });
+    tree.show();
+    place->setExpanded(true);
+    QTreeWidgetItem* archive = Child(place, "CARS.DAT");
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(archive).center());
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), CVellixTreeView::DirectoryOf(archive));
+    EXPECT_EQ(shown.back()->GetPathName().GetFullName(), dir / "CARS.DAT");
+
+    // Collapsing the parent deletes the selected node: the list is given the parent instead.
+    place->setExpanded(false);
+    EXPECT_EQ(tree.currentItem(), place);
+    EXPECT_EQ(shown.back(), CVellixTreeView::DirectoryOf(place));
+}
+
+TEST_F(TreeViewTest, SelectPathOpensTheNodesOnTheWay) {
+    EXPECT_TRUE(tree.SelectPath(dir / "tracks/monza"));
+    EXPECT_EQ(tree.currentItem()->text(0), "monza");
+    EXPECT_TRUE(Child(place, "tracks")->isExpanded());
+    EXPECT_TRUE(tree.SelectPath(dir / "CARS.DAT"));
+    EXPECT_EQ(tree.currentItem()->text(0), "CARS.DAT");
+    EXPECT_FALSE(tree.SelectPath(dir / "nowhere"));
+}
