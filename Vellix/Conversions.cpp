@@ -537,6 +537,15 @@ const char* KindName(BitmapKind kind) {
     }
 }
 
+// A member name of a hostile archive may try to place files outside the BMP directory.
+std::string SafeBaseName(const std::string& baseName) {
+    if (baseName.empty() || baseName == "." || baseName == ".." ||
+        baseName.find_first_of("/\\") != std::string::npos) {
+        throw Util::XUsage("Unsuitable file name: " + baseName);
+    }
+    return baseName;
+}
+
 // The file object of a game-format entry, as its adapter finds it.
 template <typename AdapterT>
 auto GameFileOf(const PseudoDirectory& container, std::uint32_t index) {
@@ -555,7 +564,7 @@ void ConversionBatch::Run(BitmapKind kind, bool makeBmpDirectory, std::int32_t m
             throw Util::XUsage(name + " is not a " + KindName(kind) + " file");
         }
         bases.push_back(BmpDirectory(*item.container) +
-                        item.container->GetEntryBaseName(item.index));
+                        SafeBaseName(item.container->GetEntryBaseName(item.index)));
         if (check) {
             check(item, bases.back());
         }

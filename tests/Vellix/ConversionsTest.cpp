@@ -10,6 +10,7 @@
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
+#include "Vellix/DatDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -426,6 +427,32 @@ TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectory) {
         ToBmp(kSeparateTransparency, false, 1));
     EXPECT_EQ(run.written, (std::vector<std::string>{"CAR1.bmp", "CAR1_ti.bmp"}));
     EXPECT_TRUE(Util::FileExists(game + separator + "CAR1_ti.bmp"));
+}
+
+// A hostile archive may name a member so that its BMP would land outside the game directory.
+TEST(ConversionsBatch, MemberNamesThatLeaveTheDirectoryAreRefused) {
+    TempDir dir;
+    const std::string game = dir / "cars";
+    ASSERT_TRUE(Util::Platform::CreateDirectory(game));
+    const std::string separator(1, Util::kPathSeparator);
+    Save(*MakeMip(Pattern), dir / "mip.bin");
+    const auto mip = Ostrel::Test::ReadBytes(dir / "mip.bin");
+    const std::string name = ".." + separator + "EVIL.MIP";
+    std::vector<std::uint8_t> archive(2 + 27);
+    archive[0] = 1;
+    archive[2] = 5;
+    Util::WriteU32(&archive[4], static_cast<std::uint32_t>(mip.size()));
+    Util::WriteU32(&archive[8], static_cast<std::uint32_t>(mip.size()));
+    std::copy(name.begin(), name.end(), archive.begin() + 12);
+    Util::WriteU32(&archive[25], 29);
+    archive.insert(archive.end(), mip.begin(), mip.end());
+    Ostrel::Test::WriteBytes(game + separator + "cars.dat", archive);
+    DatDirectory container(game + separator + "cars.dat", "");
+    ConversionBatch batch;
+    batch.Add(container, 0);
+    EXPECT_EQ(MessageOf([&] { batch.Convert(ToBmp(kNoTransparency, true)); }),
+              "Unsuitable file name: .." + separator + "EVIL");
+    EXPECT_FALSE(Util::FileExists(dir / "EVIL.bmp"));
 }
 
 TEST(ConversionsNewFile, MipWithPaletteAndLevels) {
