@@ -1,0 +1,418 @@
+#include "Support/TestSupport.h"
+#include "Trova/DIB.h"
+#include "Trova/GPLMipFile.h"
+#include "Trova/GPLPbfFile.h"
+#include "Trova/GPLSrbFile.h"
+#include "Trova/ICR2DatFile.h"
+#include "Util/BinaryFile.h"
+#include "Util/Platform.h"
+#include "Vellix/DatDirectory.h"
+#include "Vellix/Gui/Icons.h"
+#include "Vellix/Gui/OptionDialogs.h"
+#include "Vellix/Gui/VellixListView.h"
+#include "Vellix/RealDirectory.h"
+#include "Vellix/SettingsStore.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHeaderView>
+#include <QListView>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <thread>
+
+using namespace Ostrel;
+using namespace Ostrel::Vellix;
+using namespace Ostrel::Vellix::Gui;
+using Ostrel::Test::TempDir;
+using Ostrel::Test::WriteBytes;
+
+namespace {
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "ListViewTest";
+    static char* argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+Trova::Colour Rgb(int red, int green, int blue) {
+    return Trova::Colour(Trova::IntToChannel(red, 8), Trova::IntToChannel(green, 8),
+                         Trova::IntToChannel(blue, 8), 1.0f);
+}
+
+// A solid colour of its own on every level, so that a thumbnail tells which level it came from.
+QRgb LevelColour(std::uint32_t level) {
+    return qRgb(static_cast<int>(level * 20), 255 - static_cast<int>(level * 20), 100);
+}
+
+void WriteMip(const std::string& path, std::uint32_t height, std::uint32_t width,
+              std::uint32_t levels) {
+    Trova::GPLMipFile mip(height, width, 8, 8, 8, 8, 0, false, 16, false, false, false, levels, 0,
+                          8, 0);
+    for (std::uint32_t level = 0; level < levels; ++level) {
+        const auto bitmap = mip.GetBitmap(level);
+        const QRgb colour = LevelColour(level);
+        for (std::uint32_t row = 0; row < bitmap->GetHeight(); ++row) {
+            for (std::uint32_t column = 0; column < bitmap->GetWidth(); ++column) {
+                bitmap->SetPixel(row, column, Rgb(qRed(colour), qGreen(colour), qBlue(colour)));
+            }
+        }
+    }
+    mip.Write(Util::CreateNew(path));
+}
+
+void WriteSrb(const std::string& path) {
+    Trova::GPLSrbFile srb(8, 8, 5, 6, 5, 0, 0, false, 0, false, 1,
+                          {{{-1, 0, 1}, {1, 0, 1}, {1, 0, -1}, {-1, 0, -1}}},
+                          {{{0, 0}, {1, 0}, {1, 1}, {0, 1}}}, 0, 8);
+    srb.Write(Util::CreateNew(path));
+}
+
+void WritePbf(const std::string& path) {
+    Trova::GPLPbfFile pbf(4, 4, 4, 4, 2, false, 16);
+    pbf.SetBitmap(Util::CountedPtr<Trova::Bitmap>(new Trova::BitmapSimple(2, 2)));
+    pbf.Write(Util::CreateNew(path));
+}
+
+void WriteBmp(const std::string& path, std::uint32_t size) {
+    Trova::DIB dib(24);
+    dib.SetSize(size, size);
+    dib.Save(path, false);
+}
+
+// The texts of one column in list order.
+std::vector<std::string> ColumnTexts(const CVellixListView& view, int column) {
+    std::vector<std::string> texts;
+    const auto* model = view.CurrentItemView()->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        texts.push_back(model->index(row, column).data().toString().toStdString());
+    }
+    return texts;
+}
+
+std::set<std::string> Listing(const std::string& directory) {
+    std::set<std::string> names;
+    for (const auto& entry : Util::Platform::ListDirectory(directory)) {
+        names.insert(entry.name);
+    }
+    return names;
+}
+
+void SelectRows(CVellixListView& view, const std::vector<int>& rows) {
+    QAbstractItemView* items = view.CurrentItemView();
+    items->selectionModel()->clearSelection();
+    for (int row : rows) {
+        items->selectionModel()->select(items->model()->index(row, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+void ClickColumn(const CVellixListView& view, int column) {
+    QHeaderView* header = view.DetailsView()->header();
+    const QPoint point(header->sectionViewportPosition(column) + 5, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, point);
+}
+
+// Runs work on the next modal window of type T that opens.
+template <typename T> class ModalAnswer {
+public:
+    explicit ModalAnswer(std::function<void(T&)> work) : work_(std::move(work)) {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* window = dynamic_cast<T*>(QApplication::activeModalWidget())) {
+                ++count;
+                work_(*window);
+            }
+        });
+        timer_.start();
+    }
+    int count = 0;
+
+private:
+    std::function<void(T&)> work_;
+    QTimer timer_;
+};
+
+bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
+    for (int waited = 0; waited < milliseconds && !condition(); waited += 10) {
+        QTest::qWait(10);
+    }
+    return condition();
+}
+
+// One file of each listed kind, a file of another kind and a subdirectory.
+struct MixedDirectory {
+    MixedDirectory() {
+        WriteBmp(dir / "a.bmp", 4);
+        WriteMip(dir / "b.MIP", 16, 16, 3);
+        WriteMip(dir / "c.m16", 8, 32, 2);
+        WritePbf(dir / "d.stp");
+        WriteSrb(dir / "f.srb");
+        WriteBytes(dir / "e.txt", {'x'});
+        Util::Platform::CreateDirectory(dir / "sub");
+    }
+    TempDir dir;
+};
+
+class ListViewTest : public ::testing::Test {
+protected:
+    ListViewTest() { App(); }
+    MemorySettingsStore store;
+};
+
+} // namespace
+
+TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirProperties) {
+    MixedDirectory files;
+    RealDirectory directory(files.dir.Path());
+    CVellixListView view(store);
+    view.ShowContainer(&directory);
+    EXPECT_EQ(view.GetViewStyle(), kStyleReport);
+    EXPECT_EQ(view.CurrentItemView(), view.DetailsView());
+    EXPECT_EQ(ColumnTexts(view, 0),
+              (std::vector<std::string>{"a.bmp", "b.MIP", "c.m16", "d.stp", "f.srb"}));
+    EXPECT_EQ(ColumnTexts(view, 1), (std::vector<std::string>{"bmp", "MIP", "m16", "stp", "srb"}));
+    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"1", "3", "2", "1", "1"}));
+    EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"4", "16", "32", "2", "8"}));
+    EXPECT_EQ(ColumnTexts(view, 10),
+              (std::vector<std::string>{"Opaque", "Partial", "Partial", "Partial", "Opaque"}));
+    std::multiset<BitmapKind> kinds;
+    for (const FileRecord& record : view.GetRecords()) {
+        kinds.insert(record.kind);
+    }
+    EXPECT_EQ(kinds, (std::multiset<BitmapKind>{BitmapKind::Bmp, BitmapKind::Mip, BitmapKind::Mip,
+                                                BitmapKind::Pbf, BitmapKind::Srb}));
+    const QStringList headings{"Name",  "Type", "Levels", "Width",   "Height",      "Red",
+                               "Green", "Blue", "Alpha",  "Palette", "Transparency"};
+    for (int column = 0; column < headings.size(); ++column) {
+        EXPECT_EQ(view.ItemModel()->horizontalHeaderItem(column)->text(), headings[column]);
+    }
+    view.ShowContainer(nullptr);
+    EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 0);
+}
+
+TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchive) {
+    TempDir dir;
+    const std::string game = dir / "cars";
+    ASSERT_TRUE(Util::Platform::CreateDirectory(game));
+    const std::string separator(1, Util::kPathSeparator);
+    WriteMip(game + separator + "car1.mip", 16, 16, 2);
+    WritePbf(game + separator + "sky.pbf");
+    WriteBytes(game + separator + "notes.txt", {'n'});
+    {
+        Trova::ICR2DatFile archive(game + separator + "cars.dat");
+        archive.AddFiles(false);
+        archive.Save();
+    }
+    for (const char* name : {"car1.mip", "sky.pbf", "notes.txt"}) {
+        ASSERT_TRUE(Util::Platform::RemoveFile(game + separator + name));
+    }
+    DatDirectory archive(game + separator + "cars.dat", "");
+    CVellixListView view(store);
+    view.ShowContainer(&archive);
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"car1.mip", "sky.pbf"}));
+    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"2", "1"}));
+    for (const FileRecord& record : view.GetRecords()) {
+        EXPECT_EQ(record.kind, record.entryName == "car1.mip" ? BitmapKind::Mip : BitmapKind::Pbf);
+    }
+}
+
+TEST_F(ListViewTest, ThumbnailsComeFromTheSmallestLevelCoveringTheIcon) {
+    TempDir dir;
+    WriteMip(dir / "square.mip", 256, 256, 9);
+    WriteMip(dir / "wide.mip", 64, 256, 7);
+    RealDirectory directory(dir.Path());
+    CVellixListView view(store);
+    ASSERT_EQ(view.LargeIconSize(), QSize(32, 32));
+    view.ShowContainer(&directory);
+    const auto* model = view.CurrentItemView()->model();
+    const auto iconColour = [&](int row, QSize size) {
+        return model->index(row, 0)
+            .data(Qt::DecorationRole)
+            .value<QIcon>()
+            .pixmap(size)
+            .toImage()
+            .pixel(size.width() / 2, size.height() / 2);
+    };
+    // Level 3 of the square is 32 x 32; level 1 of the wide one is 128 x 32, its level 2 too low.
+    EXPECT_EQ(iconColour(0, view.LargeIconSize()), LevelColour(3));
+    EXPECT_EQ(iconColour(0, view.SmallIconSize()), LevelColour(3));
+    EXPECT_EQ(iconColour(1, view.LargeIconSize()), LevelColour(1));
+
+    // Switching thumbnails off shows at the next filling, not before.
+    view.Action(kCommandThumbnails)->trigger();
+    EXPECT_FALSE(view.Action(kCommandThumbnails)->isChecked());
+    EXPECT_EQ(iconColour(0, view.LargeIconSize()), LevelColour(3));
+    view.ShowContainer(&directory);
+    EXPECT_EQ(iconColour(0, view.LargeIconSize()),
+              TypeIcon(BitmapKind::Mip, 32).toImage().pixel(16, 16));
+}
+
+TEST_F(ListViewTest, ColumnClicksSortAndTheOrderOutlivesTheView) {
+    MixedDirectory files;
+    RealDirectory directory(files.dir.Path());
+    {
+        CVellixListView view(store);
+        view.resize(800, 300);
+        view.show();
+        view.ShowContainer(&directory);
+        ClickColumn(view, 3); // "Width"
+        EXPECT_EQ(view.GetSortOrder(), kColumnWidth);
+        ClickColumn(view, 3);
+        EXPECT_EQ(view.GetSortOrder(), -kColumnWidth);
+        EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"32", "16", "8", "4", "2"}));
+        ClickColumn(view, 0);
+        EXPECT_EQ(view.GetSortOrder(), kColumnName);
+        EXPECT_EQ(ColumnTexts(view, 0).front(), "a.bmp");
+        ClickColumn(view, 2); // "Levels"
+        ClickColumn(view, 2);
+        view.SetViewStyle(kStyleIcon);
+    }
+    EXPECT_EQ(store.GetInt(kSettingsSection, kSortOrderKey, 0), -kColumnLevels);
+    CVellixListView again(store);
+    again.ShowContainer(&directory);
+    EXPECT_EQ(again.GetSortOrder(), -kColumnLevels);
+    EXPECT_EQ(ColumnTexts(again, 0).front(), "b.MIP");
+    EXPECT_EQ(again.GetViewStyle(), kStyleIcon);
+    auto* icons = qobject_cast<QListView*>(again.CurrentItemView());
+    ASSERT_NE(icons, nullptr);
+    EXPECT_EQ(icons->viewMode(), QListView::IconMode);
+    EXPECT_EQ(again.DetailsView()->header()->sortIndicatorSection(), 2);
+    EXPECT_EQ(again.DetailsView()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+}
+
+TEST_F(ListViewTest, CommandsFollowTheKindsOfTheSelection) {
+    MixedDirectory files; // rows: a.bmp, b.MIP, c.m16, d.stp, f.srb
+    RealDirectory directory(files.dir.Path());
+    CVellixListView view(store);
+    view.ShowContainer(&directory);
+    const auto enabled = [&] {
+        std::vector<int> commands;
+        for (int command :
+             {kCommandToBmp, kCommandFromBmp, kCommandToMip, kCommandToPbf, kCommandToSrb}) {
+            if (view.Action(command)->isEnabled()) {
+                commands.push_back(command);
+            }
+        }
+        return commands;
+    };
+    EXPECT_TRUE(enabled().empty());
+    EXPECT_TRUE(view.Action(kCommandThumbnails)->isEnabled());
+    SelectRows(view, {1, 4});
+    EXPECT_TRUE(enabled().empty());
+    SelectRows(view, {1, 2});
+    EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp, kCommandFromBmp}));
+    SelectRows(view, {0});
+    EXPECT_EQ(enabled(), (std::vector<int>{kCommandToMip, kCommandToPbf, kCommandToSrb}));
+    SelectRows(view, {0, 3});
+    EXPECT_TRUE(enabled().empty());
+    EXPECT_EQ(view.GetSelection().size(), 2u);
+}
+
+TEST_F(ListViewTest, ConvertToBmpAsksForOptionsAndWritesEveryLevel) {
+    TempDir dir;
+    WriteMip(dir / "car.mip", 8, 8, 3);
+    RealDirectory directory(dir.Path());
+    CVellixListView view(store);
+    view.ShowContainer(&directory);
+    SelectRows(view, {0});
+    ModalAnswer<CMipBmpDlg> dialog([](CMipBmpDlg& options) {
+        qobject_cast<QAbstractButton*>(options.ControlWidget(Control::AllLevels))->click();
+        options.accept();
+    });
+    view.Action(kCommandToBmp)->trigger();
+    EXPECT_EQ(dialog.count, 1);
+    EXPECT_EQ(Listing(dir.Path()),
+              (std::set<std::string>{"car.mip", "car.bmp", "car_ti.bmp", "car_1.bmp",
+                                     "car_1_ti.bmp", "car_2.bmp", "car_2_ti.bmp"}));
+    EXPECT_EQ(store.GetInt(kSettingsSection, "MipBmpAllLevels", 0), 1);
+
+    // Again without overwriting: the first file fails and the failure is shown.
+    std::string message;
+    ModalAnswer<QMessageBox> box([&](QMessageBox& shown) {
+        EXPECT_EQ(shown.windowTitle(), "Vellix");
+        message = shown.text().toStdString();
+        shown.accept();
+    });
+    view.Action(kCommandToBmp)->trigger();
+    EXPECT_EQ(box.count, 1);
+    EXPECT_NE(message.find("car.bmp"), std::string::npos) << message;
+}
+
+TEST_F(ListViewTest, CancellingTheDialogConvertsNothing) {
+    TempDir dir;
+    WriteBmp(dir / "sign.bmp", 8);
+    RealDirectory directory(dir.Path());
+    CVellixListView view(store);
+    view.ShowContainer(&directory);
+    SelectRows(view, {0});
+    ModalAnswer<CBmpPbfDlg> dialog([](CBmpPbfDlg& options) { options.reject(); });
+    view.Action(kCommandToPbf)->trigger();
+    EXPECT_EQ(dialog.count, 1);
+    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"sign.bmp"}));
+    EXPECT_TRUE(store.GetWrites().empty());
+}
+
+TEST_F(ListViewTest, ABurstOfChangeReportsRefillsOnceAfterTheQuietTime) {
+    TempDir dir;
+    WriteBmp(dir / "a.bmp", 4);
+    RealDirectory directory(dir.Path());
+    RealDirectory other(dir.Path());
+    std::uint32_t now = 5000;
+    CVellixListView view(store);
+    view.SetClock([&] { return now; });
+    view.ShowContainer(&directory);
+    QSignalSpy fills(&view, &CVellixListView::Filled);
+    WriteBmp(dir / "b.bmp", 4);
+    QTest::qWait(300); // lets the watch service's own reports of the write arrive first
+    // The reports arrive on the watch service's thread.
+    const auto report = [&](RealDirectory* changed) {
+        std::thread([&view, changed] { view.PostDirectoryChanged(changed); }).join();
+        QTest::qWait(20);
+    };
+    for (int change = 0; change < 5; ++change) {
+        report(&directory);
+        now += 100;
+    }
+    report(&other);
+    now = 5400 + 999;
+    QTest::qWait(150);
+    EXPECT_EQ(fills.count(), 0);
+    now = 5400 + 1000;
+    EXPECT_TRUE(WaitFor([&] { return fills.count() == 1; }, 1000));
+    QTest::qWait(150);
+    EXPECT_EQ(fills.count(), 1);
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "b.bmp"}));
+    // A report for a directory that is not shown changes nothing.
+    report(&other);
+    now += 5000;
+    QTest::qWait(150);
+    EXPECT_EQ(fills.count(), 1);
+}
+
+TEST_F(ListViewTest, ANewFileOnDiskAppearsAfterTheQuietTime) {
+    TempDir dir;
+    WriteBmp(dir / "a.bmp", 4);
+    RealDirectory directory(dir.Path());
+    CVellixListView view(store);
+    view.ShowContainer(&directory);
+    QSignalSpy fills(&view, &CVellixListView::Filled);
+    QTest::qWait(300); // the watch service starts watching on its own thread
+    WriteBmp(dir / "b.bmp", 4);
+    WriteBmp(dir / "c.bmp", 4);
+    EXPECT_TRUE(WaitFor([&] { return fills.count() >= 1; }, 5000));
+    QTest::qWait(1300);
+    EXPECT_EQ(fills.count(), 1);
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
+}
