@@ -172,6 +172,15 @@ TEST(GPLFileFactoryRecognizer, RecognisesDirectoriesByTheFirstFileOfThePatternOr
     EXPECT_TRUE(probe.IsOwnDirectory(directory));
 }
 
+TEST(GPLFileFactoryRecognizer, ReplaysDecideByTheirVersion) {
+    TempDir dir;
+    GPLFileFactoryRecognizer probe(false);
+    WriteBytes(dir / "race.RPY", {'Y', 'L', 'P', 'R', 3, 0, 0, 0});
+    EXPECT_FALSE(probe.IsOwnDirectory(TrovaDirectory(dir.Path())));
+    WriteBytes(dir / "race.RPY", {'Y', 'L', 'P', 'R', 2, 0, 0, 0});
+    EXPECT_TRUE(probe.IsOwnDirectory(TrovaDirectory(dir.Path())));
+}
+
 TEST(GPLFileFactoryRecognizer, ProbesTurnEveryFailureIntoNo) {
     TempDir dir;
     GPLFileFactoryRecognizer probe(false);
