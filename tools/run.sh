@@ -33,3 +33,14 @@ run to-bmp cars.dat/FLAG.PBF --transparency colour --overwrite
 run to-pbf fence.bmp --colours 4 --class transparent --overwrite
 run info fence.pbf
 step "Done: the results are in samples/out/cars"
+
+# --- Desktop program ---------------------------------------------------------------------------
+# With a display, the main job ends by opening the sample directory in the desktop program.
+if [ -n "${DISPLAY:-}" ]; then
+  vellix="$root/$build/Vellix/Gui/vellix"
+  [ -x "$vellix" ] || vellix="$build/Vellix/Gui/vellix"
+  if [ -x "$vellix" ]; then
+    step "Opening the sample directory in the desktop program (close its window to finish)"
+    VELLIX_START_PATH="$(pwd)" "$vellix"
+  fi
+fi

@@ -55,7 +55,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent) : QMainWindow(p
     CreateMenus();
     CreateStatusBar();
     UpdateViewActions();
-    resize(900, 600);
+    resize(1150, 640);
 }
 
 CMainFrame::~CMainFrame() {

@@ -96,6 +96,7 @@ void CVellixApp::ApplyStartEnvironment() {
     }
     const QString start = Environment("VELLIX_START_PATH");
     if (!start.isEmpty() && frame_->TreeView()->SelectPath(start.toStdString())) {
+        frame_->TreeView()->currentItem()->setExpanded(true);
         SelectListEntry(*frame_->ListView(), Environment("VELLIX_SELECT_FILE"));
     }
     const QString screenshot = Environment("VELLIX_SCREENSHOT");

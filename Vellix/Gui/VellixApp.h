@@ -47,7 +47,7 @@ public:
     CMainFrame* MainFrame() const { return frame_.get(); }
 
 private:
-    // For pictures of the program: VELLIX_START_PATH opens the tree at a place,
+    // For pictures of the program: VELLIX_START_PATH opens the tree at a place and expands it,
     // VELLIX_SELECT_FILE selects a file there, VELLIX_VIEW_STYLE (0 to 3) sets the list's style,
     // and VELLIX_SCREENSHOT saves the window as a PNG file there and quits.
     void ApplyStartEnvironment();
