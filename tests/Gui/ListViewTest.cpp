@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -415,4 +416,101 @@ TEST_F(ListViewTest, ANewFileOnDiskAppearsAfterTheQuietTime) {
     QTest::qWait(1300);
     EXPECT_EQ(fills.count(), 1);
     EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
+}
+
+namespace {
+
+// Opens the context menu over a row and returns the texts of its entries (separators empty).
+std::vector<std::string> ContextMenuTexts(CVellixListView& view, int row) {
+    std::vector<std::string> texts;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* action : menu->actions()) {
+                texts.push_back(action->text().toStdString());
+            }
+            menu->close();
+        }
+    });
+    poll.start();
+    QAbstractItemView* items = view.CurrentItemView();
+    const QPoint point = items->visualRect(items->model()->index(row, 0)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, point, items->viewport()->mapToGlobal(point));
+    QApplication::sendEvent(items->viewport(), &event);
+    return texts;
+}
+
+} // namespace
+
+TEST_F(ListViewTest, TheContextMenuOffersTheFileItselfOnlyForOneFileOnDisk) {
+    MixedDirectory files;
+    RealDirectory directory(files.dir.Path());
+    CVellixListView view(store);
+    view.resize(800, 300);
+    view.show();
+    view.ShowContainer(&directory);
+    const std::vector<std::string> commands{"Convert &To Bmp", "Convert &From Bmp",
+                                            "Convert to &Mip", "Convert to &Pbf/Stp",
+                                            "Convert to &Srb"};
+    SelectRows(view, {1});
+    auto withFile = commands;
+    withFile.insert(withFile.end(), {"", "Open", "Show in Folder"});
+    EXPECT_EQ(ContextMenuTexts(view, 1), withFile);
+    SelectRows(view, {1, 2});
+    EXPECT_EQ(ContextMenuTexts(view, 1), commands);
+}
+
+TEST_F(ListViewTest, EachStyleShowsTheSameItemsAndSelection) {
+    MixedDirectory files;
+    RealDirectory directory(files.dir.Path());
+    store.WriteInt(kSettingsSection, kViewStyleKey, 9); // no such style: details
+    CVellixListView view(store);
+    EXPECT_EQ(view.GetViewStyle(), kStyleReport);
+    view.ShowContainer(&directory);
+    SelectRows(view, {2});
+    struct Expected {
+        int style;
+        QListView::ViewMode mode;
+        QListView::Flow flow;
+        QSize iconSize;
+    };
+    for (const Expected& each : {
+             Expected{kStyleIcon, QListView::IconMode, QListView::LeftToRight, QSize(32, 32)},
+             Expected{kStyleSmallIcon, QListView::ListMode, QListView::LeftToRight, QSize(16, 16)},
+             Expected{kStyleList, QListView::ListMode, QListView::TopToBottom, QSize(16, 16)},
+         }) {
+        view.SetViewStyle(each.style);
+        view.Arrange();
+        auto* icons = qobject_cast<QListView*>(view.CurrentItemView());
+        ASSERT_NE(icons, nullptr);
+        EXPECT_EQ(icons->viewMode(), each.mode);
+        EXPECT_EQ(icons->flow(), each.flow);
+        EXPECT_EQ(icons->iconSize(), each.iconSize);
+        EXPECT_EQ(icons->model()->rowCount(), 5);
+        EXPECT_EQ(view.GetSelection(), (std::vector<std::size_t>{view.GetListOrder()[2]}));
+    }
+    view.SetViewStyle(kStyleReport);
+    EXPECT_EQ(view.CurrentItemView(), view.DetailsView());
+    EXPECT_EQ(view.GetSelection().size(), 1u);
+}
+
+TEST_F(ListViewTest, AFileThatCannotBeReadStopsTheFillingWithAMessage) {
+    TempDir dir;
+    WriteBmp(dir / "a.bmp", 4);
+    WriteBytes(dir / "broken.mip", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
+    RealDirectory directory(dir.Path());
+    CVellixListView view(store);
+    std::string caption;
+    ModalAnswer<QMessageBox> box([&](QMessageBox& shown) {
+        caption = shown.windowTitle().toStdString();
+        shown.accept();
+    });
+    view.ShowContainer(&directory);
+    EXPECT_EQ(box.count, 1);
+    EXPECT_EQ(caption, "Vellix");
+    // What was listed before the broken file stays listed.
+    EXPECT_LT(view.GetRecords().size(), 2u);
+    EXPECT_EQ(view.CurrentItemView()->model()->rowCount(),
+              static_cast<int>(view.GetRecords().size()));
 }
