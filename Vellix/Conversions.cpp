@@ -13,6 +13,7 @@
 #include "Util/Text.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/DatDirectory.h"
+#include "Vellix/EntryPath.h"
 #include "Vellix/RealDirectory.h"
 
 #include <algorithm>
@@ -441,73 +442,17 @@ void ConversionBatch::Add(const PseudoDirectory& container, std::uint32_t index)
     items_.push_back({&container, index, ListedKind(container, index)});
 }
 
-const PseudoDirectory&
-ConversionBatch::OwnedContainer(const std::string& key,
-                                const std::function<PseudoDirectory*()>& make) {
-    CountedPtr<PseudoDirectory>& container = owned_[key];
-    if (!container) {
-        container = CountedPtr<PseudoDirectory>(make());
-    }
-    return *container;
-}
-
-void ConversionBatch::AddNamed(const PseudoDirectory& container, const std::string& name,
-                               const std::string& path) {
-    std::int64_t found = -1;
-    for (std::uint32_t index = 0; index < container.GetEntryCount(); ++index) {
-        if (container.IsSubdirectory(index)) {
-            continue;
-        }
-        const std::string entry = container.GetEntryName(index);
-        if (entry == name) {
-            found = index;
-            break;
-        }
-        if (found < 0 && Util::CompareNoCase(entry, name) == 0) {
-            found = index;
-        }
-    }
-    if (found < 0) {
-        throw Util::XFileOpen(path, "File not found");
-    }
-    Add(container, static_cast<std::uint32_t>(found));
-}
-
 void ConversionBatch::AddPath(const std::string& path) {
-    const std::string resolved = Platform::ResolveCase(path);
-    if (Platform::IsFile(resolved)) {
-        const Util::PathName file(resolved);
-        const std::string directory = file.GetParentDirectory();
-        AddNamed(OwnedContainer(directory, [&] { return new RealDirectory(directory); }),
-                 file.GetFileName(), path);
-        return;
+    const EntryPath where = SplitEntryPath(path);
+    Util::CountedPtr<PseudoDirectory>& container = owned_[where.ContainerKey()];
+    if (!container) {
+        container = OpenEntryContainer(where);
     }
-    if (!AddArchiveMember(resolved)) {
+    std::uint32_t index = 0;
+    if (!FindEntryNamed(*container, where.name, index)) {
         throw Util::XFileOpen(path, "File not found");
     }
-}
-
-// Walks up from the path to the first existing file, taken as the archive; what follows it is
-// the directory inside the archive and the member's name.
-bool ConversionBatch::AddArchiveMember(const std::string& path) {
-    std::size_t split = path.size();
-    while ((split = path.rfind(Util::kPathSeparator, split - 1)) != std::string::npos &&
-           split > 0) {
-        const std::string archive = path.substr(0, split);
-        if (!Platform::IsFile(archive)) {
-            continue;
-        }
-        const std::string inside = path.substr(split + 1);
-        const std::size_t last = inside.rfind(Util::kPathSeparator);
-        const std::string subdirectory = last == std::string::npos ? "" : inside.substr(0, last);
-        const std::string member = last == std::string::npos ? inside : inside.substr(last + 1);
-        const PseudoDirectory& container =
-            OwnedContainer(Util::ToLower(archive) + '\n' + Util::ToLower(subdirectory),
-                           [&] { return new DatDirectory(archive, subdirectory); });
-        AddNamed(container, member, path);
-        return true;
-    }
-    return false;
+    Add(*container, index);
 }
 
 BitmapKind ConversionBatch::GetKind() const {

@@ -129,11 +129,6 @@ private:
     };
     using ItemWork = std::function<void(const Item& item, const std::string& base)>;
 
-    const PseudoDirectory& OwnedContainer(const std::string& key,
-                                          const std::function<PseudoDirectory*()>& make);
-    void AddNamed(const PseudoDirectory& container, const std::string& name,
-                  const std::string& path);
-    bool AddArchiveMember(const std::string& path);
     void Run(BitmapKind kind, bool makeBmpDirectory, std::int32_t method, const ItemWork& check,
              const ItemWork& convert);
     template <typename AdapterT> void ToBmp(BitmapKind kind, const LevelsToBmpOptions& options);

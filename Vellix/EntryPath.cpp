@@ -1,0 +1,86 @@
+#include "Vellix/EntryPath.h"
+
+#include "Util/Exception.h"
+#include "Util/PathName.h"
+#include "Util/Platform.h"
+#include "Util/Text.h"
+#include "Vellix/DatDirectory.h"
+#include "Vellix/RealDirectory.h"
+
+namespace Ostrel::Vellix {
+
+namespace Platform = Util::Platform;
+
+namespace {
+
+// Walks up from the path to the first existing file, taken as the archive; what follows it is
+// the directory inside the archive and the member's name.
+bool SplitArchiveMember(const std::string& path, EntryPath& where) {
+    for (std::size_t split = path.rfind(Util::kPathSeparator);
+         split != std::string::npos && split > 0;
+         split = path.rfind(Util::kPathSeparator, split - 1)) {
+        const std::string archive = path.substr(0, split);
+        if (!Platform::IsFile(archive)) {
+            continue;
+        }
+        const std::string inside = path.substr(split + 1);
+        const std::size_t last = inside.rfind(Util::kPathSeparator);
+        where.container = archive;
+        where.subdirectory = last == std::string::npos ? "" : inside.substr(0, last);
+        where.inArchive = true;
+        where.name = last == std::string::npos ? inside : inside.substr(last + 1);
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string EntryPath::ContainerKey() const {
+    return Util::ToLower(container) + '\n' + Util::ToLower(subdirectory);
+}
+
+EntryPath SplitEntryPath(const std::string& path) {
+    const std::string resolved = Platform::ResolveCase(path);
+    EntryPath where;
+    if (Platform::IsFile(resolved)) {
+        const Util::PathName file(resolved);
+        where.container = file.GetParentDirectory();
+        where.name = file.GetFileName();
+        return where;
+    }
+    if (SplitArchiveMember(resolved, where)) {
+        return where;
+    }
+    throw Util::XFileOpen(path, "File not found");
+}
+
+Util::CountedPtr<PseudoDirectory> OpenEntryContainer(const EntryPath& where) {
+    if (where.inArchive) {
+        return Util::CountedPtr<PseudoDirectory>(
+            new DatDirectory(where.container, where.subdirectory));
+    }
+    return Util::CountedPtr<PseudoDirectory>(new RealDirectory(where.container));
+}
+
+bool FindEntryNamed(const PseudoDirectory& container, const std::string& name,
+                    std::uint32_t& index) {
+    bool any = false;
+    for (std::uint32_t entry = 0; entry < container.GetEntryCount(); ++entry) {
+        if (container.IsSubdirectory(entry)) {
+            continue;
+        }
+        const std::string entryName = container.GetEntryName(entry);
+        if (entryName == name) {
+            index = entry;
+            return true;
+        }
+        if (!any && Util::CompareNoCase(entryName, name) == 0) {
+            index = entry;
+            any = true;
+        }
+    }
+    return any;
+}
+
+} // namespace Ostrel::Vellix
