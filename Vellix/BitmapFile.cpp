@@ -78,6 +78,21 @@ BitmapKind KindOfExtension(const std::string& extension) {
     return BitmapKind::Other;
 }
 
+const char* KindName(BitmapKind kind) {
+    switch (kind) {
+    case BitmapKind::Bmp:
+        return "BMP";
+    case BitmapKind::Mip:
+        return "MIP";
+    case BitmapKind::Pbf:
+        return "PBF/STP";
+    case BitmapKind::Srb:
+        return "SRB";
+    default:
+        return "other";
+    }
+}
+
 Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, std::uint32_t index) {
     const std::string baseName = directory.GetEntryBaseName(index);
     const std::string extension = directory.GetEntryExtension(index);

@@ -159,6 +159,8 @@ enum class BitmapKind { Bmp, Mip, Pbf, Srb, Other };
 
 // By extension, without regard to case: bmp; mip and m16; pbf and stp; srb; anything else.
 BitmapKind KindOfExtension(const std::string& extension);
+// "BMP", "MIP", "PBF/STP", "SRB" or "other".
+const char* KindName(BitmapKind kind);
 
 class PseudoDirectory;
 

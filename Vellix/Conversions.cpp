@@ -467,21 +467,6 @@ BitmapKind ConversionBatch::GetKind() const {
 
 namespace {
 
-const char* KindName(BitmapKind kind) {
-    switch (kind) {
-    case BitmapKind::Bmp:
-        return "BMP";
-    case BitmapKind::Mip:
-        return "MIP";
-    case BitmapKind::Pbf:
-        return "PBF/STP";
-    case BitmapKind::Srb:
-        return "SRB";
-    default:
-        return "bitmap";
-    }
-}
-
 // A member name of a hostile archive may try to place files outside the BMP directory.
 std::string SafeBaseName(const std::string& baseName) {
     if (baseName.empty() || baseName == "." || baseName == ".." ||

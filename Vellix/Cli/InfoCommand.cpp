@@ -19,21 +19,6 @@ namespace {
 using Trova::Bitmap;
 using Util::CountedPtr;
 
-const char* KindText(BitmapKind kind) {
-    switch (kind) {
-    case BitmapKind::Bmp:
-        return "BMP";
-    case BitmapKind::Mip:
-        return "MIP";
-    case BitmapKind::Pbf:
-        return "PBF/STP";
-    case BitmapKind::Srb:
-        return "SRB";
-    default:
-        return "other";
-    }
-}
-
 Report Size(const Bitmap& bitmap) {
     return Report::Object()
         .Add("width", Report::Integer(bitmap.GetWidth()))
@@ -81,7 +66,7 @@ Report Palette(const BitmapFile& file) {
 Report Common(const Entry& entry, const BitmapFile& file, BitmapKind kind) {
     Report report = Report::Object()
                         .Add("name", Report::Text(entry.container->GetEntryName(entry.index)))
-                        .Add("kind", Report::Text(KindText(kind)));
+                        .Add("kind", Report::Text(KindName(kind)));
     if (file.GetBitmapCount() > 0) {
         AddFormat(report, file.GetBitmap(0));
     }
