@@ -37,7 +37,8 @@ bool IsPseudoFileSystem(const std::string& type) {
 }
 
 bool IsDiscFileSystem(const std::string& type) {
-    return type == "iso9660" || type == "udf";
+    return Util::CompareNoCase(type, "iso9660") == 0 || Util::CompareNoCase(type, "udf") == 0 ||
+           Util::CompareNoCase(type, "cdfs") == 0;
 }
 
 } // namespace

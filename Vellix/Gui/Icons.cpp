@@ -7,8 +7,6 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
-#include <array>
-
 namespace Ostrel::Vellix::Gui {
 
 namespace {
@@ -105,7 +103,7 @@ const char* KindLabel(BitmapKind kind) {
     }
 }
 
-// A texture-like chequer under a framed corner: the program's own mark.
+// A framed chequer of texture colours: the program's own mark.
 QPixmap DrawApplicationIcon(int size) {
     QPixmap pixmap = BlankPixmap(size);
     QPainter painter(&pixmap);
@@ -127,14 +125,7 @@ QPixmap DrawApplicationIcon(int size) {
 } // namespace
 
 QIcon TreeIcon(int index) {
-    static const std::array<QIcon, kTreeIconCount> icons = [] {
-        std::array<QIcon, kTreeIconCount> made;
-        for (int i = 0; i < kTreeIconCount; ++i) {
-            made[i] = QIcon(DrawTreeIcon(i));
-        }
-        return made;
-    }();
-    return index >= 0 && index < kTreeIconCount ? icons[index] : QIcon();
+    return index >= 0 && index < kTreeIconCount ? QIcon(DrawTreeIcon(index)) : QIcon();
 }
 
 QPixmap TypeIcon(BitmapKind kind, int size) {
@@ -153,13 +144,10 @@ QPixmap TypeIcon(BitmapKind kind, int size) {
 }
 
 QIcon ApplicationIcon() {
-    static const QIcon icon = [] {
-        QIcon made;
-        for (int size : {16, 32, 48, 64}) {
-            made.addPixmap(DrawApplicationIcon(size));
-        }
-        return made;
-    }();
+    QIcon icon;
+    for (int size : {16, 32, 48, 64}) {
+        icon.addPixmap(DrawApplicationIcon(size));
+    }
     return icon;
 }
 

@@ -6,6 +6,7 @@
 #include "Util/CrashReport.h"
 #include "Util/Exception.h"
 #include "Vellix/BitmapList.h"
+#include "Vellix/Gui/Icons.h"
 #include "Vellix/Gui/QtSettingsStore.h"
 #include "Vellix/Gui/VellixApp.h"
 #include "Vellix/Gui/VellixListView.h"
@@ -251,4 +252,44 @@ TEST(QtSettingsStore, KeepsIntegersUnderTheSettingsSection) {
     QSettings(file, QSettings::IniFormat).setValue("Settings/IndividualIcons", "many");
     EXPECT_EQ(QtSettingsStore(file).GetInt(kSettingsSection, kIndividualIconsKey, 1), 1);
     EXPECT_TRUE(QSettings(file, QSettings::IniFormat).contains("Settings/ViewStyle"));
+}
+
+namespace {
+
+// Pixels inside the frame that are darker than light grey: the drawn label.
+int DarkPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 1; y < image.height() - 1; ++y) {
+        for (int x = 1; x < image.width() - 1; ++x) {
+            count += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+TEST(Icons, TypeIconsAreWhiteSquaresBearingTheirKind) {
+    App();
+    for (BitmapKind kind : {BitmapKind::Bmp, BitmapKind::Mip, BitmapKind::Pbf, BitmapKind::Srb}) {
+        const QImage image = TypeIcon(kind, 32).toImage();
+        ASSERT_EQ(image.size(), QSize(32, 32));
+        EXPECT_EQ(QColor(image.pixel(2, 2)), QColor(Qt::white));
+        EXPECT_GT(DarkPixels(image), 10);
+    }
+    EXPECT_EQ(DarkPixels(TypeIcon(BitmapKind::Other, 16).toImage()), 0);
+    EXPECT_EQ(TypeIcon(BitmapKind::Mip, 16).size(), QSize(16, 16));
+}
+
+TEST(Icons, TheTreeStripHasSevenPicturesAndArchivesAreGreen) {
+    App();
+    for (int index = 0; index < kTreeIconCount; ++index) {
+        EXPECT_FALSE(TreeIcon(index).isNull()) << index;
+    }
+    EXPECT_TRUE(TreeIcon(kTreeIconCount).isNull());
+    const QColor archive(TreeIcon(kTreeIconArchive).pixmap(16).toImage().pixel(7, 10));
+    const QColor folder(TreeIcon(kTreeIconFolder).pixmap(16).toImage().pixel(7, 10));
+    EXPECT_GT(archive.green(), archive.red());
+    EXPECT_GT(folder.red(), folder.blue());
+    EXPECT_FALSE(ApplicationIcon().isNull());
 }
