@@ -1,5 +1,7 @@
 #include "Support/TestSupport.h"
 
+#include "Util/BinaryStream.h"
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -71,6 +73,35 @@ bool HaveCommand(const std::string& name) {
     int code = 0;
     RunCommand("command -v " + name + " >/dev/null 2>&1", &code);
     return code == 0;
+}
+
+std::vector<std::uint8_t> ArchiveBytes(const ArchiveMembers& members) {
+    constexpr std::size_t kRecordSize = 27;
+    std::vector<std::uint8_t> bytes(2 + kRecordSize * members.size());
+    Util::WriteU16(bytes.data(), static_cast<std::uint16_t>(members.size()));
+    auto offset = static_cast<std::uint32_t>(bytes.size());
+    for (std::size_t i = 0; i < members.size(); ++i) {
+        std::uint8_t* record = bytes.data() + 2 + kRecordSize * i;
+        const auto size = static_cast<std::uint32_t>(members[i].second.size());
+        record[0] = 5;
+        Util::WriteU32(record + 2, size);
+        Util::WriteU32(record + 6, size);
+        std::copy(members[i].first.begin(), members[i].first.end(), record + 10);
+        Util::WriteU32(record + 23, offset);
+        offset += size;
+    }
+    for (const auto& member : members) {
+        bytes.insert(bytes.end(), member.second.begin(), member.second.end());
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> ArchiveOfNames(const std::vector<std::string>& names) {
+    ArchiveMembers members;
+    for (const std::string& name : names) {
+        members.push_back({name, {}});
+    }
+    return ArchiveBytes(members);
 }
 
 } // namespace Ostrel::Test

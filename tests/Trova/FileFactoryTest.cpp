@@ -12,6 +12,8 @@
 
 using namespace Ostrel::Trova;
 using namespace Ostrel::Util;
+using Ostrel::Test::ArchiveBytes;
+using Ostrel::Test::MessageOf;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
@@ -30,28 +32,6 @@ std::vector<std::uint8_t> MipBytes(std::uint32_t size) {
     return stream->GetBytes();
 }
 
-// An archive built byte by byte: count, 27-byte records, then the members' data.
-std::vector<std::uint8_t>
-ArchiveBytes(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& members) {
-    std::vector<std::uint8_t> bytes(2 + 27 * members.size());
-    WriteU16(bytes.data(), static_cast<std::uint16_t>(members.size()));
-    std::uint32_t offset = static_cast<std::uint32_t>(bytes.size());
-    for (std::size_t i = 0; i < members.size(); ++i) {
-        std::uint8_t* record = bytes.data() + 2 + 27 * i;
-        const auto size = static_cast<std::uint32_t>(members[i].second.size());
-        record[0] = 5;
-        WriteU32(record + 2, size);
-        WriteU32(record + 6, size);
-        std::copy(members[i].first.begin(), members[i].first.end(), record + 10);
-        WriteU32(record + 23, offset);
-        offset += size;
-    }
-    for (const auto& member : members) {
-        bytes.insert(bytes.end(), member.second.begin(), member.second.end());
-    }
-    return bytes;
-}
-
 std::string Sep() {
     return std::string(1, kPathSeparator);
 }
@@ -68,15 +48,6 @@ struct CarsDirectory {
     TempDir root;
     std::string path = root / "cars";
 };
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "nothing thrown";
-}
 
 } // namespace
 

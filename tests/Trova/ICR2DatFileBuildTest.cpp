@@ -15,19 +15,11 @@ using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 using Ostrel::Trova::ICR2DatFile;
+using Ostrel::Test::MessageOf;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-template <typename Raise> std::string MessageOf(Raise raise) {
-    try {
-        raise();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "nothing thrown";
-}
 
 std::vector<std::string> MemberNames(const ICR2DatFile& archive) {
     std::vector<std::string> names;

@@ -12,19 +12,11 @@ using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 using Ostrel::Trova::ICR2DatFile;
+using Ostrel::Test::MessageOf;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-template <typename Raise> std::string MessageOf(Raise raise) {
-    try {
-        raise();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "nothing thrown";
-}
 
 void Append16(Bytes& bytes, std::uint16_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value));

@@ -1,4 +1,5 @@
 #include "Trova/UncompressedSubFile.h"
+#include "Support/TestSupport.h"
 #include "Util/Exception.h"
 #include "Util/MemoryStream.h"
 
@@ -6,17 +7,9 @@
 
 using namespace Ostrel::Util;
 using Ostrel::Trova::UncompressedSubFile;
+using Ostrel::Test::MessageOf;
 
 namespace {
-
-template <typename Raise> std::string MessageOf(Raise raise) {
-    try {
-        raise();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "nothing thrown";
-}
 
 // Bytes 0..99; members are windows onto them.
 CountedPtr<MemoryStream> Archive() {

@@ -12,19 +12,9 @@ using namespace Ostrel::Util;
 using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
+using Ostrel::Test::MessageOf;
 
-namespace {
-
-template <typename Raise> std::string MessageOf(Raise raise) {
-    try {
-        raise();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "nothing thrown";
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(BinaryFile, OpeningAMissingFileNamesTheAbsolutePathAndTheSystemReason) {
     TempDir dir;

@@ -23,6 +23,7 @@ using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Trova::Colour;
 using Util::CountedPtr;
+using Ostrel::Test::MessageOf;
 
 namespace {
 
@@ -105,15 +106,6 @@ std::set<std::string> Listing(const std::string& directory) {
         names.insert(entry.name);
     }
     return names;
-}
-
-template <typename Function> std::string MessageOf(Function function) {
-    try {
-        function();
-    } catch (const Util::Exception& e) {
-        return e.Message();
-    }
-    return "no exception";
 }
 
 // Runs one command over paths and lists the files it wrote (their names only).

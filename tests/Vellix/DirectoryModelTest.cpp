@@ -10,25 +10,11 @@
 
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Util;
+using Ostrel::Test::ArchiveOfNames;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
-namespace {
-
-// An archive of empty members, built byte by byte.
-std::vector<std::uint8_t> ArchiveOf(const std::vector<std::string>& names) {
-    std::vector<std::uint8_t> bytes(2 + 27 * names.size());
-    WriteU16(bytes.data(), static_cast<std::uint16_t>(names.size()));
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::uint8_t* record = bytes.data() + 2 + 27 * i;
-        record[0] = 5;
-        std::copy(names[i].begin(), names[i].end(), record + 10);
-        WriteU32(record + 23, static_cast<std::uint32_t>(bytes.size()));
-    }
-    return bytes;
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(RealDirectory, ListsEveryEntryButDotAndDotDot) {
     TempDir dir;
@@ -54,7 +40,7 @@ TEST(RealDirectory, ListsEveryEntryButDotAndDotDot) {
 TEST(DatDirectory, ListsTheMembersOfAnArchiveInArchiveOrder) {
     TempDir dir;
     const std::string archive = dir / "cars.dat";
-    WriteBytes(archive, ArchiveOf({"CAR1.MIP", "TRACK.TRK", "NOEXT"}));
+    WriteBytes(archive, ArchiveOfNames({"CAR1.MIP", "TRACK.TRK", "NOEXT"}));
     DatDirectory node(archive, "");
     ASSERT_EQ(node.GetEntryCount(), 3u);
     EXPECT_EQ(node.GetEntryName(0), "CAR1.MIP");
