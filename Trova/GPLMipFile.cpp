@@ -14,15 +14,14 @@ GPLMipFile::GPLMipFile(std::uint32_t height, std::uint32_t width, std::uint8_t r
                        bool individualPalettes, bool horizontalRepeat, bool verticalRepeat,
                        std::uint32_t levelCount, std::uint32_t firstFormat,
                        std::uint32_t formatCount, std::uint32_t version)
-    : mip_(Util::MakeCounted<GPLMIPSection>(height, width,
-                                            MipFormatRequest{usePalette, colourCount, redBits,
-                                                             greenBits, blueBits, alphaBits,
-                                                             transparency},
-                                            individualPalettes, horizontalRepeat, verticalRepeat,
-                                            levelCount, firstFormat, formatCount, version)) {}
+    : GPLMipLevels(Util::MakeCounted<GPLMIPSection>(
+          height, width,
+          MipFormatRequest{usePalette, colourCount, redBits, greenBits, blueBits, alphaBits,
+                           transparency},
+          individualPalettes, horizontalRepeat, verticalRepeat, levelCount, firstFormat,
+          formatCount, version)) {}
 
-GPLMipFile::GPLMipFile(const GPLMipFile& other)
-    : MipFile(other), mip_(Util::MakeCounted<GPLMIPSection>(*other.mip_)) {}
+GPLMipFile::GPLMipFile(const GPLMipFile& other) : GPLMipLevels(other) {}
 
 void GPLMipFile::Write(const Util::CountedPtr<Util::BinaryStream>& stream) const {
     mip_->Write(*stream);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "Trova/GPLMIPSection.h"
+#include "Trova/GPLMipLevels.h"
 #include "Trova/MipFile.h"
 
 namespace Ostrel::Trova {
 
 // The MIP files of the GPL game family (and their N4 variant).
-class GPLMipFile : public MipFile {
+class GPLMipFile : public GPLMipLevels<MipFile> {
 public:
     // Reads the whole stream from its start; a header version other than expectedVersion is
     // refused. Fails with XFileFormat (or the stream's XFileRead).
@@ -22,24 +22,6 @@ public:
     GPLMipFile(const GPLMipFile& other);
     GPLMipFile& operator=(const GPLMipFile&) = delete;
 
-    std::uint32_t GetBitmapCount() const override { return mip_->GetBitmapCount(); }
-    Util::CountedPtr<Bitmap> GetBitmap(std::uint32_t index) const override {
-        return mip_->GetBitmap(index);
-    }
-    std::uint32_t GetWidth() const override { return mip_->GetWidth(); }
-    std::uint32_t GetHeight() const override { return mip_->GetHeight(); }
-    bool IsPalettised() const override { return mip_->IsPalettised(); }
-    bool HasIndividualPalettes() const override { return mip_->HasIndividualPalettes(); }
-    Util::CountedPtr<Palette> GetBitmapPalette(std::uint32_t index) const override {
-        return mip_->GetBitmapPalette(index);
-    }
-    Util::CountedPtr<Palette> GetPalette() const override { return mip_->GetPalette(); }
-    Colour GetMeanColour() const override { return mip_->GetMeanColour(); }
-    std::uint8_t GetRedBits() const override { return mip_->GetRedBits(); }
-    std::uint8_t GetGreenBits() const override { return mip_->GetGreenBits(); }
-    std::uint8_t GetBlueBits() const override { return mip_->GetBlueBits(); }
-    std::uint8_t GetAlphaBits() const override { return mip_->GetAlphaBits(); }
-    std::uint32_t GetTransparency() const override { return mip_->GetTransparency(); }
     bool GetHorizontalRepeat() const override { return mip_->GetHorizontalRepeat(); }
     bool GetVerticalRepeat() const override { return mip_->GetVerticalRepeat(); }
 
@@ -50,9 +32,6 @@ public:
 
     void Write(const Util::CountedPtr<Util::BinaryStream>& stream) const override;
     Util::CountedPtr<MipFile> Clone() const override;
-
-private:
-    Util::CountedPtr<GPLMIPSection> mip_;
 };
 
 } // namespace Ostrel::Trova

@@ -107,7 +107,7 @@ GPLSrbFile::GPLSrbFile(std::uint32_t height, std::uint32_t width, std::uint8_t r
                        const std::array<WorldPoint, 4>& worldCorners,
                        const std::array<TexturePoint, 4>& textureCorners, std::uint32_t firstFormat,
                        std::uint32_t formatCount)
-    : mip_(Util::MakeCounted<GPLMIPSection>(
+    : GPLMipLevels(Util::MakeCounted<GPLMIPSection>(
           height, width,
           MipFormatRequest{usePalette, colourCount, redBits, greenBits, blueBits, alphaBits,
                            transparency},
@@ -116,8 +116,7 @@ GPLSrbFile::GPLSrbFile(std::uint32_t height, std::uint32_t width, std::uint8_t r
 }
 
 GPLSrbFile::GPLSrbFile(const GPLSrbFile& other)
-    : SrbFile(other), mip_(Util::MakeCounted<GPLMIPSection>(*other.mip_)),
-      geometry_(other.geometry_), values_(other.values_) {}
+    : GPLMipLevels(other), geometry_(other.geometry_), values_(other.values_) {}
 
 // The corners span the rectangle (x to the right, z upwards) around the object's origin; the
 // texture corners give the used part of the picture as fractions of its size.

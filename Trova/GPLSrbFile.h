@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Trova/GPLMIPSection.h"
+#include "Trova/GPLMipLevels.h"
 #include "Trova/SrbFile.h"
 
 #include <array>
@@ -9,7 +9,7 @@ namespace Ostrel::Trova {
 
 // The SRB files of the GPL game family: an "SRB " section holding the SRHD geometry and the SRH2
 // values, followed by a GPL MIP image.
-class GPLSrbFile : public SrbFile {
+class GPLSrbFile : public GPLMipLevels<SrbFile> {
 public:
     static constexpr std::uint32_t kValueCount = 9;
 
@@ -27,25 +27,6 @@ public:
     // A deep copy.
     GPLSrbFile(const GPLSrbFile& other);
     GPLSrbFile& operator=(const GPLSrbFile&) = delete;
-
-    std::uint32_t GetBitmapCount() const override { return mip_->GetBitmapCount(); }
-    Util::CountedPtr<Bitmap> GetBitmap(std::uint32_t index) const override {
-        return mip_->GetBitmap(index);
-    }
-    std::uint32_t GetWidth() const override { return mip_->GetWidth(); }
-    std::uint32_t GetHeight() const override { return mip_->GetHeight(); }
-    bool IsPalettised() const override { return mip_->IsPalettised(); }
-    bool HasIndividualPalettes() const override { return mip_->HasIndividualPalettes(); }
-    Util::CountedPtr<Palette> GetBitmapPalette(std::uint32_t index) const override {
-        return mip_->GetBitmapPalette(index);
-    }
-    Util::CountedPtr<Palette> GetPalette() const override { return mip_->GetPalette(); }
-    Colour GetMeanColour() const override { return mip_->GetMeanColour(); }
-    std::uint8_t GetRedBits() const override { return mip_->GetRedBits(); }
-    std::uint8_t GetGreenBits() const override { return mip_->GetGreenBits(); }
-    std::uint8_t GetBlueBits() const override { return mip_->GetBlueBits(); }
-    std::uint8_t GetAlphaBits() const override { return mip_->GetAlphaBits(); }
-    std::uint32_t GetTransparency() const override { return mip_->GetTransparency(); }
 
     WorldPoint GetCorner(std::uint32_t index) const override;
     TexturePoint GetTextureCorner(std::uint32_t index) const override;
@@ -73,7 +54,6 @@ private:
                      const std::array<TexturePoint, 4>& textureCorners, double pixelWidth,
                      double pixelHeight);
 
-    Util::CountedPtr<GPLMIPSection> mip_;
     std::array<float, kGeometryFieldCount> geometry_{};
     std::array<std::uint32_t, kValueCount> values_{};
 };
