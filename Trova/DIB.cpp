@@ -179,7 +179,11 @@ void DIB::Read(Util::BinaryStream& stream, const std::string& name) {
     }
     header_.width = ReadS32(&bytes[kWidthOffset]);
     header_.height = ReadS32(&bytes[kHeightOffset]);
-    if (header_.width < 0 || !FitsImageSize(GetWidth(), GetHeight(), header_.bitCount)) {
+    // A picture with no columns but millions of rows holds no pixels, yet every routine that
+    // walks its rows would spin through them.
+    const bool oneSideEmpty = (header_.width == 0) != (header_.height == 0);
+    if (header_.width < 0 || oneSideEmpty ||
+        !FitsImageSize(GetWidth(), GetHeight(), header_.bitCount)) {
         throw Util::XFileFormat(name, kBadDimensions);
     }
     header_.horizontalResolution = ReadS32(&bytes[kHorizontalResolutionOffset]);

@@ -382,6 +382,9 @@ TEST(DIBBrokenFiles, FormatErrorsCarryTheirSentence) {
         {"negative-width", {.width = -1}, "Invalid BMP dimensions"},
         {"stride-overflow", {.width = INT_MAX, .bitCount = 32}, "Invalid BMP dimensions"},
         {"image-size-overflow", {.width = 40000, .height = 40000}, "Invalid BMP dimensions"},
+        // Found by fuzzing: no columns, but hundreds of millions of rows to walk.
+        {"zero-width-tall", {.width = 0, .height = 0x2F000028}, "Invalid BMP dimensions"},
+        {"zero-height-wide", {.width = 100, .height = 0}, "Invalid BMP dimensions"},
         {"most-negative-height",
          {.width = 4, .height = INT_MIN, .bitCount = 8},
          "Invalid BMP dimensions"},
