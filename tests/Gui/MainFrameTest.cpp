@@ -1,4 +1,5 @@
 #include "Vellix/Gui/MainFrame.h"
+#include "Gui/GuiTestEnvironment.h"
 #include "Support/TestSupport.h"
 #include "Trova/DIB.h"
 #include "Trova/GPLMipFile.h"
@@ -36,14 +37,6 @@ using Ostrel::Test::TempDir;
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "MainFrameTest";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
-
 QStringList Texts(const QMenu* menu) {
     QStringList texts;
     for (const QAction* action : menu->actions()) {
@@ -58,7 +51,6 @@ QMenu* TopMenu(const CMainFrame& frame, int index) {
 
 class MainFrameTest : public ::testing::Test {
 protected:
-    QApplication& app = App(); // before the first widget
     MemorySettingsStore settings;
     CMainFrame frame{settings};
 };
@@ -229,7 +221,6 @@ TEST(AbortReport, WritesTheLogAndTellsWhereItIs) {
         unsetenv("TMPDIR");
     }
 
-    App();
     const auto box = MakeAbortMessageBox(text);
     EXPECT_EQ(box->windowTitle(), "Vellix");
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
@@ -237,7 +228,6 @@ TEST(AbortReport, WritesTheLogAndTellsWhereItIs) {
 }
 
 TEST(QtSettingsStore, KeepsIntegersUnderTheSettingsSection) {
-    App();
     TempDir dir;
     const QString file = QString::fromStdString(dir / "vellix.ini");
     {
@@ -270,7 +260,6 @@ int DarkPixels(const QImage& image) {
 } // namespace
 
 TEST(Icons, TypeIconsAreWhiteSquaresBearingTheirKind) {
-    App();
     for (BitmapKind kind : {BitmapKind::Bmp, BitmapKind::Mip, BitmapKind::Pbf, BitmapKind::Srb}) {
         const QImage image = TypeIcon(kind, 32).toImage();
         ASSERT_EQ(image.size(), QSize(32, 32));
@@ -282,7 +271,6 @@ TEST(Icons, TypeIconsAreWhiteSquaresBearingTheirKind) {
 }
 
 TEST(Icons, TheTreeStripHasSevenPicturesAndArchivesAreGreen) {
-    App();
     for (int index = 0; index < kTreeIconCount; ++index) {
         EXPECT_FALSE(TreeIcon(index).isNull()) << index;
     }

@@ -1,3 +1,4 @@
+#include "Gui/GuiTestEnvironment.h"
 #include "Support/TestSupport.h"
 #include "Util/BinaryStream.h"
 #include "Vellix/Gui/VellixTreeView.h"
@@ -17,14 +18,6 @@ using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
 namespace {
-
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "TreeViewTest";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 // A flat archive of empty members.
 std::vector<std::uint8_t> ArchiveOf(const std::vector<std::string>& names) {
@@ -65,7 +58,6 @@ bool HasPlaceholder(const QTreeWidgetItem* item) {
 // files and a file that only looks like an archive.
 class TreeViewTest : public ::testing::Test {
 protected:
-    QApplication& app = App(); // before the first widget
     void SetUp() override {
         WriteBytes(dir / "CARS.DAT", ArchiveOf({"CAR1.MIP", "CAR2.MIP"}));
         WriteBytes(dir / "fake.dat", {'n', 'o'});
