@@ -45,4 +45,12 @@ std::string CrashReportMessage(const std::string& logPath) {
     return message.replace(mark, 2, logPath);
 }
 
+std::string ReportAbort(const Exception& exception) {
+    try {
+        return CrashReportMessage(WriteCrashReport(exception));
+    } catch (const Exception& failure) {
+        return exception.Message() + failure.Message();
+    }
+}
+
 } // namespace Ostrel::Util

@@ -17,4 +17,8 @@ std::string WriteCrashReport(const Exception& exception);
 // The message telling the user where the log is.
 std::string CrashReportMessage(const std::string& logPath);
 
+// Writes the log and returns the message for the user. When the log cannot be written the report
+// itself must reach the user: then the exception's message and the reason it is not on disk.
+std::string ReportAbort(const Exception& exception);
+
 } // namespace Ostrel::Util

@@ -8,13 +8,7 @@
 namespace Ostrel::Vellix {
 
 void CliAbortHandler::HandleAbort(const Util::Exception& exception) {
-    std::string text;
-    try {
-        text = Util::CrashReportMessage(Util::WriteCrashReport(exception));
-    } catch (const Util::Exception& failure) {
-        // Without a log the report itself must reach the user, with the reason it is not on disk.
-        text = exception.Message() + failure.Message();
-    }
+    std::string text = Util::ReportAbort(exception);
     text += '\n';
     std::fputs(text.c_str(), stderr);
     std::fflush(stderr);

@@ -42,21 +42,13 @@ void SelectListEntry(CVellixListView& list, const QString& name) {
 
 } // namespace
 
-std::string AbortReportText(const Util::Exception& exception) {
-    try {
-        return Util::CrashReportMessage(Util::WriteCrashReport(exception));
-    } catch (const Util::Exception& failure) {
-        return exception.Message() + failure.Message();
-    }
-}
-
 std::unique_ptr<QMessageBox> MakeAbortMessageBox(const std::string& text) {
     return std::make_unique<QMessageBox>(QMessageBox::Critical, kApplicationTitle,
                                          QString::fromStdString(text), QMessageBox::Ok);
 }
 
 void AbortHandlerGui::HandleAbort(const Util::Exception& exception) {
-    const std::string text = AbortReportText(exception);
+    const std::string text = Util::ReportAbort(exception);
     if (QApplication::instance()) {
         MakeAbortMessageBox(text)->exec();
     } else {

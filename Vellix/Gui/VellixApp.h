@@ -27,9 +27,6 @@ public:
     void HandleAbort(const Util::Exception& exception) override;
 };
 
-// Writes the error log for exception and returns what the user is told. When the log cannot be
-// written, the report itself and the reason take its place.
-std::string AbortReportText(const Util::Exception& exception);
 // The stop box that shows that text.
 std::unique_ptr<QMessageBox> MakeAbortMessageBox(const std::string& text);
 

@@ -204,7 +204,8 @@ TEST(AbortReport, WritesTheLogAndTellsWhereItIs) {
     const char* previous = std::getenv("TMPDIR");
     const std::string saved = previous ? previous : "";
     setenv("TMPDIR", dir.Path().c_str(), 1);
-    const std::string text = AbortReportText(Ostrel::Util::XUsage("terminate() called\n\n"));
+    const std::string text =
+        Ostrel::Util::ReportAbort(Ostrel::Util::XUsage("terminate() called\n\n"));
     const std::string log = dir / "Vellix.txt";
     EXPECT_EQ(text, Ostrel::Util::CrashReportMessage(log));
     const auto bytes = ReadBytes(log);
@@ -213,7 +214,8 @@ TEST(AbortReport, WritesTheLogAndTellsWhereItIs) {
 
     // Without a place for the log the report itself reaches the user, with the reason.
     setenv("TMPDIR", (dir / "missing").c_str(), 1);
-    const std::string fallback = AbortReportText(Ostrel::Util::XUsage("abort() called\n\n"));
+    const std::string fallback =
+        Ostrel::Util::ReportAbort(Ostrel::Util::XUsage("abort() called\n\n"));
     EXPECT_EQ(fallback.rfind("abort() called\n\nCouldn't open ", 0), 0u) << fallback;
     if (previous) {
         setenv("TMPDIR", saved.c_str(), 1);
