@@ -28,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <set>
 #include <thread>
 
@@ -39,13 +40,22 @@ using Ostrel::Test::WriteBytes;
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "ListViewTest";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+// The application exists from before the first test to after the last, and is gone before the
+// program's static objects are destroyed, which Qt's input devices require.
+class QtApplication : public ::testing::Environment {
+public:
+    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[13] = "ListViewTest";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] const auto* const kQtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 Trova::Colour Rgb(int red, int green, int blue) {
     return Trova::Colour(Trova::IntToChannel(red, 8), Trova::IntToChannel(green, 8),
@@ -168,7 +178,6 @@ struct MixedDirectory {
 
 class ListViewTest : public ::testing::Test {
 protected:
-    ListViewTest() { App(); }
     MemorySettingsStore store;
 };
 

@@ -21,19 +21,27 @@ using namespace Ostrel::Vellix::Gui;
 
 namespace {
 
-QApplication& App() {
-    static int argc = 1;
-    static char name[] = "OptionDialogsTest";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+// The application exists from before the first test to after the last, and is gone before the
+// program's static objects are destroyed, which Qt's input devices require.
+class QtApplication : public ::testing::Environment {
+public:
+    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[18] = "OptionDialogsTest";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> app_;
+};
+
+[[maybe_unused]] const auto* const kQtApplication =
+    ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 // Answers the next message box with OK and keeps its caption and text.
 class MessageBoxAnswer {
 public:
     MessageBoxAnswer() {
-        App();
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
@@ -107,7 +115,6 @@ const std::vector<DialogCase>& AllDialogs() {
 } // namespace
 
 TEST(OptionDialogs, EveryDialogOpensWithTheSharedDefaults) {
-    App();
     for (const DialogCase& each : AllDialogs()) {
         SCOPED_TRACE(each.title);
         MemorySettingsStore store;
@@ -123,7 +130,6 @@ TEST(OptionDialogs, EveryDialogOpensWithTheSharedDefaults) {
 }
 
 TEST(OptionDialogs, BmpMipOpensWithItsDefaults) {
-    App();
     MemorySettingsStore store;
     CBmpMipDlg dialog(store);
     EXPECT_TRUE(Button(dialog, Control::AutomaticLevelCount)->isChecked());
@@ -147,7 +153,6 @@ TEST(OptionDialogs, BmpMipOpensWithItsDefaults) {
 }
 
 TEST(OptionDialogs, LevelAndSrbDialogsShowTheirDefaults) {
-    App();
     MemorySettingsStore store;
     CMipFromBmpDlg fromBmp(store);
     EXPECT_FALSE(Button(fromBmp, Control::AllLevels)->isChecked());
@@ -161,7 +166,6 @@ TEST(OptionDialogs, LevelAndSrbDialogsShowTheirDefaults) {
 }
 
 TEST(OptionDialogs, ClicksOnGoverningControlsSwitchTheirControls) {
-    App();
     MemorySettingsStore store;
     CMipBmpDlg toBmp(store);
     Button(toBmp, Control::AllLevels)->click();
@@ -249,7 +253,6 @@ TEST(OptionDialogs, AnInvalidFieldIsReportedOnAGoverningClickToo) {
 }
 
 TEST(OptionDialogs, CancelWritesNothing) {
-    App();
     MemorySettingsStore store;
     CBmpPbfDlg dialog(store);
     dialog.show();
@@ -262,7 +265,6 @@ TEST(OptionDialogs, CancelWritesNothing) {
 }
 
 TEST(OptionDialogs, MethodAndKeyColourCarryOverToTheNextDialog) {
-    App();
     MemorySettingsStore store;
     {
         CMipBmpDlg first(store);
@@ -291,7 +293,6 @@ TEST(OptionDialogs, MethodAndKeyColourCarryOverToTheNextDialog) {
 }
 
 TEST(OptionDialogs, AStoredMethodOutsideTheGroupChecksNoButtonAndIsKept) {
-    App();
     MemorySettingsStore store;
     store.WriteInt(kSettingsSection, "TransparencyMethod", 7);
     CPbfFromBmpDlg dialog(store);
