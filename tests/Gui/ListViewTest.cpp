@@ -1,3 +1,4 @@
+#include "Gui/GuiTestEnvironment.h"
 #include "Support/TestSupport.h"
 #include "Trova/DIB.h"
 #include "Trova/GPLMipFile.h"
@@ -39,23 +40,6 @@ using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
 namespace {
-
-// The application exists from before the first test to after the last, and is gone before the
-// program's static objects are destroyed, which Qt's input devices require.
-class QtApplication : public ::testing::Environment {
-public:
-    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[13] = "ListViewTest";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] const auto* const kQtApplication =
-    ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 Trova::Colour Rgb(int red, int green, int blue) {
     return Trova::Colour(Trova::IntToChannel(red, 8), Trova::IntToChannel(green, 8),

@@ -1,4 +1,5 @@
 #include "Vellix/Gui/OptionDialogs.h"
+#include "Gui/GuiTestEnvironment.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -20,23 +21,6 @@ using namespace Ostrel::Vellix;
 using namespace Ostrel::Vellix::Gui;
 
 namespace {
-
-// The application exists from before the first test to after the last, and is gone before the
-// program's static objects are destroyed, which Qt's input devices require.
-class QtApplication : public ::testing::Environment {
-public:
-    void SetUp() override { app_ = std::make_unique<QApplication>(argc_, argv_); }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[18] = "OptionDialogsTest";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] const auto* const kQtApplication =
-    ::testing::AddGlobalTestEnvironment(new QtApplication);
 
 // Answers the next message box with OK and keeps its caption and text.
 class MessageBoxAnswer {
