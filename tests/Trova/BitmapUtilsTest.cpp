@@ -2,6 +2,8 @@
 
 #include "Util/Exception.h"
 
+#include "Pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -23,19 +25,7 @@ const Colour kBlue(0, 0, 1, 1);
 const Colour kWhite(1, 1, 1, 1);
 const Colour kBlack(0, 0, 0, 1);
 
-BitmapSimple MakeBitmap(std::initializer_list<std::initializer_list<Colour>> rows) {
-    BitmapSimple bitmap(static_cast<std::uint32_t>(rows.size()),
-                        static_cast<std::uint32_t>(rows.begin()->size()));
-    std::uint32_t row = 0;
-    for (const auto& colours : rows) {
-        std::uint32_t column = 0;
-        for (const Colour& colour : colours) {
-            bitmap.SetPixel(row, column++, colour);
-        }
-        ++row;
-    }
-    return bitmap;
-}
+using Ostrel::Test::MakeBitmap;
 
 // A bitmap whose every pixel tells where it came from.
 BitmapSimple MakeNumbered(std::uint32_t height, std::uint32_t width) {

@@ -2,6 +2,8 @@
 
 #include "Util/Exception.h"
 
+#include "Pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,19 +28,7 @@ const Colour kBlack(0, 0, 0, 1);
 const Colour kRed(1, 0, 0, 1);
 const Colour kBlue(0, 0, 1, 1);
 
-BitmapSimple MakeBitmap(std::initializer_list<std::initializer_list<Colour>> rows) {
-    BitmapSimple bitmap(static_cast<std::uint32_t>(rows.size()),
-                        static_cast<std::uint32_t>(rows.begin()->size()));
-    std::uint32_t row = 0;
-    for (const auto& colours : rows) {
-        std::uint32_t column = 0;
-        for (const Colour& colour : colours) {
-            bitmap.SetPixel(row, column++, colour);
-        }
-        ++row;
-    }
-    return bitmap;
-}
+using Ostrel::Test::MakeBitmap;
 
 std::vector<Colour> Entries(const Palette& palette) {
     std::vector<Colour> entries;
