@@ -287,11 +287,15 @@ FileHandle CreateEvent() {
     return reinterpret_cast<FileHandle>(CreateEventA(nullptr, FALSE, FALSE, nullptr));
 }
 
-void SetEvent(FileHandle event) { ::SetEvent(reinterpret_cast<HANDLE>(event)); }
+void SetEvent(FileHandle event) {
+    ::SetEvent(reinterpret_cast<HANDLE>(event));
+}
 
 void ConsumeEvent(FileHandle) {}
 
-void CloseEvent(FileHandle event) { CloseHandle(reinterpret_cast<HANDLE>(event)); }
+void CloseEvent(FileHandle event) {
+    CloseHandle(reinterpret_cast<HANDLE>(event));
+}
 
 int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
     std::vector<HANDLE> waitable;
@@ -308,7 +312,9 @@ int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
                                                     : kWaitFailed;
 }
 
-void SetIdlePriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE); }
+void SetIdlePriority() {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
+}
 
 std::string TempDirectory() {
     char buffer[MAX_PATH];
@@ -513,9 +519,13 @@ bool RearmChangeHandle(FileHandle handle) {
     return errno == EAGAIN || errno == EWOULDBLOCK;
 }
 
-void CloseChangeHandle(FileHandle handle) { close(static_cast<int>(handle)); }
+void CloseChangeHandle(FileHandle handle) {
+    close(static_cast<int>(handle));
+}
 
-FileHandle CreateEvent() { return eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC); }
+FileHandle CreateEvent() {
+    return eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
 
 void SetEvent(FileHandle event) {
     const std::uint64_t one = 1;
@@ -527,7 +537,9 @@ void ConsumeEvent(FileHandle event) {
     [[maybe_unused]] const ssize_t done = read(static_cast<int>(event), &count, sizeof count);
 }
 
-void CloseEvent(FileHandle event) { close(static_cast<int>(event)); }
+void CloseEvent(FileHandle event) {
+    close(static_cast<int>(event));
+}
 
 int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
     std::vector<pollfd> descriptors;

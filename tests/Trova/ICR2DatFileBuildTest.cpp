@@ -11,11 +11,11 @@
 #include <map>
 
 using namespace Ostrel::Util;
+using Ostrel::Test::MessageOf;
 using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 using Ostrel::Trova::ICR2DatFile;
-using Ostrel::Test::MessageOf;
 
 namespace {
 

@@ -8,11 +8,11 @@
 #include <gtest/gtest.h>
 
 using namespace Ostrel::Util;
+using Ostrel::Test::MessageOf;
 using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 using Ostrel::Trova::ICR2DatFile;
-using Ostrel::Test::MessageOf;
 
 namespace {
 

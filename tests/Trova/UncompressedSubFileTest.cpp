@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 using namespace Ostrel::Util;
-using Ostrel::Trova::UncompressedSubFile;
 using Ostrel::Test::MessageOf;
+using Ostrel::Trova::UncompressedSubFile;
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <gtest/gtest.h>
 
 using namespace Ostrel::Util;
+using Ostrel::Test::MessageOf;
 using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
-using Ostrel::Test::MessageOf;
 
 namespace {} // namespace
 

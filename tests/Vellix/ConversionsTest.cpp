@@ -19,11 +19,11 @@
 
 using namespace Ostrel;
 using namespace Ostrel::Vellix;
+using Ostrel::Test::MessageOf;
 using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Trova::Colour;
 using Util::CountedPtr;
-using Ostrel::Test::MessageOf;
 
 namespace {
 
