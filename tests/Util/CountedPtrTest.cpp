@@ -29,8 +29,10 @@ TEST(CountedPtr, DeletesTheObjectWhenTheLastOwnerGoes) {
             EXPECT_EQ(first.GetCount(), 2u);
         }
         EXPECT_EQ(first.GetCount(), 1u);
-        first = first; // assigning what it holds changes nothing
+        CountedPtr<Tracked>& same = first;
+        first = same; // assigning what it holds changes nothing
         EXPECT_EQ(deaths, 0);
+        EXPECT_EQ(first.GetCount(), 1u);
     }
     EXPECT_EQ(deaths, 1);
 }
