@@ -17,6 +17,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -282,4 +283,26 @@ TEST(Icons, TheTreeStripHasSevenPicturesAndArchivesAreGreen) {
     EXPECT_GT(archive.green(), archive.red());
     EXPECT_GT(folder.red(), folder.blue());
     EXPECT_FALSE(ApplicationIcon().isNull());
+}
+
+// The view is remembered through the settings file from one run of the main window to the next.
+TEST(MainFrameRestart, SortOrderAndStyleSurviveARestart) {
+    TempDir dir;
+    const QString file = QString::fromStdString(dir / "Vellix.ini");
+    {
+        QtSettingsStore store(file);
+        CMainFrame frame(store);
+        frame.Action(kCommandLargeIcons)->trigger();
+        CVellixListView& list = *frame.ListView();
+        QHeaderView* header = list.DetailsView()->header();
+        for (int click = 0; click < 2; ++click) {
+            emit header->sectionClicked(3); // "Width", twice: descending
+        }
+        EXPECT_EQ(list.GetSortOrder(), -kColumnWidth);
+    }
+    QtSettingsStore store(file);
+    CMainFrame frame(store);
+    EXPECT_EQ(frame.ListView()->GetSortOrder(), -kColumnWidth);
+    EXPECT_EQ(frame.ListView()->GetViewStyle(), kStyleIcon);
+    EXPECT_TRUE(frame.Action(kCommandLargeIcons)->isChecked());
 }
