@@ -7,8 +7,9 @@
 # Usage: samples/make-samples.sh [OUTPUT]   (VELLIX_BUILD: the build directory, default build)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-output="${1:-$root/samples/out}"
-build="${VELLIX_BUILD:-$root/build}"
+# Both may be given relative to the caller's directory; the script changes directory later.
+output="$(mkdir -p "${1:-$root/samples/out}" && cd "${1:-$root/samples/out}" && pwd)"
+build="$(cd "${VELLIX_BUILD:-$root/build}" && pwd)"
 cli="$build/Vellix/Cli/vellix-cli"
 draw="$build/Vellix/Cli/vellix-draw-samples"
 if [ ! -x "$cli" ] || [ ! -x "$draw" ]; then

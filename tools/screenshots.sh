@@ -7,7 +7,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 output="$(mkdir -p "${1:-$root/docs}" && cd "${1:-$root/docs}" && pwd)"
-build="${VELLIX_BUILD:-$root/build}"
+build="$(cd "${VELLIX_BUILD:-$root/build}" && pwd)"
 program="$build/Vellix/Gui/vellix"
 [ -x "$program" ] || cmake --build "$build" --target vellix
 
