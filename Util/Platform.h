@@ -42,6 +42,9 @@ bool TruncateAtPosition(FileHandle handle);
 // the last component, or npos when the path is a root. Fails on paths of kMaxPath or more.
 bool GetFullPath(const std::string& path, std::string& fullPath, std::size_t& lastComponent);
 
+// The process's working directory, or an empty string when it cannot be had.
+std::string CurrentDirectory();
+
 // The platform's text for its last error, ending in a line feed as the system texts do.
 std::string LastErrorText();
 

@@ -4,6 +4,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
 build="${1:-build}"
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo ${VELLIX_CMAKE_ARGS:-}
+# A compiler cache makes the repeated builds of CI and of day-to-day work cheap.
+launcher=""; command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $launcher ${VELLIX_CMAKE_ARGS:-}
 cmake --build "$build" -j "$(nproc)"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"

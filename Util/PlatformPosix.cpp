@@ -1,0 +1,281 @@
+// The POSIX realisation of the platform layer.
+
+#include "Util/Platform.h"
+
+#include "Util/Text.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Ostrel::Util::Platform {
+
+std::string CurrentDirectory() {
+    std::vector<char> buffer(kMaxPath);
+    return getcwd(buffer.data(), buffer.size()) ? std::string(buffer.data()) : std::string();
+}
+
+FileHandle OpenFile(const std::string& path, Access access, Disposition disposition,
+                    std::string& errorText) {
+    int flags = access == Access::Read ? O_RDONLY : O_RDWR;
+    if (disposition == Disposition::CreateNew) {
+        flags |= O_CREAT | O_EXCL;
+    } else if (disposition == Disposition::CreateAlways) {
+        flags |= O_CREAT | O_TRUNC;
+    }
+    const int descriptor = open(path.c_str(), flags | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        errorText = LastErrorText();
+        return kInvalidHandle;
+    }
+    // A directory opens for reading on POSIX but is no file to read.
+    struct stat status;
+    if (fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+        close(descriptor);
+        errno = EISDIR;
+        errorText = LastErrorText();
+        return kInvalidHandle;
+    }
+    return descriptor;
+}
+
+void CloseFile(FileHandle handle) {
+    close(static_cast<int>(handle));
+}
+
+bool ReadExact(FileHandle handle, void* buffer, std::uint32_t count) {
+    auto* bytes = static_cast<char*>(buffer);
+    while (count > 0) {
+        const ssize_t done = read(static_cast<int>(handle), bytes, count);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return false;
+        }
+        bytes += done;
+        count -= static_cast<std::uint32_t>(done);
+    }
+    return true;
+}
+
+bool WriteExact(FileHandle handle, const void* buffer, std::uint32_t count) {
+    const auto* bytes = static_cast<const char*>(buffer);
+    while (count > 0) {
+        const ssize_t done = write(static_cast<int>(handle), bytes, count);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            return false;
+        }
+        bytes += done;
+        count -= static_cast<std::uint32_t>(done);
+    }
+    return true;
+}
+
+bool Seek(FileHandle handle, std::uint64_t position) {
+    if (position > static_cast<std::uint64_t>(INT64_MAX)) {
+        return false;
+    }
+    return lseek(static_cast<int>(handle), static_cast<off_t>(position), SEEK_SET) >= 0;
+}
+
+bool Tell(FileHandle handle, std::uint64_t& position) {
+    const off_t offset = lseek(static_cast<int>(handle), 0, SEEK_CUR);
+    if (offset < 0) {
+        return false;
+    }
+    position = static_cast<std::uint64_t>(offset);
+    return true;
+}
+
+bool Size(FileHandle handle, std::uint64_t& size) {
+    struct stat status;
+    if (fstat(static_cast<int>(handle), &status) != 0) {
+        return false;
+    }
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}
+
+bool TruncateAtPosition(FileHandle handle) {
+    std::uint64_t position = 0;
+    return Tell(handle, position) &&
+           ftruncate(static_cast<int>(handle), static_cast<off_t>(position)) == 0;
+}
+
+std::string LastErrorText() {
+    return std::string(std::strerror(errno)) + '\n';
+}
+
+bool IsFile(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool CreateDirectory(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& source, const std::string& target) {
+    return rename(source.c_str(), target.c_str()) == 0;
+}
+
+std::uint64_t FileModificationTime(const std::string& path) {
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(status.st_mtim.tv_sec) * 1000000000u +
+           static_cast<std::uint64_t>(status.st_mtim.tv_nsec);
+}
+
+std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
+                                          const std::string& patterns) {
+    std::vector<DirectoryEntry> entries;
+    DIR* stream = opendir(directory.c_str());
+    if (!stream) {
+        return entries;
+    }
+    std::string prefix = directory;
+    if (prefix.empty() || prefix.back() != kPathSeparator) {
+        prefix += kPathSeparator;
+    }
+    while (const dirent* entry = readdir(stream)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || !MatchesAny(patterns, name)) {
+            continue;
+        }
+        bool isDirectory = entry->d_type == DT_DIR;
+        if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+            isDirectory = IsDirectory(prefix + name);
+        }
+        entries.push_back({name, isDirectory});
+    }
+    closedir(stream);
+    return entries;
+}
+
+namespace {
+
+std::uint32_t InotifyMask(std::uint32_t filter) {
+    constexpr std::uint32_t kNames = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+    std::uint32_t mask = 0;
+    if (filter & (kNotifyFileName | kNotifyDirectoryName)) {
+        mask |= kNames;
+    }
+    if (filter & kNotifyLastWrite) {
+        mask |= IN_MODIFY | IN_CLOSE_WRITE;
+    }
+    if (filter & kNotifySize) {
+        mask |= IN_MODIFY;
+    }
+    if (filter & (kNotifyAttributes | kNotifySecurity)) {
+        mask |= IN_ATTRIB;
+    }
+    return mask;
+}
+
+} // namespace
+
+// Each change handle is an inotify instance of its own with one watch, so that it can be waited
+// on like any other handle.
+FileHandle OpenChangeHandle(const std::string& directory, std::uint32_t filter) {
+    const int instance = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (instance < 0) {
+        return kInvalidHandle;
+    }
+    if (inotify_add_watch(instance, directory.c_str(), InotifyMask(filter) | IN_ONLYDIR) < 0) {
+        close(instance);
+        return kInvalidHandle;
+    }
+    return instance;
+}
+
+bool RearmChangeHandle(FileHandle handle) {
+    alignas(inotify_event) char buffer[4096];
+    while (read(static_cast<int>(handle), buffer, sizeof buffer) > 0) {
+    }
+    return errno == EAGAIN || errno == EWOULDBLOCK;
+}
+
+void CloseChangeHandle(FileHandle handle) {
+    close(static_cast<int>(handle));
+}
+
+FileHandle CreateEvent() {
+    return eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+void SetEvent(FileHandle event) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = write(static_cast<int>(event), &one, sizeof one);
+}
+
+void ConsumeEvent(FileHandle event) {
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t done = read(static_cast<int>(event), &count, sizeof count);
+}
+
+void CloseEvent(FileHandle event) {
+    close(static_cast<int>(event));
+}
+
+int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
+    std::vector<pollfd> descriptors;
+    for (FileHandle handle : handles) {
+        descriptors.push_back({static_cast<int>(handle), POLLIN, 0});
+    }
+    int ready;
+    do {
+        ready = poll(descriptors.data(), descriptors.size(), timeoutMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready == 0) {
+        return kWaitTimeout;
+    }
+    for (std::size_t i = 0; ready > 0 && i < descriptors.size(); ++i) {
+        if (descriptors[i].revents & (POLLERR | POLLNVAL)) {
+            return kWaitFailed;
+        }
+        if (descriptors[i].revents & POLLIN) {
+            return static_cast<int>(i);
+        }
+    }
+    return kWaitFailed;
+}
+
+void SetIdlePriority() {
+    sched_param parameters{};
+    sched_setscheduler(0, SCHED_IDLE, &parameters);
+}
+
+std::string TempDirectory() {
+    const char* variable = std::getenv("TMPDIR");
+    std::string directory = variable && *variable ? variable : "/tmp";
+    if (directory.back() != kPathSeparator) {
+        directory += kPathSeparator;
+    }
+    return directory;
+}
+
+} // namespace Ostrel::Util::Platform
