@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
+#include <unordered_map>
 
 namespace Ostrel::Util::Platform {
 
@@ -99,6 +101,111 @@ bool GetFullPath(const std::string& path, std::string& fullPath, std::size_t& la
     return true;
 }
 
+namespace {
+
+// The names of one directory by their lower-case form, each with its spellings in the order the
+// file system delivered them.
+using NameIndex = std::unordered_map<std::string, std::vector<std::string>>;
+
+struct CaseIndexes {
+    std::mutex mutex;
+    int scopes = 0;
+    std::unordered_map<std::string, NameIndex> byDirectory; // by full path as resolved
+};
+
+CaseIndexes& Indexes() {
+    static CaseIndexes indexes;
+    return indexes;
+}
+
+NameIndex ReadNameIndex(const std::string& directory) {
+    NameIndex index;
+    for (const DirectoryEntry& entry : ListDirectory(directory)) {
+        index[ToLower(entry.name)].push_back(entry.name);
+    }
+    return index;
+}
+
+// The entry of directory that matches name without regard to case; empty when there is none.
+std::string FindNoCase(const std::string& directory, const std::string& name) {
+    CaseIndexes& indexes = Indexes();
+    std::unique_lock lock(indexes.mutex);
+    if (indexes.scopes == 0) {
+        lock.unlock();
+        for (const DirectoryEntry& entry : ListDirectory(directory)) {
+            if (CompareNoCase(entry.name, name) == 0) {
+                return entry.name;
+            }
+        }
+        return {};
+    }
+    auto cached = indexes.byDirectory.find(directory);
+    if (cached == indexes.byDirectory.end()) {
+        cached = indexes.byDirectory.emplace(directory, ReadNameIndex(directory)).first;
+    }
+    const auto match = cached->second.find(ToLower(name));
+    return match == cached->second.end() ? std::string() : match->second.front();
+}
+
+// The index of the directory that holds path, if one is kept; full is the path made absolute
+// and name its last component.
+NameIndex* IndexHolding(const std::string& path, std::string& full, std::string& name) {
+    std::size_t last = 0;
+    if (!GetFullPath(path, full, last) || last == std::string::npos) {
+        return nullptr;
+    }
+    name = full.substr(last);
+    const SplitPath split = Split(full.substr(0, last));
+    const auto found = Indexes().byDirectory.find(Join(split.root, split.components));
+    return found == Indexes().byDirectory.end() ? nullptr : &found->second;
+}
+
+} // namespace
+
+CaseIndexScope::CaseIndexScope() {
+    const std::lock_guard lock(Indexes().mutex);
+    ++Indexes().scopes;
+}
+
+CaseIndexScope::~CaseIndexScope() {
+    const std::lock_guard lock(Indexes().mutex);
+    if (--Indexes().scopes == 0) {
+        Indexes().byDirectory.clear();
+    }
+}
+
+void NoteCreated(const std::string& path) {
+    const std::lock_guard lock(Indexes().mutex);
+    std::string full;
+    std::string name;
+    if (NameIndex* index = IndexHolding(path, full, name)) {
+        auto& spellings = (*index)[ToLower(name)];
+        if (std::find(spellings.begin(), spellings.end(), name) == spellings.end()) {
+            spellings.push_back(name);
+        }
+    }
+}
+
+void NoteRemoved(const std::string& path) {
+    const std::lock_guard lock(Indexes().mutex);
+    std::string full;
+    std::string name;
+    NameIndex* index = IndexHolding(path, full, name);
+    if (!index) {
+        return;
+    }
+    if (const auto spellings = index->find(ToLower(name)); spellings != index->end()) {
+        std::erase(spellings->second, name);
+        if (spellings->second.empty()) {
+            index->erase(spellings);
+        }
+    }
+    // The indexes under a directory that moved away describe paths that are gone.
+    const std::string inside = full + kPathSeparator;
+    std::erase_if(Indexes().byDirectory,
+                  [&](const auto& each) { return each.first.starts_with(inside); });
+}
+
 std::string ResolveCase(const std::string& path) {
     std::string full;
     std::size_t last = 0;
@@ -114,16 +221,13 @@ std::string ResolveCase(const std::string& path) {
         if (IsFile(exact) || IsDirectory(exact)) {
             continue;
         }
-        const std::vector<DirectoryEntry> entries = ListDirectory(parent);
-        const auto match = std::find_if(entries.begin(), entries.end(), [&](const auto& entry) {
-            return CompareNoCase(entry.name, component) == 0;
-        });
-        if (match != entries.end()) {
-            resolved.back() = match->name;
+        if (std::string match = FindNoCase(parent, component); !match.empty()) {
+            resolved.back() = std::move(match);
         }
     }
     return Join(split.root, resolved);
 }
+
 std::uint32_t TickCount() {
     using namespace std::chrono;
     return static_cast<std::uint32_t>(

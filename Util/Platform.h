@@ -72,6 +72,22 @@ std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
 // still to be created keeps its name under a directory found by case).
 std::string ResolveCase(const std::string& path);
 
+// While one of these lives, ResolveCase reads each directory once and answers from an index of
+// its names, so a batch or a listing costs time in proportion to its files. The program's own
+// creations, removals and renames keep the index up to date; changes by others made meanwhile
+// are not seen until the last scope ends. Scopes nest and may be used from several threads.
+class CaseIndexScope {
+public:
+    CaseIndexScope();
+    ~CaseIndexScope();
+    CaseIndexScope(const CaseIndexScope&) = delete;
+    CaseIndexScope& operator=(const CaseIndexScope&) = delete;
+};
+
+// The platform layer reports every name it creates or removes, for the case index.
+void NoteCreated(const std::string& path);
+void NoteRemoved(const std::string& path);
+
 // Directory-change notification. A change handle becomes ready when the directory it watches
 // changes in one of the ways its filter names (the Windows FILE_NOTIFY_CHANGE_* bits).
 inline constexpr std::uint32_t kNotifyFileName = 0x1;

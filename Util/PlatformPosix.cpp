@@ -45,6 +45,9 @@ FileHandle OpenFile(const std::string& path, Access access, Disposition disposit
         errorText = LastErrorText();
         return kInvalidHandle;
     }
+    if (disposition != Disposition::OpenExisting) {
+        NoteCreated(path);
+    }
     return descriptor;
 }
 
@@ -130,15 +133,28 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool CreateDirectory(const std::string& path) {
-    return mkdir(path.c_str(), 0777) == 0;
+    const bool made = mkdir(path.c_str(), 0777) == 0;
+    if (made) {
+        NoteCreated(path);
+    }
+    return made;
 }
 
 bool RemoveFile(const std::string& path) {
-    return unlink(path.c_str()) == 0;
+    const bool removed = unlink(path.c_str()) == 0;
+    if (removed) {
+        NoteRemoved(path);
+    }
+    return removed;
 }
 
 bool RenameFile(const std::string& source, const std::string& target) {
-    return rename(source.c_str(), target.c_str()) == 0;
+    const bool renamed = rename(source.c_str(), target.c_str()) == 0;
+    if (renamed) {
+        NoteRemoved(source);
+        NoteCreated(target);
+    }
+    return renamed;
 }
 
 std::uint64_t FileModificationTime(const std::string& path) {

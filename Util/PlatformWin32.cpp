@@ -26,6 +26,9 @@ FileHandle OpenFile(const std::string& path, Access access, Disposition disposit
         errorText = LastErrorText();
         return kInvalidHandle;
     }
+    if (disposition != Disposition::OpenExisting) {
+        NoteCreated(path);
+    }
     return reinterpret_cast<FileHandle>(handle);
 }
 
@@ -92,15 +95,28 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool CreateDirectory(const std::string& path) {
-    return CreateDirectoryA(path.c_str(), nullptr);
+    const bool made = CreateDirectoryA(path.c_str(), nullptr);
+    if (made) {
+        NoteCreated(path);
+    }
+    return made;
 }
 
 bool RemoveFile(const std::string& path) {
-    return DeleteFileA(path.c_str());
+    const bool removed = DeleteFileA(path.c_str());
+    if (removed) {
+        NoteRemoved(path);
+    }
+    return removed;
 }
 
 bool RenameFile(const std::string& source, const std::string& target) {
-    return MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    const bool renamed = MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (renamed) {
+        NoteRemoved(source);
+        NoteCreated(target);
+    }
+    return renamed;
 }
 
 std::uint64_t FileModificationTime(const std::string& path) {

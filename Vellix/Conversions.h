@@ -11,6 +11,7 @@
 
 #include "Trova/FileFactory.h"
 #include "Util/CountedPtr.h"
+#include "Util/Platform.h"
 #include "Vellix/BitmapFile.h"
 #include "Vellix/ConversionOptions.h"
 #include "Vellix/PseudoDirectory.h"
@@ -134,6 +135,8 @@ private:
     template <typename AdapterT> void ToBmp(BitmapKind kind, const LevelsToBmpOptions& options);
     template <typename AdapterT> void FromBmp(BitmapKind kind, const LevelsFromBmpOptions& options);
 
+    // Names are found by case through one index per directory for the batch's life.
+    Util::Platform::CaseIndexScope caseIndex_;
     WrittenFileHandler onWritten_;
     std::map<std::string, Util::CountedPtr<PseudoDirectory>> owned_;
     std::vector<Item> items_;

@@ -113,6 +113,21 @@ TEST(Platform, ResolveCaseFindsTheOneEntryThatDiffersOnlyInCase) {
               dir / ("Cars" + sep + "car1.mip"));
 }
 
+// Under a case index a directory is read once; the program's own creations, renames and removals
+// are seen at once all the same.
+TEST(Platform, TheCaseIndexFollowsTheProgramsOwnWrites) {
+    TempDir dir;
+    const Platform::CaseIndexScope scope;
+    EXPECT_EQ(Platform::ResolveCase(dir / "car1.bmp"), dir / "car1.bmp");
+    CreateNew(dir / "CAR1.BMP");
+    EXPECT_EQ(Platform::ResolveCase(dir / "car1.bmp"), dir / "CAR1.BMP");
+    ASSERT_TRUE(Platform::RenameFile(dir / "CAR1.BMP", dir / "Car2.bmp"));
+    EXPECT_EQ(Platform::ResolveCase(dir / "car1.bmp"), dir / "car1.bmp");
+    EXPECT_EQ(Platform::ResolveCase(dir / "CAR2.BMP"), dir / "Car2.bmp");
+    ASSERT_TRUE(Platform::RemoveFile(dir / "Car2.bmp"));
+    EXPECT_EQ(Platform::ResolveCase(dir / "car2.bmp"), dir / "car2.bmp");
+}
+
 TEST(Platform, ListDirectoryMatchesPatternsWithoutRegardToCase) {
     TempDir dir;
     WriteBytes(dir / "TRACK.TRK", {});
