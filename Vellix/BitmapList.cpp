@@ -1,5 +1,6 @@
 #include "Vellix/BitmapList.h"
 
+#include "Util/Platform.h"
 #include "Util/Text.h"
 #include "Vellix/PseudoDirectory.h"
 #include "Vellix/SettingsStore.h"
@@ -24,40 +25,36 @@ const std::array<ListColumn, 11> columns = {{
     {kColumnTransparency, "Transparency", 100},
 }};
 
-std::uint32_t PaletteColumnValue(const BitmapFile& file) {
-    return file.IsPalettised() ? file.GetPaletteSize() : 0;
-}
-
 // The numeric value a column sorts and shows; only for the numeric columns.
-std::uint32_t NumericValue(const BitmapFile& file, int column) {
+std::uint32_t NumericValue(const FileSummary& summary, int column) {
     switch (column) {
     case kColumnWidth:
-        return file.GetWidth();
+        return summary.width;
     case kColumnHeight:
-        return file.GetHeight();
+        return summary.height;
     case kColumnLevels:
-        return file.GetBitmapCount();
+        return summary.LevelCount();
     case kColumnRed:
-        return file.GetRedBits();
+        return summary.redBits;
     case kColumnGreen:
-        return file.GetGreenBits();
+        return summary.greenBits;
     case kColumnBlue:
-        return file.GetBlueBits();
+        return summary.blueBits;
     case kColumnAlpha:
-        return file.GetAlphaBits();
+        return summary.alphaBits;
     case kColumnPalette:
-        return PaletteColumnValue(file);
+        return summary.palettised ? summary.paletteSize : 0;
     default:
-        return file.GetTransparency();
+        return summary.transparency;
     }
 }
 
-int CompareAscending(const FileRecord& a, const FileRecord& b, int key) {
+int CompareAscending(const FileSummary& a, const FileSummary& b, int key) {
     switch (key) {
     case kColumnName:
-        return a.file->GetBaseName().compare(b.file->GetBaseName());
+        return a.baseName.compare(b.baseName);
     case kColumnType:
-        return a.file->GetExtension().compare(b.file->GetExtension());
+        return a.extension.compare(b.extension);
     case kColumnWidth:
     case kColumnHeight:
     case kColumnLevels:
@@ -68,9 +65,27 @@ int CompareAscending(const FileRecord& a, const FileRecord& b, int key) {
     case kColumnPalette:
     case kColumnTransparency:
         // The difference of the unsigned values, taken as a signed 32-bit result.
-        return static_cast<std::int32_t>(NumericValue(*a.file, key) - NumericValue(*b.file, key));
+        return static_cast<std::int32_t>(NumericValue(a, key) - NumericValue(b, key));
     default:
         return 0;
+    }
+}
+
+// Calls visit with the index of every listed entry, dropping the factory's unused files after
+// each, so a listing never holds more than one file.
+void ForEachListed(const PseudoDirectory& container,
+                   const std::function<void(std::uint32_t)>& visit) {
+    const Util::Platform::CaseIndexScope caseIndex;
+    const auto factory = container.GetFileFactory();
+    const bool purges = factory && factory->HasFacet<Trova::PurgeFactory>();
+    for (std::uint32_t index = 0; index < container.GetEntryCount(); ++index) {
+        if (ListedKind(container, index) == BitmapKind::Other) {
+            continue;
+        }
+        visit(index);
+        if (purges) {
+            factory->GetFacet<Trova::PurgeFactory>()->Purge();
+        }
     }
 }
 
@@ -100,29 +115,16 @@ BitmapKind ListedKind(const PseudoDirectory& container, std::uint32_t index) {
     return KindOfExtension(container.GetEntryExtension(index));
 }
 
-FileRecord MakeRecord(const PseudoDirectory& container, std::uint32_t index) {
-    return {index, container.GetEntryName(index), ListedKind(container, index),
-            MakeBitmapFile(container, index)};
-}
-
-std::vector<FileRecord> ListRecords(const PseudoDirectory& container,
-                                    const std::function<void(const FileRecord&)>& onRecord) {
-    const auto factory = container.GetFileFactory();
-    const bool purges = factory && factory->HasFacet<Trova::PurgeFactory>();
-    std::vector<FileRecord> records;
-    for (std::uint32_t index = 0; index < container.GetEntryCount(); ++index) {
-        if (ListedKind(container, index) == BitmapKind::Other) {
-            continue;
+std::vector<FileSummary> ListSummaries(const PseudoDirectory& container,
+                                       const std::function<void(const FileSummary&)>& onSummary) {
+    std::vector<FileSummary> summaries;
+    ForEachListed(container, [&](std::uint32_t index) {
+        summaries.push_back(SummariseEntry(container, index));
+        if (onSummary) {
+            onSummary(summaries.back());
         }
-        records.push_back(MakeRecord(container, index));
-        if (onRecord) {
-            onRecord(records.back());
-        }
-        if (purges) {
-            factory->GetFacet<Trova::PurgeFactory>()->Purge();
-        }
-    }
-    return records;
+    });
+    return summaries;
 }
 
 std::string TransparencyText(std::uint32_t transparency) {
@@ -130,49 +132,87 @@ std::string TransparencyText(std::uint32_t transparency) {
     return transparency < 3 ? texts[transparency] : "";
 }
 
-std::string ColumnText(const FileRecord& record, std::size_t column) {
+std::string ColumnText(const FileSummary& summary, std::size_t column) {
     const int id = columns.at(column).id;
     if (id == kColumnName) {
-        return record.entryName;
+        return summary.entryName;
     }
     if (id == kColumnType) {
-        return record.file->GetExtension();
+        return summary.extension;
     }
-    if (record.file->GetBitmapCount() == 0) {
+    if (summary.levels.empty()) {
         return "";
     }
     if (id == kColumnTransparency) {
-        return TransparencyText(record.file->GetTransparency());
+        return TransparencyText(summary.transparency);
     }
-    return std::to_string(NumericValue(*record.file, id));
+    return std::to_string(NumericValue(summary, id));
 }
 
-int CompareRecords(const FileRecord& a, const FileRecord& b, int sortOrder) {
+int CompareSummaries(const FileSummary& a, const FileSummary& b, int sortOrder) {
     const int result = CompareAscending(a, b, sortOrder < 0 ? -sortOrder : sortOrder);
     return sortOrder < 0 ? -result : result;
 }
 
-void SortRecords(std::vector<FileRecord>& records, int sortOrder) {
-    std::stable_sort(records.begin(), records.end(), [&](const auto& a, const auto& b) {
-        return CompareRecords(a, b, sortOrder) < 0;
+void SortSummaries(std::vector<FileSummary>& summaries, int sortOrder) {
+    std::stable_sort(summaries.begin(), summaries.end(), [&](const auto& a, const auto& b) {
+        return CompareSummaries(a, b, sortOrder) < 0;
     });
 }
 
-int SortOrderAfterClick(int sortOrder, int clickedColumn) {
-    return sortOrder == clickedColumn ? -clickedColumn : clickedColumn;
-}
-
-std::uint32_t ThumbnailLevel(const BitmapFile& file, std::uint32_t iconWidth,
+std::uint32_t ThumbnailLevel(const FileSummary& summary, std::uint32_t iconWidth,
                              std::uint32_t iconHeight) {
     std::uint32_t pick = 0;
-    for (std::uint32_t level = 1; level < file.GetBitmapCount(); ++level) {
-        const auto bitmap = file.GetBitmap(level);
-        if (!bitmap || bitmap->GetHeight() < iconHeight || bitmap->GetWidth() < iconWidth) {
+    for (std::uint32_t level = 1; level < summary.LevelCount(); ++level) {
+        const LevelSize& size = summary.levels[level];
+        if (size.height < iconHeight || size.width < iconWidth) {
             break;
         }
         pick = level;
     }
     return pick;
+}
+
+FileRecord MakeRecord(const PseudoDirectory& container, std::uint32_t index) {
+    return {index, container.GetEntryName(index), ListedKind(container, index),
+            MakeBitmapFile(container, index)};
+}
+
+std::vector<FileRecord> ListRecords(const PseudoDirectory& container,
+                                    const std::function<void(const FileRecord&)>& onRecord) {
+    std::vector<FileRecord> records;
+    ForEachListed(container, [&](std::uint32_t index) {
+        records.push_back(MakeRecord(container, index));
+        if (onRecord) {
+            onRecord(records.back());
+        }
+    });
+    return records;
+}
+
+FileSummary SummaryOf(const FileRecord& record) {
+    FileSummary summary = SummariseFile(*record.file);
+    summary.entryIndex = record.entryIndex;
+    summary.entryName = record.entryName;
+    summary.kind = record.kind;
+    return summary;
+}
+
+std::string ColumnText(const FileRecord& record, std::size_t column) {
+    return ColumnText(SummaryOf(record), column);
+}
+
+int CompareRecords(const FileRecord& a, const FileRecord& b, int sortOrder) {
+    return CompareSummaries(SummaryOf(a), SummaryOf(b), sortOrder);
+}
+
+std::uint32_t ThumbnailLevel(const BitmapFile& file, std::uint32_t iconWidth,
+                             std::uint32_t iconHeight) {
+    return ThumbnailLevel(SummariseFile(file), iconWidth, iconHeight);
+}
+
+int SortOrderAfterClick(int sortOrder, int clickedColumn) {
+    return sortOrder == clickedColumn ? -clickedColumn : clickedColumn;
 }
 
 const char* CommandText(int command) {

@@ -6,6 +6,7 @@
 
 #include "Util/CountedPtr.h"
 #include "Vellix/BitmapFile.h"
+#include "Vellix/FileSummary.h"
 
 #include <array>
 #include <cstdint>
@@ -42,7 +43,32 @@ const std::array<ListColumn, 11>& ListColumns();
 // The string id of a heading ("width", "Palette"...), case ignored; 0 when there is none.
 int FindColumn(const std::string& heading);
 
-// One listed file: its adapter and where it came from.
+// The kind under which an entry is listed; Other when it is not listed (subdirectories and files
+// of other kinds).
+BitmapKind ListedKind(const PseudoDirectory& container, std::uint32_t index);
+// The summaries of every listed entry in entry order; a file that cannot be read is listed with
+// its error. After each file the container's factory drops the cached files that nothing else
+// holds. onSummary sees each summary as it is made.
+std::vector<FileSummary>
+ListSummaries(const PseudoDirectory& container,
+              const std::function<void(const FileSummary&)>& onSummary = nullptr);
+
+// The text of a column (0 to 10); columns 2 to 10 are empty for a file without levels.
+std::string ColumnText(const FileSummary& summary, std::size_t column);
+// The transparency text of a class: "Opaque", "Transparent", "Partial", or empty.
+std::string TransparencyText(std::uint32_t transparency);
+
+// Negative when a sorts before b under the sort order (a column id, negative for descending).
+int CompareSummaries(const FileSummary& a, const FileSummary& b, int sortOrder);
+void SortSummaries(std::vector<FileSummary>& summaries, int sortOrder);
+// A click on the column that sorts reverses the order; a click on another sorts ascending by it.
+int SortOrderAfterClick(int sortOrder, int clickedColumn);
+
+// The smallest level that still covers the icon in both directions; level 0 if none does.
+std::uint32_t ThumbnailLevel(const FileSummary& summary, std::uint32_t iconWidth,
+                             std::uint32_t iconHeight);
+
+// One listed file with its adapter, for the views that draw its pictures.
 struct FileRecord {
     std::uint32_t entryIndex = 0;
     std::string entryName; // with extension
@@ -50,29 +76,14 @@ struct FileRecord {
     Util::CountedPtr<BitmapFile> file;
 };
 
-// The kind under which an entry is listed; Other when it is not listed (subdirectories and files
-// of other kinds).
-BitmapKind ListedKind(const PseudoDirectory& container, std::uint32_t index);
 FileRecord MakeRecord(const PseudoDirectory& container, std::uint32_t index);
-// The records of every listed entry in entry order. After each file the container's factory drops
-// the cached files that nothing else holds. onRecord sees each record as it is made.
+// The records of every listed entry in entry order; fails at the first file that cannot be read.
 std::vector<FileRecord>
 ListRecords(const PseudoDirectory& container,
             const std::function<void(const FileRecord&)>& onRecord = nullptr);
-
-// The text of a column (0 to 10) for a record; columns 2 to 10 are empty for a file without
-// levels.
+FileSummary SummaryOf(const FileRecord& record);
 std::string ColumnText(const FileRecord& record, std::size_t column);
-// The transparency text of a class: "Opaque", "Transparent", "Partial", or empty.
-std::string TransparencyText(std::uint32_t transparency);
-
-// Negative when a sorts before b under the sort order (a column id, negative for descending).
 int CompareRecords(const FileRecord& a, const FileRecord& b, int sortOrder);
-void SortRecords(std::vector<FileRecord>& records, int sortOrder);
-// A click on the column that sorts reverses the order; a click on another sorts ascending by it.
-int SortOrderAfterClick(int sortOrder, int clickedColumn);
-
-// The smallest level that still covers the icon in both directions; level 0 if none does.
 std::uint32_t ThumbnailLevel(const BitmapFile& file, std::uint32_t iconWidth,
                              std::uint32_t iconHeight);
 

@@ -1,9 +1,7 @@
 // info: everything known about one bitmap file, as text or JSON.
 
 #include "Trova/Colour.h"
-#include "Trova/DIB.h"
-#include "Trova/GPLBMAPSection.h"
-#include "Trova/Palette.h"
+#include "Util/Exception.h"
 #include "Vellix/BitmapFile.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/Cli/Commands.h"
@@ -16,13 +14,10 @@ namespace Ostrel::Vellix::Cli {
 
 namespace {
 
-using Trova::Bitmap;
-using Util::CountedPtr;
-
-Report Size(const Bitmap& bitmap) {
+Report Size(const LevelSize& size) {
     return Report::Object()
-        .Add("width", Report::Integer(bitmap.GetWidth()))
-        .Add("height", Report::Integer(bitmap.GetHeight()));
+        .Add("width", Report::Integer(size.width))
+        .Add("height", Report::Integer(size.height));
 }
 
 Report Colour(const Trova::Colour& colour) {
@@ -36,51 +31,47 @@ Report Colour(const Trova::Colour& colour) {
         .Add("alpha", channel(colour.GetAlpha()));
 }
 
-// The stored pixel format of a game-file level: its code and compression.
-void AddFormat(Report& report, const CountedPtr<Bitmap>& level) {
-    const auto section = level.DynamicCast<Trova::GPLBMAPSection>();
-    if (section) {
-        report.Add("format", Report::Integer(section->GetFormat()));
-        report.Add("compression", Report::Integer(section->GetCompression()));
-    }
-}
-
-Report Levels(const BitmapFile& file) {
+Report Levels(const FileSummary& summary) {
     Report levels = Report::Array();
-    for (std::uint32_t level = 0; level < file.GetBitmapCount(); ++level) {
-        levels.Append(Size(*file.GetBitmap(level)));
+    for (const LevelSize& level : summary.levels) {
+        levels.Append(Size(level));
     }
     return levels;
 }
 
-Report Palette(const BitmapFile& file) {
-    Report palette = Report::Object().Add("palettised", Report::Bool(file.IsPalettised()));
-    if (file.IsPalettised()) {
-        palette.Add("colours", Report::Integer(file.GetPaletteSize()));
-        palette.Add("individual", Report::Bool(file.HasIndividualPalettes()));
+Report Palette(const FileSummary& summary) {
+    Report palette = Report::Object().Add("palettised", Report::Bool(summary.palettised));
+    if (summary.palettised) {
+        palette.Add("colours", Report::Integer(summary.paletteSize));
+        palette.Add("individual", Report::Bool(summary.individualPalettes));
     }
     return palette;
 }
 
-// What every kind answers through its adapter.
-Report Common(const Entry& entry, const BitmapFile& file, BitmapKind kind) {
+// What the summary of every kind holds.
+Report Common(const FileSummary& summary) {
     Report report = Report::Object()
-                        .Add("name", Report::Text(entry.container->GetEntryName(entry.index)))
-                        .Add("kind", Report::Text(KindName(kind)));
-    if (file.GetBitmapCount() > 0) {
-        AddFormat(report, file.GetBitmap(0));
+                        .Add("name", Report::Text(summary.entryName))
+                        .Add("kind", Report::Text(KindName(summary.kind)));
+    if (summary.storedFormat) {
+        // The stored pixel format of a game file's first level: its code and compression.
+        report.Add("format", Report::Integer(summary.storedFormat->format));
+        report.Add("compression", Report::Integer(summary.storedFormat->compression));
     }
-    report.Add("width", Report::Integer(file.GetWidth()))
-        .Add("height", Report::Integer(file.GetHeight()))
-        .Add("levels", Levels(file))
+    report.Add("width", Report::Integer(summary.width))
+        .Add("height", Report::Integer(summary.height))
+        .Add("levels", Levels(summary))
         .Add("bits", Report::Object()
-                         .Add("red", Report::Integer(file.GetRedBits()))
-                         .Add("green", Report::Integer(file.GetGreenBits()))
-                         .Add("blue", Report::Integer(file.GetBlueBits()))
-                         .Add("alpha", Report::Integer(file.GetAlphaBits())))
-        .Add("transparency", Report::Integer(file.GetTransparency()))
-        .Add("transparencyText", Report::Text(TransparencyText(file.GetTransparency())))
-        .Add("palette", Palette(file));
+                         .Add("red", Report::Integer(summary.redBits))
+                         .Add("green", Report::Integer(summary.greenBits))
+                         .Add("blue", Report::Integer(summary.blueBits))
+                         .Add("alpha", Report::Integer(summary.alphaBits)))
+        .Add("transparency", Report::Integer(summary.transparency))
+        .Add("transparencyText", Report::Text(TransparencyText(summary.transparency)))
+        .Add("palette", Palette(summary));
+    if (summary.kind == BitmapKind::Bmp) {
+        report.Add("bitsPerPixel", Report::Integer(summary.bitsPerPixel));
+    }
     return report;
 }
 
@@ -118,22 +109,20 @@ void AddSrb(Report& report, const Trova::SrbFile& srb) {
     report.Add("values", std::move(values));
 }
 
-void AddBmp(Report& report, const Entry& entry) {
-    const std::string path = entry.container->GetPathName().GetAsDirectory() +
-                             entry.container->GetEntryName(entry.index);
-    report.Add("bitsPerPixel", Report::Integer(Trova::DIB(path).GetBitCount()));
-}
-
+// The values only MIP and SRB files carry come from the file itself.
 Report Describe(const Entry& entry) {
-    const auto file = MakeBitmapFile(*entry.container, entry.index);
-    const BitmapKind kind = ListedKind(*entry.container, entry.index);
-    Report report = Common(entry, *file, kind);
-    if (const auto mip = file.DynamicCast<BitmapFileMip>()) {
-        AddMip(report, *mip->GetFile());
-    } else if (const auto srb = file.DynamicCast<BitmapFileSrb>()) {
-        AddSrb(report, *srb->GetFile());
-    } else if (kind == BitmapKind::Bmp) {
-        AddBmp(report, entry);
+    const FileSummary summary = SummariseEntry(*entry.container, entry.index);
+    if (!summary.error.empty()) {
+        throw Util::XUsage(summary.error);
+    }
+    Report report = Common(summary);
+    if (summary.kind == BitmapKind::Mip || summary.kind == BitmapKind::Srb) {
+        const auto file = MakeBitmapFile(*entry.container, entry.index);
+        if (const auto mip = file.DynamicCast<BitmapFileMip>()) {
+            AddMip(report, *mip->GetFile());
+        } else if (const auto srb = file.DynamicCast<BitmapFileSrb>()) {
+            AddSrb(report, *srb->GetFile());
+        }
     }
     return report;
 }

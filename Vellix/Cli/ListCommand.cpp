@@ -8,51 +8,11 @@
 #include "Vellix/Cli/Report.h"
 
 #include <algorithm>
-#include <array>
 #include <iostream>
 
 namespace Ostrel::Vellix::Cli {
 
 namespace {
-
-// What the columns show of a file, taken while the file is at hand: the list's factory drops each
-// file after it is listed, so the table and the sort never read a file twice and never hold more
-// than one at a time.
-class ListedFile : public BitmapFile {
-public:
-    explicit ListedFile(const BitmapFile& file)
-        : baseName_(file.GetBaseName()), extension_(file.GetExtension()),
-          levels_(file.GetBitmapCount()) {
-        if (levels_ > 0) {
-            values_ = {file.GetWidth(),       file.GetHeight(),      file.GetRedBits(),
-                       file.GetGreenBits(),   file.GetBlueBits(),    file.GetAlphaBits(),
-                       file.GetPaletteSize(), file.GetTransparency()};
-            palettised_ = file.IsPalettised();
-        }
-    }
-
-    std::string GetBaseName() const override { return baseName_; }
-    std::string GetExtension() const override { return extension_; }
-    std::uint32_t GetBitmapCount() const override { return levels_; }
-    Util::CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t) const override { return {}; }
-    std::uint32_t GetWidth() const override { return values_[0]; }
-    std::uint32_t GetHeight() const override { return values_[1]; }
-    std::uint32_t GetRedBits() const override { return values_[2]; }
-    std::uint32_t GetGreenBits() const override { return values_[3]; }
-    std::uint32_t GetBlueBits() const override { return values_[4]; }
-    std::uint32_t GetAlphaBits() const override { return values_[5]; }
-    bool IsPalettised() const override { return palettised_; }
-    bool HasIndividualPalettes() const override { return false; }
-    std::uint32_t GetPaletteSize() const override { return values_[6]; }
-    std::uint32_t GetTransparency() const override { return values_[7]; }
-
-private:
-    std::string baseName_;
-    std::string extension_;
-    std::uint32_t levels_;
-    std::array<std::uint32_t, 8> values_{};
-    bool palettised_ = false;
-};
 
 int SortOrder(const Arguments& arguments) {
     const std::string heading = arguments.Value("sort").value_or("Name");
@@ -75,11 +35,11 @@ bool IsNumericColumn(int id) {
     return id != kColumnName && id != kColumnType && id != kColumnTransparency;
 }
 
-Report JsonRecord(const FileRecord& record) {
+Report JsonRecord(const FileSummary& summary) {
     Report object = Report::Object();
     for (std::size_t column = 0; column < ListColumns().size(); ++column) {
         const ListColumn& heading = ListColumns()[column];
-        const std::string text = ColumnText(record, column);
+        const std::string text = ColumnText(summary, column);
         Report value;
         if (!text.empty()) {
             value = IsNumericColumn(heading.id) ? Report::Integer(std::stoll(text))
@@ -87,41 +47,54 @@ Report JsonRecord(const FileRecord& record) {
         }
         object.Add(Util::ToLower(heading.heading), std::move(value));
     }
+    if (!summary.error.empty()) {
+        object.Add("error", Report::Text(summary.error));
+    }
     return object;
 }
 
-void PrintJson(const std::vector<FileRecord>& records) {
+void PrintJson(const std::vector<FileSummary>& summaries) {
     Report array = Report::Array();
-    for (const FileRecord& record : records) {
-        array.Append(JsonRecord(record));
+    for (const FileSummary& summary : summaries) {
+        array.Append(JsonRecord(summary));
     }
     array.WriteJson(std::cout);
     std::cout << '\n';
 }
 
-void PrintTable(const std::vector<FileRecord>& records) {
+// A file that cannot be read shows its message after its name and type.
+constexpr std::size_t kMessageColumn = 2;
+
+void PrintTable(const std::vector<FileSummary>& summaries) {
     const auto& columns = ListColumns();
     std::vector<std::vector<std::string>> rows(1);
     for (const ListColumn& column : columns) {
         rows[0].push_back(column.heading);
     }
-    for (const FileRecord& record : records) {
+    for (const FileSummary& summary : summaries) {
         rows.emplace_back();
         for (std::size_t column = 0; column < columns.size(); ++column) {
-            rows.back().push_back(ColumnText(record, column));
+            rows.back().push_back(ColumnText(summary, column));
+        }
+        if (!summary.error.empty()) {
+            rows.back().resize(kMessageColumn + 1);
+            rows.back()[kMessageColumn] = "error: " + summary.error;
         }
     }
     std::vector<std::size_t> widths(columns.size());
     for (const auto& row : rows) {
         for (std::size_t column = 0; column < row.size(); ++column) {
-            widths[column] = std::max(widths[column], row[column].size());
+            // An error message runs to the end of its line without widening its column.
+            if (row.size() == columns.size() || column < kMessageColumn) {
+                widths[column] = std::max(widths[column], row[column].size());
+            }
         }
     }
     for (const auto& row : rows) {
         std::string line;
         for (std::size_t column = 0; column < row.size(); ++column) {
             std::string cell = row[column];
-            cell.resize(widths[column] + 2, ' ');
+            cell.resize(std::max(cell.size(), widths[column]) + 2, ' ');
             line += cell;
         }
         line.erase(line.find_last_not_of(' ') + 1);
@@ -129,33 +102,27 @@ void PrintTable(const std::vector<FileRecord>& records) {
     }
 }
 
-void Print(std::vector<FileRecord>& records, int sortOrder, bool json) {
-    SortRecords(records, sortOrder);
+void Print(std::vector<FileSummary>& summaries, int sortOrder, bool json) {
+    SortSummaries(summaries, sortOrder);
     if (json) {
-        PrintJson(records);
+        PrintJson(summaries);
     } else {
-        PrintTable(records);
+        PrintTable(summaries);
     }
 }
 
 } // namespace
 
+// The readable files are listed whatever fails; a file that cannot be read is listed with its
+// message and makes the command fail once everything is printed.
 int RunList(const Arguments& arguments) {
     const int sortOrder = SortOrder(arguments);
     const auto container = OpenContainer(arguments.Operands()[0]);
-    std::vector<FileRecord> records;
-    try {
-        ListRecords(*container, [&](const FileRecord& record) {
-            records.push_back(record);
-            records.back().file = Util::MakeCounted<ListedFile>(*record.file);
-        });
-    } catch (...) {
-        // As in the list view, the files listed before a failure stay listed.
-        Print(records, sortOrder, arguments.Has("json"));
-        throw;
-    }
-    Print(records, sortOrder, arguments.Has("json"));
-    return 0;
+    std::vector<FileSummary> summaries = ListSummaries(*container);
+    Print(summaries, sortOrder, arguments.Has("json"));
+    const bool anyFailed = std::any_of(summaries.begin(), summaries.end(),
+                                       [](const FileSummary& each) { return !each.error.empty(); });
+    return anyFailed ? 1 : 0;
 }
 
 } // namespace Ostrel::Vellix::Cli

@@ -302,6 +302,17 @@ TEST_F(CliTest, ListShowsTheColumnsOfEveryBitmapSortedByName) {
     EXPECT_EQ(car.members.size(), 11u);
 }
 
+TEST_F(CliTest, ListShowsAnUnreadableFileWithItsMessageAndFailsAtTheEnd) {
+    WriteBytes(Cars("BROKEN.MIP"), {1, 2, 3});
+    for (const char* format : {"", " --json"}) {
+        const Result result = Run(std::string("list .") + format);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_THAT(result.out, HasSubstr("BROKEN.MIP"));
+        EXPECT_THAT(result.out, HasSubstr("wheel.mip"));
+    }
+    EXPECT_THAT(Run("list .").out, ::testing::ContainsRegex("BROKEN.MIP +MIP +error: "));
+}
+
 TEST_F(CliTest, ListSortsByAnyColumnAndListsArchives) {
     const Result result = Run("list cars.dat --sort WIDTH --descending");
     ASSERT_EQ(result.status, 0) << result.err;

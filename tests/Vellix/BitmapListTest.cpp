@@ -39,26 +39,26 @@ void WriteBmp(const std::string& path, std::uint16_t bits, std::uint32_t size) {
     dib.Save(path, false);
 }
 
-std::map<std::string, FileRecord> ByName(const std::vector<FileRecord>& records) {
-    std::map<std::string, FileRecord> byName;
-    for (const FileRecord& record : records) {
-        byName[record.entryName] = record;
+std::map<std::string, FileSummary> ByName(const std::vector<FileSummary>& summaries) {
+    std::map<std::string, FileSummary> byName;
+    for (const FileSummary& summary : summaries) {
+        byName[summary.entryName] = summary;
     }
     return byName;
 }
 
-std::vector<std::string> Texts(const FileRecord& record) {
+std::vector<std::string> Texts(const FileSummary& summary) {
     std::vector<std::string> texts;
     for (std::size_t column = 0; column < ListColumns().size(); ++column) {
-        texts.push_back(ColumnText(record, column));
+        texts.push_back(ColumnText(summary, column));
     }
     return texts;
 }
 
-std::vector<std::string> Names(const std::vector<FileRecord>& records) {
+std::vector<std::string> Names(const std::vector<FileSummary>& summaries) {
     std::vector<std::string> names;
-    for (const FileRecord& record : records) {
-        names.push_back(record.entryName);
+    for (const FileSummary& summary : summaries) {
+        names.push_back(summary.entryName);
     }
     return names;
 }
@@ -81,7 +81,7 @@ struct MixedDirectory {
 TEST(BitmapList, ListsOnlyBitmapsWithTheirColumnTexts) {
     MixedDirectory mixed;
     RealDirectory container(mixed.dir.Path());
-    auto records = ByName(ListRecords(container));
+    auto records = ByName(ListSummaries(container));
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records["a.bmp"].kind, BitmapKind::Bmp);
     EXPECT_EQ(records["c.m16"].kind, BitmapKind::Mip);
@@ -96,37 +96,52 @@ TEST(BitmapList, ListsOnlyBitmapsWithTheirColumnTexts) {
     EXPECT_EQ(Texts(records["d.stp"])[10], "Partial");
 }
 
-TEST(BitmapList, AnEightBitBmpReportsItsPalette) {
+// The header-only read of a BMP answers as reading the whole picture does, and a file that
+// cannot be read is listed with its message among the others.
+TEST(BitmapList, BmpSummariesMatchTheWholePictureAndBrokenFilesCarryTheirMessage) {
     TempDir dir;
     WriteBmp(dir / "p.bmp", 8, 2);
+    WriteBmp(dir / "q.bmp", 4, 3);
+    WriteBmp(dir / "t.bmp", 24, 5);
+    WriteBytes(dir / "short.bmp", {'B', 'M', 0});
+    WriteBytes(dir / "broken.mip", {1, 2, 3});
     RealDirectory container(dir.Path());
-    auto records = ListRecords(container);
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_TRUE(records[0].file->IsPalettised());
-    EXPECT_EQ(ColumnText(records[0], 9), std::to_string(records[0].file->GetPaletteSize()));
-    EXPECT_GT(records[0].file->GetPaletteSize(), 0u);
+    auto summaries = ByName(ListSummaries(container));
+    ASSERT_EQ(summaries.size(), 5u);
+    for (const char* name : {"p.bmp", "q.bmp", "t.bmp"}) {
+        const FileRecord record = MakeRecord(container, summaries[name].entryIndex);
+        EXPECT_EQ(Texts(summaries[name]), Texts(SummaryOf(record))) << name;
+        EXPECT_EQ(summaries[name].levels,
+                  (std::vector<LevelSize>{{record.file->GetWidth(), record.file->GetHeight()}}));
+    }
+    EXPECT_EQ(summaries["p.bmp"].bitsPerPixel, 8u);
+    EXPECT_EQ(summaries["p.bmp"].paletteSize, 256u);
+    for (const char* name : {"short.bmp", "broken.mip"}) {
+        EXPECT_FALSE(summaries[name].error.empty()) << name;
+        EXPECT_EQ(Texts(summaries[name])[2], "");
+    }
 }
 
 TEST(BitmapList, SortsByEveryKeyAndReversesOnASecondClick) {
     MixedDirectory mixed;
     RealDirectory container(mixed.dir.Path());
-    auto records = ListRecords(container);
-    SortRecords(records, kColumnName);
+    auto records = ListSummaries(container);
+    SortSummaries(records, kColumnName);
     EXPECT_EQ(Names(records), (std::vector<std::string>{"a.bmp", "b.MIP", "c.m16", "d.stp"}));
     int order = SortOrderAfterClick(kColumnName, kColumnWidth);
     EXPECT_EQ(order, kColumnWidth);
     order = SortOrderAfterClick(order, kColumnWidth);
     EXPECT_EQ(order, -kColumnWidth);
-    SortRecords(records, order);
+    SortSummaries(records, order);
     EXPECT_EQ(records.front().entryName, "c.m16"); // 32 wide
     EXPECT_EQ(records.back().entryName, "d.stp");  // 2 wide
-    SortRecords(records, kColumnTransparency);
+    SortSummaries(records, kColumnTransparency);
     EXPECT_EQ(records.back().entryName, "d.stp");
-    SortRecords(records, kColumnType); // byte-wise: upper case first
+    SortSummaries(records, kColumnType); // byte-wise: upper case first
     EXPECT_EQ(records.front().entryName, "b.MIP");
-    SortRecords(records, -kColumnLevels);
+    SortSummaries(records, -kColumnLevels);
     EXPECT_EQ(records.front().entryName, "b.MIP");
-    EXPECT_EQ(CompareRecords(records[0], records[1], 12345), 0);
+    EXPECT_EQ(CompareSummaries(records[0], records[1], 12345), 0);
     EXPECT_EQ(FindColumn("transparency"), kColumnTransparency);
     EXPECT_EQ(FindColumn("Depth"), 0);
 }
@@ -136,11 +151,11 @@ TEST(BitmapList, ThumbnailsComeFromTheSmallestLevelThatCoversTheIcon) {
     WriteMip(dir / "square.mip", 256, 256, 9);
     WriteMip(dir / "wide.mip", 64, 256, 5);
     RealDirectory container(dir.Path());
-    auto records = ByName(ListRecords(container));
-    EXPECT_EQ(ThumbnailLevel(*records["square.mip"].file, 32, 32), 3u);
-    EXPECT_EQ(ThumbnailLevel(*records["wide.mip"].file, 32, 32), 1u);
-    EXPECT_EQ(ThumbnailLevel(*records["square.mip"].file, 16, 16), 4u);
-    EXPECT_EQ(ThumbnailLevel(*records["square.mip"].file, 512, 512), 0u);
+    auto records = ByName(ListSummaries(container));
+    EXPECT_EQ(ThumbnailLevel(records["square.mip"], 32, 32), 3u);
+    EXPECT_EQ(ThumbnailLevel(records["wide.mip"], 32, 32), 1u);
+    EXPECT_EQ(ThumbnailLevel(records["square.mip"], 16, 16), 4u);
+    EXPECT_EQ(ThumbnailLevel(records["square.mip"], 512, 512), 0u);
 }
 
 TEST(BitmapList, CommandsWantOneGameKindOrOnlyBmpFiles) {
