@@ -2,8 +2,8 @@
 // (starting from the dialog's defaults, never from stored settings) and runs a conversion batch.
 
 #include "Vellix/Cli/Commands.h"
+#include "Vellix/ConversionBatch.h"
 #include "Vellix/ConversionOptions.h"
-#include "Vellix/Conversions.h"
 
 #include "Util/PathName.h"
 

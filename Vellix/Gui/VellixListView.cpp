@@ -3,7 +3,7 @@
 #include "Trova/BitmapUtils.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
-#include "Vellix/Conversions.h"
+#include "Vellix/ConversionBatch.h"
 #include "Vellix/Gui/Icons.h"
 #include "Vellix/Gui/OptionDialogs.h"
 #include "Vellix/PseudoDirectory.h"

@@ -10,6 +10,7 @@
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
+#include "Vellix/ConversionBatch.h"
 #include "Vellix/DatDirectory.h"
 
 #include <gtest/gtest.h>
