@@ -11,19 +11,57 @@
 
 namespace Ostrel::Trova {
 
-// A Windows BMP file held in its own pixel layout. Reads uncompressed files with the 40-byte
-// information header at 1, 4, 8, 16, 24 or 32 bits, bottom-up or top-down; everything else
-// (compressed files, other header versions, bit fields) is rejected as a format error.
-// Pixel colours keep alpha only in memory: a BMP pixel is always opaque.
+// What a BMP file's headers and colour table tell without decoding its pixels, for listings.
+struct DIBSummary {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint16_t bitCount = 0;
+    // The file's colour table; empty when it has none.
+    Util::CountedPtr<Palette> palette;
+    bool hasAlpha = false;
+};
+
+// Where one colour channel sits in a 16- or 32-bit pixel; a mask of 0 means the channel is absent.
+struct ChannelMasks {
+    std::uint32_t red = 0;
+    std::uint32_t green = 0;
+    std::uint32_t blue = 0;
+    std::uint32_t alpha = 0;
+    bool operator==(const ChannelMasks&) const = default;
+};
+
+// A Windows BMP file held in its own pixel layout. Reads what image editors write: the OS/2 and
+// Windows header versions, 1 to 32 bits, run-length coded 4- and 8-bit pictures, 16- and 32-bit
+// pictures with any channel masks (alpha included), bottom-up or top-down. Coded pictures are
+// expanded on reading; pictures with embedded JPEG or PNG data are refused.
+// Saving writes the classic 40-byte header, except for pictures whose channel masks differ from
+// the classic layout (such as 32 bits with alpha), which get the 124-byte header with the masks.
 class DIB : public Bitmap {
 public:
+    // The fields of a file's information header that a bitmap keeps.
+    struct InfoHeader {
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        std::uint16_t bitCount = 0;
+        std::uint32_t imageSize = 0;
+        std::int32_t horizontalResolution = 0;
+        std::int32_t verticalResolution = 0;
+        std::uint32_t coloursUsed = 0;
+        std::uint32_t importantColours = 0;
+    };
     // Reads the whole file; format errors name the path as given.
     explicit DIB(const std::string& path);
     // Reads a BMP from the stream's position (a file, an archive member or bytes in memory).
     explicit DIB(Util::BinaryStream& stream);
     // An empty bitmap. Paletted bit counts get a palette of as many entries as the file format
-    // holds, all (0, 0, 0, 0) and not yet searchable: set its colours before SetPixel.
-    explicit DIB(std::uint16_t bitCount);
+    // holds, all (0, 0, 0, 0) and not yet searchable: set its colours before SetPixel. With
+    // alpha (32 bits only) the fourth byte of each pixel keeps the colour's alpha.
+    explicit DIB(std::uint16_t bitCount, bool withAlpha = false);
+
+    // Reads the headers and colour table only; fails as reading the whole file would for every
+    // fault found there.
+    static DIBSummary ReadSummary(Util::BinaryStream& stream);
+    static DIBSummary ReadSummary(const std::string& path);
 
     // The pixel buffer is the file image; sharing is done through CountedPtr<DIB>, never by copy.
     DIB(const DIB&) = delete;
@@ -39,6 +77,7 @@ public:
 
     std::uint16_t GetBitCount() const { return header_.bitCount; }
     bool HasPalette() const;
+    bool HasAlpha() const { return masks_.alpha != 0; }
     // Present for paletted bit counts and whenever a file supplied a colour table.
     Util::CountedPtr<Palette> GetPalette() const { return palette_; }
 
@@ -47,32 +86,20 @@ public:
     void Save(Util::BinaryStream& stream) const;
 
 private:
-    // The fields of the file's information header, as held in memory.
-    struct InfoHeader {
-        std::int32_t width = 0;
-        std::int32_t height = 0;
-        std::uint16_t planes = 1;
-        std::uint16_t bitCount = 0;
-        std::uint32_t compression = 0;
-        std::uint32_t imageSize = 0;
-        std::int32_t horizontalResolution = 0;
-        std::int32_t verticalResolution = 0;
-        std::uint32_t coloursUsed = 0;
-        std::uint32_t importantColours = 0;
-    };
-
     void Read(Util::BinaryStream& stream, const std::string& name);
-    void ReadColourTable(Util::BinaryStream& stream, std::uint32_t pixelOffset,
-                         const std::string& name);
-    void ReadPixels(Util::BinaryStream& stream);
+    void ReadPixels(Util::BinaryStream& stream, std::uint32_t compression, std::uint32_t codedSize,
+                    const std::string& name);
+    void ExpandRunLengths(const std::vector<std::uint8_t>& coded, const std::string& name);
     void CheckIndices(const std::string& name) const;
     void SetLayout();
+    bool HasClassicLayout() const;
     std::vector<std::uint8_t> EncodeHeaders(std::uint32_t tableEntries) const;
     std::vector<std::uint8_t> EncodeColourTable(std::uint32_t tableEntries) const;
     const std::uint8_t* StorageRow(std::uint32_t row) const;
     std::uint8_t* StorageRow(std::uint32_t row);
 
     InfoHeader header_;
+    ChannelMasks masks_;
     Util::CountedPtr<Palette> palette_;
     std::vector<std::uint8_t> pixels_;
     std::uint32_t stride_ = 0;
