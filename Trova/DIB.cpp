@@ -484,6 +484,14 @@ DIB::DIB(std::uint16_t bitCount, bool withAlpha) {
 
 DIBSummary DIB::ReadSummary(Util::BinaryStream& stream) {
     const FileHeaders file = ReadHeaders(stream, stream.GetName());
+    const std::uint64_t pixelBytes =
+        IsRunLengthCoded(file.compression)
+            ? file.info.imageSize
+            : RowStride(std::uint32_t(file.info.width), file.info.bitCount) *
+                  Magnitude(file.info.height);
+    if (pixelBytes > stream.GetRemaining()) {
+        throw Util::XFileRead(stream.GetName());
+    }
     return {std::uint32_t(file.info.width), Magnitude(file.info.height), file.info.bitCount,
             file.palette, file.masks.alpha != 0};
 }

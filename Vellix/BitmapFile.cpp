@@ -34,6 +34,10 @@ std::uint32_t BitmapFileBmp::GetHeight() const {
     return dib_->GetHeight();
 }
 
+std::uint32_t BitmapFileBmp::GetAlphaBits() const {
+    return dib_->HasAlpha() ? 8 : 0;
+}
+
 bool BitmapFileBmp::IsPalettised() const {
     const auto bits = dib_->GetBitCount();
     return bits == 1 || bits == 4 || bits == 8;

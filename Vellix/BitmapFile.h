@@ -55,7 +55,7 @@ public:
     std::uint32_t GetRedBits() const override { return 8; }
     std::uint32_t GetGreenBits() const override { return 8; }
     std::uint32_t GetBlueBits() const override { return 8; }
-    std::uint32_t GetAlphaBits() const override { return 0; }
+    std::uint32_t GetAlphaBits() const override;
     bool IsPalettised() const override;
     bool HasIndividualPalettes() const override { return false; }
     std::uint32_t GetPaletteSize() const override;

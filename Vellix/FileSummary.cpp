@@ -1,5 +1,6 @@
 #include "Vellix/FileSummary.h"
 
+#include "Trova/DIB.h"
 #include "Trova/GPLBMAPSection.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
@@ -13,60 +14,14 @@ namespace Ostrel::Vellix {
 
 namespace {
 
-// The facts of a BMP file that its two headers and its colour table's size give.
-struct BmpHeader {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint32_t bitCount = 0;
-    std::uint32_t tableEntries = 0;
-};
-
-// Reads the 54 bytes of headers and checks them as reading the whole picture would, including
-// that the file holds the colour table and the pixels it announces, without reading either.
-BmpHeader ReadBmpHeader(const std::string& path) {
-    constexpr std::uint32_t kHeadersSize = 54;
-    constexpr std::uint32_t kMostIndexableEntries = 256;
-    const auto file = Util::OpenForRead(path);
-    std::array<std::uint8_t, kHeadersSize> bytes;
-    file->Read(kHeadersSize, bytes.data());
-    BmpHeader header;
-    header.bitCount = Util::ReadU16(&bytes[28]);
-    const auto width = static_cast<std::int32_t>(Util::ReadU32(&bytes[18]));
-    const auto height = static_cast<std::int32_t>(Util::ReadU32(&bytes[22]));
-    const std::uint32_t pixelOffset = Util::ReadU32(&bytes[10]);
-    if (Util::ReadU16(&bytes[0]) != 0x4D42 || Util::ReadU32(&bytes[14]) != 40 ||
-        Util::ReadU16(&bytes[26]) != 1 || Util::ReadU32(&bytes[30]) != 0) {
-        throw Util::XFileFormat(path, "Invalid or unsupported BMP file");
-    }
-    if (header.bitCount != 1 && header.bitCount != 4 && header.bitCount != 8 &&
-        header.bitCount != 16 && header.bitCount != 24 && header.bitCount != 32) {
-        throw Util::XFileFormat(path, "Unrecognized bit count");
-    }
-    header.width = static_cast<std::uint32_t>(width);
-    header.height =
-        height < 0 ? 0u - static_cast<std::uint32_t>(height) : static_cast<std::uint32_t>(height);
-    const std::uint64_t imageSize =
-        (std::uint64_t(header.width) * header.bitCount + 31) / 32 * 4 * header.height;
-    if (width < 0 || (width == 0) != (height == 0) || imageSize > 0xFFFFFFFFu) {
-        throw Util::XFileFormat(path, "Invalid BMP dimensions");
-    }
-    if (pixelOffset < kHeadersSize || (pixelOffset - kHeadersSize) % 4 != 0) {
-        throw Util::XFileFormat(path, "Palette size error");
-    }
-    if (pixelOffset - kHeadersSize + imageSize > file->GetRemaining()) {
-        throw Util::XFileRead(path);
-    }
-    header.tableEntries = std::min((pixelOffset - kHeadersSize) / 4, kMostIndexableEntries);
-    return header;
-}
-
 void CaptureBmp(FileSummary& summary, const std::string& path) {
-    const BmpHeader header = ReadBmpHeader(path);
+    const Trova::DIBSummary header = Trova::DIB::ReadSummary(path);
     summary.width = header.width;
     summary.height = header.height;
     summary.redBits = summary.greenBits = summary.blueBits = 8;
+    summary.alphaBits = header.hasAlpha ? 8 : 0;
     summary.palettised = header.bitCount <= 8;
-    summary.paletteSize = summary.palettised ? header.tableEntries : 0;
+    summary.paletteSize = summary.palettised && header.palette ? header.palette->GetCount() : 0;
     summary.levels = {{header.width, header.height}};
     summary.bitsPerPixel = header.bitCount;
 }
