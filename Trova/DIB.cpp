@@ -482,7 +482,7 @@ DIB::DIB(std::uint16_t bitCount, bool withAlpha) {
     }
 }
 
-DIBSummary DIB::ReadSummary(Util::BinaryStream& stream) {
+PictureSummary DIB::ReadSummary(Util::BinaryStream& stream) {
     const FileHeaders file = ReadHeaders(stream, stream.GetName());
     const std::uint64_t pixelBytes =
         IsRunLengthCoded(file.compression)
@@ -496,7 +496,7 @@ DIBSummary DIB::ReadSummary(Util::BinaryStream& stream) {
             file.palette, file.masks.alpha != 0};
 }
 
-DIBSummary DIB::ReadSummary(const std::string& path) {
+PictureSummary DIB::ReadSummary(const std::string& path) {
     const auto file = Util::OpenForRead(path);
     return ReadSummary(*file);
 }

@@ -2,6 +2,7 @@
 
 #include "Trova/Bitmap.h"
 #include "Trova/Palette.h"
+#include "Trova/PictureSummary.h"
 #include "Util/BinaryStream.h"
 #include "Util/CountedPtr.h"
 
@@ -10,16 +11,6 @@
 #include <vector>
 
 namespace Ostrel::Trova {
-
-// What a BMP file's headers and colour table tell without decoding its pixels, for listings.
-struct DIBSummary {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;
-    std::uint16_t bitCount = 0;
-    // The file's colour table; empty when it has none.
-    Util::CountedPtr<Palette> palette;
-    bool hasAlpha = false;
-};
 
 // Where one colour channel sits in a 16- or 32-bit pixel; a mask of 0 means the channel is absent.
 struct ChannelMasks {
@@ -60,8 +51,8 @@ public:
 
     // Reads the headers and colour table only; fails as reading the whole file would for every
     // fault found there.
-    static DIBSummary ReadSummary(Util::BinaryStream& stream);
-    static DIBSummary ReadSummary(const std::string& path);
+    static PictureSummary ReadSummary(Util::BinaryStream& stream);
+    static PictureSummary ReadSummary(const std::string& path);
 
     // The pixel buffer is the file image; sharing is done through CountedPtr<DIB>, never by copy.
     DIB(const DIB&) = delete;

@@ -15,7 +15,7 @@ namespace Ostrel::Vellix {
 namespace {
 
 void CaptureBmp(FileSummary& summary, const std::string& path) {
-    const Trova::DIBSummary header = Trova::DIB::ReadSummary(path);
+    const Trova::PictureSummary header = Trova::DIB::ReadSummary(path);
     summary.width = header.width;
     summary.height = header.height;
     summary.redBits = summary.greenBits = summary.blueBits = 8;

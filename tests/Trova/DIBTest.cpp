@@ -719,7 +719,7 @@ TEST_F(DIBPeer, ReadsWhatThePeerWritesBottomUpAndTopDown) {
             ASSERT_EQ(dib.GetWidth(), width);
             ASSERT_EQ(dib.HasAlpha(), format.alpha);
             ExpectSamePixels(dib, PeerRead(bottomUp), format.channelBits);
-            const Trova::DIBSummary summary = DIB::ReadSummary(bottomUp);
+            const Trova::PictureSummary summary = DIB::ReadSummary(bottomUp);
             EXPECT_EQ(std::tuple(summary.width, summary.height, summary.bitCount, summary.hasAlpha),
                       std::tuple(width, 17u, format.bitCount, format.alpha));
             EXPECT_EQ(summary.palette ? summary.palette->GetCount() : 0,

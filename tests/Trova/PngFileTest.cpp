@@ -1,0 +1,210 @@
+#include "Trova/PngFile.h"
+
+#include "Support/TestSupport.h"
+#include "Util/BinaryStream.h"
+#include "Util/Exception.h"
+#include "Util/MemoryStream.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <tuple>
+
+namespace {
+
+using namespace Ostrel;
+using Trova::Colour;
+using Trova::PngFile;
+namespace Support = Ostrel::Test;
+
+void PutBigEndian(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
+    bytes.insert(bytes.end(), {std::uint8_t(value >> 24), std::uint8_t(value >> 16),
+                               std::uint8_t(value >> 8), std::uint8_t(value)});
+}
+
+void PutChunk(std::vector<std::uint8_t>& bytes, const char* type,
+              const std::vector<std::uint8_t>& data) {
+    PutBigEndian(bytes, std::uint32_t(data.size()));
+    std::vector<std::uint8_t> typed(type, type + 4);
+    typed.insert(typed.end(), data.begin(), data.end());
+    bytes.insert(bytes.end(), typed.begin(), typed.end());
+    PutBigEndian(bytes, std::uint32_t(crc32(0, typed.data(), uInt(typed.size()))));
+}
+
+// A PNG of the given header whose picture data is the given filtered rows, compressed.
+std::vector<std::uint8_t> BuildPng(std::uint32_t width, std::uint32_t height, std::uint8_t depth,
+                                   std::uint8_t colourType, const std::vector<std::uint8_t>& rows) {
+    std::vector<std::uint8_t> bytes = {137, 80, 78, 71, 13, 10, 26, 10};
+    std::vector<std::uint8_t> header;
+    PutBigEndian(header, width);
+    PutBigEndian(header, height);
+    header.insert(header.end(), {depth, colourType, 0, 0, 0});
+    PutChunk(bytes, "IHDR", header);
+    uLongf size = compressBound(uLong(rows.size()));
+    std::vector<std::uint8_t> data(size);
+    compress2(data.data(), &size, rows.data(), uLong(rows.size()), 9);
+    data.resize(size);
+    PutChunk(bytes, "IDAT", data);
+    PutChunk(bytes, "IEND", {});
+    return bytes;
+}
+
+std::string MessageOf(const std::vector<std::uint8_t>& bytes) {
+    try {
+        Util::MemoryStream stream("memory.png", bytes);
+        PngFile png(stream);
+    } catch (const Util::Exception& error) {
+        return error.Message();
+    }
+    return "(read without error)";
+}
+
+TEST(PngFile, ReadsGreyAndWritesRgbOrRgbaAsThePictureNeeds) {
+    // Two 2-bit grey pixels, 0 and 3, after filter byte 0.
+    Util::MemoryStream grey("grey.png", BuildPng(2, 1, 2, 0, {0, 0x30}));
+    const PngFile png(grey);
+    EXPECT_FALSE(png.HasAlpha());
+    EXPECT_EQ(png.GetPixel(0, 0), Colour(0, 0, 0, 1));
+    EXPECT_EQ(png.GetPixel(0, 1), Colour(1, 1, 1, 1));
+    for (const auto& [alpha, colourType] : {std::pair{1.0f, 2}, {0.4f, 6}}) {
+        Trova::BitmapSimple picture(1, 2);
+        picture.SetPixel(0, 1, Colour(0.2f, 0.4f, 0.6f, alpha));
+        picture.SetPixel(0, 0, Colour(1, 0, 0, 1));
+        Util::MemoryStream out("out.png");
+        PngFile::Save(picture, out);
+        EXPECT_EQ(out.GetBytes()[25], colourType);
+        out.SetPosition(0);
+        const PngFile copy(out);
+        EXPECT_EQ(copy.HasAlpha(), alpha != 1);
+        EXPECT_EQ(Trova::ChannelToInt(copy.GetPixel(0, 1).GetAlpha(), 8),
+                  Trova::ChannelToInt(alpha, 8));
+        EXPECT_EQ(copy.GetPixel(0, 0), Colour(1, 0, 0, 1));
+    }
+}
+
+TEST(PngFile, HostileFilesFailCleanly) {
+    const auto valid = BuildPng(2, 1, 8, 0, {0, 1, 2});
+    auto badSignature = valid;
+    badSignature[1] = 'Q';
+    auto badDepth = valid;
+    badDepth[24] = 3;
+    const std::vector<std::uint8_t> bomb(3 * 1000000, 0); // a million rows for a 1-row picture
+    const std::pair<const char*, std::vector<std::uint8_t>> cases[] = {
+        {"bad-signature", badSignature},
+        {"grey-of-3-bits", badDepth},
+        {"zero-width", BuildPng(0, 1, 8, 0, {})},
+        {"too-many-pixels", BuildPng(16384, 16384, 8, 0, {})},
+        {"data-beyond-the-picture", BuildPng(2, 1, 8, 0, bomb)},
+        {"data-short-of-the-picture", BuildPng(2, 2, 8, 0, {0, 1, 2})},
+        {"not-deflate-data",
+         [&] {
+             auto bytes = valid;
+             bytes[41] ^= 0xFF;
+             return bytes;
+         }()},
+        {"truncated", {valid.begin(), valid.end() - 20}},
+    };
+    for (const auto& [cause, bytes] : cases) {
+        const std::string message = MessageOf(bytes);
+        EXPECT_TRUE(message.starts_with("A possible error was found in file memory.png\n") ||
+                    message == "Couldn't read from memory.png\n")
+            << cause << ": " << message;
+    }
+    EXPECT_EQ(MessageOf(BuildPng(2, 1, 8, 0, bomb)),
+              "A possible error was found in file memory.png\nInvalid PNG picture data\n");
+}
+
+// ---- Against ImageMagick: every kind of PNG it writes ----
+
+class PngPeer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!Support::HaveCommand("convert")) {
+            if (std::getenv("CI")) {
+                FAIL() << "ImageMagick's convert is required when CI is set";
+            }
+            GTEST_SKIP() << "ImageMagick's convert is not installed";
+        }
+    }
+
+    std::string Run(const std::string& command) {
+        int status = -1;
+        const std::string output = Support::RunCommand(command, &status);
+        EXPECT_EQ(status, 0) << command;
+        return output;
+    }
+
+    // The pixels as the peer decodes them, compared at 16 bits per channel so that the peer's
+    // rounding of 16-bit files plays no part. A fully transparent pixel's colour is void.
+    void ExpectPeerPixels(const Trova::Bitmap& bitmap, const std::string& path) {
+        const std::string rgba = Run("convert '" + path + "' -depth 16 -endian LSB rgba:-");
+        ASSERT_EQ(rgba.size(), std::size_t(bitmap.GetHeight()) * bitmap.GetWidth() * 8);
+        auto byte = reinterpret_cast<const std::uint8_t*>(rgba.data());
+        for (std::uint32_t row = 0; row < bitmap.GetHeight(); ++row) {
+            for (std::uint32_t column = 0; column < bitmap.GetWidth(); ++column, byte += 8) {
+                const Colour ours = bitmap.GetPixel(row, column);
+                const float channels[] = {ours.GetRed(), ours.GetGreen(), ours.GetBlue(),
+                                          ours.GetAlpha()};
+                const bool transparent = Util::ReadU16(byte + 6) == 0;
+                for (std::size_t channel = transparent ? 3 : 0; channel < 4; ++channel) {
+                    ASSERT_EQ(Trova::ChannelToInt(channels[channel], 16),
+                              Util::ReadU16(byte + 2 * channel))
+                        << "row " << row << " column " << column << " channel " << channel;
+                }
+            }
+        }
+    }
+
+    Support::TempDir dir_;
+};
+
+struct PngKind {
+    const char* name;
+    const char* options;
+    bool alpha;
+};
+
+// The source is a gradient with an alpha ramp; the options select what the peer writes.
+constexpr PngKind kPngKinds[] = {
+    {"grey-1", "-alpha off -colorspace Gray -define png:bit-depth=1 -define png:color-type=0 PNG",
+     false},
+    {"grey-2", "-alpha off -colorspace Gray -define png:bit-depth=2 -define png:color-type=0 PNG",
+     false},
+    {"grey-4", "-alpha off -colorspace Gray -define png:bit-depth=4 -define png:color-type=0 PNG",
+     false},
+    {"grey-8", "-alpha off -colorspace Gray -depth 8 -define png:color-type=0 PNG", false},
+    {"grey-16", "-alpha off -colorspace Gray -depth 16 -define png:color-type=0 PNG", false},
+    {"grey-alpha", "-colorspace Gray -define png:color-type=4 PNG", true},
+    {"palette", "-alpha off -colors 20 PNG8", false},
+    {"palette-transparency", "-colors 20 PNG8", true},
+    {"rgb", "-alpha off PNG24", false},
+    {"rgba", "PNG32", true},
+    {"rgb-16", "-alpha off PNG48", false},
+    {"rgba-16", "PNG64", true},
+    {"rgba-interlaced", "-interlace PNG PNG32", true},
+};
+
+TEST_F(PngPeer, ReadsEveryKindThePeerWrites) {
+    for (const PngKind& kind : kPngKinds) {
+        SCOPED_TRACE(kind.name);
+        const std::string path = dir_ / (std::string(kind.name) + ".png");
+        Run("convert -size 13x9 gradient:'#f80-#06c' \\( -size 13x9 gradient:'#fff-#000' "
+            "-rotate 90 -resize 13x9! \\) -compose CopyOpacity -composite " +
+            std::string(kind.options) + ":'" + path + "'");
+        const PngFile png(path);
+        EXPECT_EQ(png.HasAlpha(), kind.alpha);
+        ExpectPeerPixels(png, path);
+        const Trova::PictureSummary summary = PngFile::ReadSummary(path);
+        EXPECT_EQ(std::tuple(summary.width, summary.height, summary.hasAlpha),
+                  std::tuple(13u, 9u, kind.alpha));
+        // What we write (8 bits per channel), the peer reads as we do.
+        const std::string copy = dir_ / (std::string(kind.name) + "-ours.png");
+        const auto file = Util::MakeCounted<Util::MemoryStream>(copy);
+        PngFile::Save(png, *file);
+        Support::WriteBytes(copy, file->GetBytes());
+        ExpectPeerPixels(PngFile(copy), copy);
+    }
+}
+
+} // namespace
