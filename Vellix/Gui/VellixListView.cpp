@@ -1,24 +1,23 @@
 #include "Vellix/Gui/VellixListView.h"
 
-#include "Trova/BitmapUtils.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
 #include "Vellix/ConversionBatch.h"
+#include "Vellix/DetachedPicture.h"
+#include "Vellix/Gui/CommandGuard.h"
+#include "Vellix/Gui/ConversionCommands.h"
+#include "Vellix/Gui/FileListModel.h"
 #include "Vellix/Gui/Icons.h"
-#include "Vellix/Gui/OptionDialogs.h"
+#include "Vellix/Gui/ThumbnailQueue.h"
 #include "Vellix/PseudoDirectory.h"
 #include "Vellix/RealDirectory.h"
 #include "Vellix/SettingsStore.h"
 
-#include <QApplication>
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
-#include <QMessageBox>
-#include <QSortFilterProxyModel>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
@@ -34,60 +33,6 @@ namespace {
 // How often a pending refresh looks at the clock.
 constexpr int kRefreshPollMilliseconds = 50;
 
-// The answers of an adapter taken once, while its file is in the factory's cache: the cache is
-// purged after every listed file, and sorting asks each file many times.
-class ListedValues final : public BitmapFile {
-public:
-    explicit ListedValues(const BitmapFile& file)
-        : baseName_(file.GetBaseName()), extension_(file.GetExtension()),
-          count_(file.GetBitmapCount()), width_(file.GetWidth()), height_(file.GetHeight()),
-          red_(file.GetRedBits()), green_(file.GetGreenBits()), blue_(file.GetBlueBits()),
-          alpha_(file.GetAlphaBits()), palettised_(file.IsPalettised()),
-          individualPalettes_(file.HasIndividualPalettes()), paletteSize_(file.GetPaletteSize()),
-          transparency_(file.GetTransparency()) {}
-
-    std::string GetBaseName() const override { return baseName_; }
-    std::string GetExtension() const override { return extension_; }
-    std::uint32_t GetBitmapCount() const override { return count_; }
-    Util::CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t) const override { return {}; }
-    std::uint32_t GetWidth() const override { return width_; }
-    std::uint32_t GetHeight() const override { return height_; }
-    std::uint32_t GetRedBits() const override { return red_; }
-    std::uint32_t GetGreenBits() const override { return green_; }
-    std::uint32_t GetBlueBits() const override { return blue_; }
-    std::uint32_t GetAlphaBits() const override { return alpha_; }
-    bool IsPalettised() const override { return palettised_; }
-    bool HasIndividualPalettes() const override { return individualPalettes_; }
-    std::uint32_t GetPaletteSize() const override { return paletteSize_; }
-    std::uint32_t GetTransparency() const override { return transparency_; }
-
-private:
-    std::string baseName_;
-    std::string extension_;
-    std::uint32_t count_, width_, height_, red_, green_, blue_, alpha_;
-    bool palettised_, individualPalettes_;
-    std::uint32_t paletteSize_, transparency_;
-};
-
-// A picture stretched to the icon's size, nearest neighbour, without its alpha.
-QPixmap Thumbnail(const Trova::Bitmap& picture, QSize size) {
-    const auto height = static_cast<std::uint32_t>(size.height());
-    const auto width = static_cast<std::uint32_t>(size.width());
-    Trova::BitmapSimple scaled(height, width);
-    Trova::Resize(picture, height, width, scaled);
-    QImage image(size, QImage::Format_RGB32);
-    for (std::uint32_t row = 0; row < height; ++row) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(row)));
-        for (std::uint32_t column = 0; column < width; ++column) {
-            const Trova::Colour colour = scaled.GetPixel(row, column);
-            line[column] = qRgb(static_cast<int>(Trova::ChannelToInt(colour.GetRed(), 8)),
-                                static_cast<int>(Trova::ChannelToInt(colour.GetGreen(), 8)),
-                                static_cast<int>(Trova::ChannelToInt(colour.GetBlue(), 8)));
-        }
-    }
-    return QPixmap::fromImage(image);
-}
-
 int ColumnOfKey(int sortKey) {
     const auto& columns = ListColumns();
     for (std::size_t column = 0; column < columns.size(); ++column) {
@@ -98,62 +43,23 @@ int ColumnOfKey(int sortKey) {
     return -1;
 }
 
-// Shows the wait cursor for as long as it lives.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
+QSize SquareMetric(const QStyle* style, QStyle::PixelMetric metric) {
+    const int size = style->pixelMetric(metric);
+    return {size, size};
+}
 
 } // namespace
 
-// Orders the rows (whose source row is their record index) by the list logic's comparison.
-class RecordSortModel final : public QSortFilterProxyModel {
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-    void Clear() { keys_.clear(); }
-    void AddKey(const FileRecord& record) {
-        keys_.push_back({record.entryIndex, record.entryName, record.kind,
-                         Util::CountedPtr<BitmapFile>(new ListedValues(*record.file))});
-    }
-    void SortBy(int sortOrder) {
-        sortOrder_ = sortOrder;
-        invalidate();
-        // The comparison itself honours a descending order.
-        sort(0, Qt::AscendingOrder);
-    }
-
-protected:
-    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
-        return CompareRecords(keys_.at(static_cast<std::size_t>(left.row())),
-                              keys_.at(static_cast<std::size_t>(right.row())), sortOrder_) < 0;
-    }
-
-private:
-    std::vector<FileRecord> keys_;
-    int sortOrder_ = kColumnName;
-};
-
 CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
     : QWidget(parent), store_(settings), settings_(ListViewSettings::Read(settings)),
-      largeIcon_(QSize(style()->pixelMetric(QStyle::PM_LargeIconSize),
-                       style()->pixelMetric(QStyle::PM_LargeIconSize))),
-      smallIcon_(QSize(style()->pixelMetric(QStyle::PM_SmallIconSize),
-                       style()->pixelMetric(QStyle::PM_SmallIconSize))),
-      model_(new QStandardItemModel(this)), sorter_(new RecordSortModel(this)),
+      largeIcon_(SquareMetric(style(), QStyle::PM_LargeIconSize)),
+      smallIcon_(SquareMetric(style(), QStyle::PM_SmallIconSize)), files_(new FileListModel(this)),
+      sorter_(new FileSortModel(files_, this)),
+      thumbnails_(new ThumbnailQueue(largeIcon_, smallIcon_, this)),
       stack_(new QStackedWidget(this)), icons_(new QListView), details_(new QTreeView),
+      commands_(new ConversionCommands(settings, this,
+                                       [this](ConversionBatch& batch) { FillBatch(batch); })),
       refreshTimer_(new QTimer(this)), clock_(&Util::Platform::TickCount) {
-    QStringList headings;
-    for (const ListColumn& column : ListColumns()) {
-        headings << column.heading;
-    }
-    model_->setHorizontalHeaderLabels(headings);
-    sorter_->setDynamicSortFilter(false);
-    sorter_->setSourceModel(model_);
-
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(icons_), static_cast<QAbstractItemView*>(details_)}) {
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -167,6 +73,7 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
     icons_->setResizeMode(QListView::Adjust);
     icons_->setMovement(QListView::Static); // the icons stay arranged
     icons_->setWrapping(true);
+    icons_->setUniformItemSizes(true);
     details_->setModel(sorter_);
     details_->setSelectionModel(icons_->selectionModel());
     details_->setRootIsDecorated(false);
@@ -182,21 +89,14 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
             &CVellixListView::OnColumnClicked);
     connect(icons_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CVellixListView::UpdateCommands);
+    connect(thumbnails_, &ThumbnailQueue::Made, this, &CVellixListView::OnThumbnailMade);
+    connect(thumbnails_, &ThumbnailQueue::Finished, this, &CVellixListView::ThumbnailsMade);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(stack_);
 
-    for (int command : {kCommandToBmp, kCommandFromBmp, kCommandToMip, kCommandToPbf, kCommandToSrb,
-                        kCommandThumbnails}) {
-        auto* action = new QAction(CommandText(command), this);
-        actions_[command] = action;
-        if (command != kCommandThumbnails) {
-            connect(action, &QAction::triggered, this, [this, command] { RunCommand(command); });
-        }
-    }
-    QAction* thumbnails = actions_[kCommandThumbnails];
-    thumbnails->setCheckable(true);
+    QAction* thumbnails = commands_->Action(kCommandThumbnails);
     thumbnails->setChecked(settings_.individualIcons);
     // Only the flag changes; the icons follow at the next filling.
     connect(thumbnails, &QAction::toggled, this,
@@ -218,8 +118,7 @@ CVellixListView::~CVellixListView() {
 }
 
 QAction* CVellixListView::Action(int commandId) const {
-    const auto found = actions_.find(commandId);
-    return found == actions_.end() ? nullptr : found->second;
+    return commands_->Action(commandId);
 }
 
 int CVellixListView::GetViewStyle() const {
@@ -257,61 +156,77 @@ void CVellixListView::ShowContainer(PseudoDirectory* container) {
     Fill();
 }
 
+void CVellixListView::SetNameFilter(const QString& text) {
+    sorter_->SetNameFilter(text);
+    UpdateCommands();
+}
+
+bool CVellixListView::SelectEntry(const QString& name) {
+    QAbstractItemView* view = CurrentItemView();
+    const QModelIndexList found =
+        sorter_->match(sorter_->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchFixedString);
+    if (found.isEmpty()) {
+        return false;
+    }
+    view->setCurrentIndex(found.first());
+    view->setFocus();
+    return true;
+}
+
+void CVellixListView::Refresh() {
+    if (auto* directory = dynamic_cast<RealDirectory*>(container_)) {
+        RunCommand(this, [directory] { directory->Refresh(); });
+    }
+    Fill();
+}
+
 void CVellixListView::Fill() {
-    setUpdatesEnabled(false);
-    std::string error;
+    thumbnails_->Cancel();
     {
-        WaitCursor wait;
-        model_->removeRows(0, model_->rowCount());
-        records_.clear();
-        sorter_->Clear();
-        try {
-            if (container_) {
-                ListRecords(*container_, [this](const FileRecord& record) { AddRow(record); });
-            }
-        } catch (const Util::Exception& exception) {
-            error = exception.Message();
-        } catch (const std::exception& exception) {
-            error = exception.what();
+        const WaitCursor wait;
+        std::vector<ListedRow> rows;
+        if (container_) {
+            RunCommand(this, [&] { rows = ListRows(*container_); });
         }
-        // What was listed before a failure stays, in order.
+        for (ListedRow& row : rows) {
+            row.icon = KindIcon(row.record.kind);
+        }
+        files_->Reset(std::move(rows));
         Sort();
     }
-    setUpdatesEnabled(true);
     UpdateCommands();
-    if (!error.empty()) {
-        ShowError(error);
-    }
     emit Filled();
+    MakeThumbnails();
 }
 
-void CVellixListView::AddRow(const FileRecord& record) {
-    QList<QStandardItem*> row;
-    for (std::size_t column = 0; column < ListColumns().size(); ++column) {
-        row << new QStandardItem(QString::fromStdString(ColumnText(record, column)));
+QIcon CVellixListView::KindIcon(BitmapKind kind) {
+    QIcon& icon = kindIcons_[kind];
+    if (icon.isNull()) {
+        icon.addPixmap(TypeIcon(kind, largeIcon_.width()));
+        icon.addPixmap(TypeIcon(kind, smallIcon_.width()));
     }
-    row.front()->setIcon(ItemIcon(record));
-    sorter_->AddKey(record);
-    records_.push_back(record);
-    model_->appendRow(row);
+    return icon;
 }
 
-QIcon CVellixListView::ItemIcon(const FileRecord& record) const {
-    QIcon icon;
-    if (settings_.individualIcons && record.file->GetBitmapCount() > 0) {
-        const auto level =
-            ThumbnailLevel(*record.file, static_cast<std::uint32_t>(largeIcon_.width()),
-                           static_cast<std::uint32_t>(largeIcon_.height()));
-        const auto picture = record.file->GetBitmap(level);
-        if (picture && picture->GetWidth() > 0 && picture->GetHeight() > 0) {
-            icon.addPixmap(Thumbnail(*picture, largeIcon_));
-            icon.addPixmap(Thumbnail(*picture, smallIcon_));
-            return icon;
+// In list order, so the rows in view after a filling come first.
+void CVellixListView::MakeThumbnails() {
+    std::vector<ThumbnailQueue::Job> jobs;
+    if (settings_.individualIcons && container_) {
+        for (std::size_t row : GetListOrder()) {
+            const FileRecord& record = files_->Rows()[row].record;
+            if (record.kind != BitmapKind::Other && record.file->GetBitmapCount() > 0) {
+                jobs.push_back({row, SourceOfEntry(*container_, record.entryIndex)});
+            }
         }
     }
-    icon.addPixmap(TypeIcon(record.kind, largeIcon_.width()));
-    icon.addPixmap(TypeIcon(record.kind, smallIcon_.width()));
-    return icon;
+    thumbnails_->Start(std::move(jobs));
+}
+
+void CVellixListView::OnThumbnailMade(std::size_t row, const QImage& large, const QImage& small) {
+    QIcon icon;
+    icon.addPixmap(QPixmap::fromImage(large));
+    icon.addPixmap(QPixmap::fromImage(small));
+    files_->SetIcon(row, icon);
 }
 
 void CVellixListView::Sort() {
@@ -334,14 +249,14 @@ void CVellixListView::OnColumnClicked(int column) {
     Sort();
 }
 
-std::size_t CVellixListView::RecordOfRow(int row) const {
-    return static_cast<std::size_t>(sorter_->mapToSource(sorter_->index(row, 0)).row());
+std::size_t CVellixListView::RowOf(int listRow) const {
+    return static_cast<std::size_t>(sorter_->mapToSource(sorter_->index(listRow, 0)).row());
 }
 
 std::vector<std::size_t> CVellixListView::GetListOrder() const {
     std::vector<std::size_t> order;
     for (int row = 0; row < sorter_->rowCount(); ++row) {
-        order.push_back(RecordOfRow(row));
+        order.push_back(RowOf(row));
     }
     return order;
 }
@@ -351,7 +266,7 @@ std::vector<std::size_t> CVellixListView::GetSelection() const {
     const QItemSelectionModel* selected = icons_->selectionModel();
     for (int row = 0; row < sorter_->rowCount(); ++row) {
         if (selected->isRowSelected(row, QModelIndex())) {
-            selection.push_back(RecordOfRow(row));
+            selection.push_back(RowOf(row));
         }
     }
     return selection;
@@ -359,18 +274,16 @@ std::vector<std::size_t> CVellixListView::GetSelection() const {
 
 void CVellixListView::UpdateCommands() {
     std::vector<BitmapKind> kinds;
-    for (std::size_t record : GetSelection()) {
-        kinds.push_back(records_[record].kind);
+    for (std::size_t row : GetSelection()) {
+        kinds.push_back(files_->Rows()[row].record.kind);
     }
-    for (const auto& [command, action] : actions_) {
-        action->setEnabled(IsCommandEnabled(command, kinds));
-    }
+    commands_->Update(kinds);
+    emit SelectionChanged();
 }
 
-QString CVellixListView::FilePath(std::size_t record) const {
-    const BitmapFile& file = *records_[record].file;
-    return QString::fromStdString(container_->GetPathName().GetAsDirectory() + file.GetBaseName() +
-                                  "." + file.GetExtension());
+QString CVellixListView::FilePath(std::size_t row) const {
+    return QString::fromStdString(container_->GetPathName().GetAsDirectory() +
+                                  files_->Rows()[row].record.entryName);
 }
 
 void CVellixListView::ShowContextMenu(const QPoint& position) {
@@ -378,12 +291,12 @@ void CVellixListView::ShowContextMenu(const QPoint& position) {
     QMenu menu(this);
     for (int command :
          {kCommandToBmp, kCommandFromBmp, kCommandToMip, kCommandToPbf, kCommandToSrb}) {
-        menu.addAction(actions_.at(command));
+        menu.addAction(Action(command));
     }
     const QModelIndex item = view->indexAt(position);
     const auto selection = GetSelection();
     if (item.isValid() && selection.size() == 1 && container_ && !container_->IsArchive()) {
-        const QString path = FilePath(RecordOfRow(item.row()));
+        const QString path = FilePath(RowOf(item.row()));
         menu.addSeparator();
         menu.addAction("Open", this,
                        [path] { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); });
@@ -411,69 +324,13 @@ std::uint32_t CVellixListView::CurrentEntryIndex(const FileRecord& record) const
                           "File not found");
 }
 
-void CVellixListView::RunCommand(int commandId) {
+void CVellixListView::FillBatch(ConversionBatch& batch) const {
     if (!container_) {
         return;
     }
-    try {
-        ConversionBatch batch;
-        for (std::size_t record : GetSelection()) {
-            batch.Add(*container_, CurrentEntryIndex(records_[record]));
-        }
-        Convert(commandId, batch);
-    } catch (const Util::Exception& exception) {
-        ShowError(exception.Message());
-    } catch (const std::exception& exception) {
-        ShowError(exception.what());
+    for (std::size_t row : GetSelection()) {
+        batch.Add(*container_, CurrentEntryIndex(files_->Rows()[row].record));
     }
-}
-
-void CVellixListView::Convert(int commandId, ConversionBatch& batch) {
-    const BitmapKind kind = batch.GetKind();
-    switch (commandId) {
-    case kCommandToBmp:
-        if (kind == BitmapKind::Mip) {
-            ConvertWith<CMipBmpDlg>(batch);
-        } else if (kind == BitmapKind::Srb) {
-            ConvertWith<CSrbBmpDlg>(batch);
-        } else if (kind == BitmapKind::Pbf) {
-            ConvertWith<CPbfBmpDlg>(batch);
-        }
-        break;
-    case kCommandFromBmp:
-        if (kind == BitmapKind::Mip) {
-            ConvertWith<CMipFromBmpDlg>(batch);
-        } else if (kind == BitmapKind::Srb) {
-            ConvertWith<CSrbFromBmpDlg>(batch);
-        } else if (kind == BitmapKind::Pbf) {
-            ConvertWith<CPbfFromBmpDlg>(batch);
-        }
-        break;
-    case kCommandToMip:
-        ConvertWith<CBmpMipDlg>(batch);
-        break;
-    case kCommandToPbf:
-        ConvertWith<CBmpPbfDlg>(batch);
-        break;
-    case kCommandToSrb:
-        ConvertWith<CBmpSrbDlg>(batch);
-        break;
-    default:
-        break;
-    }
-}
-
-template <typename DialogT> void CVellixListView::ConvertWith(ConversionBatch& batch) {
-    DialogT dialog(store_, this);
-    if (dialog.exec() != QDialog::Accepted) {
-        return;
-    }
-    WaitCursor wait;
-    batch.Convert(dialog.GetOptions());
-}
-
-void CVellixListView::ShowError(const std::string& message) {
-    QMessageBox::warning(this, "Vellix", QString::fromStdString(message));
 }
 
 void CVellixListView::PostDirectoryChanged(RealDirectory* directory) {
@@ -497,17 +354,9 @@ void CVellixListView::OnRefreshTick() {
     if (!schedule_.IdleStep(0, clock_(), due)) {
         refreshTimer_->stop();
     }
-    if (!due) {
-        return;
+    if (due) {
+        Refresh();
     }
-    if (auto* directory = dynamic_cast<RealDirectory*>(container_)) {
-        try {
-            directory->Refresh();
-        } catch (const Util::Exception& exception) {
-            ShowError(exception.Message());
-        }
-    }
-    Fill();
 }
 
 } // namespace Ostrel::Vellix::Gui

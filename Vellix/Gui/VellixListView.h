@@ -2,7 +2,8 @@
 
 // The right-hand pane: the bitmap files of the container selected in the tree, in one of four
 // styles, as type icons or thumbnails, sortable by any column of the details view, with the five
-// conversion commands for the selected files. What is listed, the column texts, the sort keys and
+// conversion commands for the selected files. A file that cannot be read is listed with its
+// message. What is listed, the column texts, the sort keys and
 // the command rules are those of the list logic; this view only draws them.
 
 #include <QAction>
@@ -19,7 +20,6 @@
 class QAbstractItemView;
 class QListView;
 class QStackedWidget;
-class QStandardItemModel;
 class QTimer;
 class QTreeView;
 
@@ -31,7 +31,10 @@ class SettingsStore;
 
 namespace Ostrel::Vellix::Gui {
 
-class RecordSortModel;
+class ConversionCommands;
+class FileListModel;
+class FileSortModel;
+class ThumbnailQueue;
 
 // View styles (kStyleIcon...) and command ids (kCommandToBmp...) are those of
 // Vellix/BitmapList.h.
@@ -45,35 +48,42 @@ public:
     // Writes the three settings; withdraws the registration.
     ~CVellixListView() override;
 
-    // The container selected in the tree (not owned; null shows nothing). Fills the list.
+    // The container selected in the tree (not owned; null shows nothing). Fills the list at
+    // once with type icons; the thumbnails follow as they are made.
     void ShowContainer(PseudoDirectory* container);
+    PseudoDirectory* Container() const { return container_; }
 
     int GetViewStyle() const;
     void SetViewStyle(int style);
     // Lines the icons up on the grid (icon and small-icon styles only).
     void Arrange();
+    // Narrows the list to the files whose name holds text, case ignored.
+    void SetNameFilter(const QString& text);
+    // Selects the listed file of that name and gives the list the focus; false when none.
+    bool SelectEntry(const QString& name);
 
     // The actions of the five conversion commands and of "&Thumbnails", with their menu texts;
     // the view keeps their enabled and checked states current for the selection, so the main
     // menu and the context menu can both hold them whichever pane has the focus.
     QAction* Action(int commandId) const;
 
-    // The records of the listed files in entry order; the items show them sorted.
-    const std::vector<FileRecord>& GetRecords() const { return records_; }
-    // The record indices of the selected items, in list order.
+    // The listed files in entry order; the views show them sorted and filtered.
+    const FileListModel& Files() const { return *files_; }
+    // The row indices (into Files) of the selected items, in list order.
     std::vector<std::size_t> GetSelection() const;
-    // The record indices in list order.
+    // The row indices in list order.
     std::vector<std::size_t> GetListOrder() const;
     int GetSortOrder() const { return settings_.sortOrder; }
     bool HasIndividualIcons() const { return settings_.individualIcons; }
     // The item view of the current style, and the details view whose header sorts.
     QAbstractItemView* CurrentItemView() const;
     QTreeView* DetailsView() const { return details_; }
-    QStandardItemModel* ItemModel() const { return model_; }
     QSize LargeIconSize() const { return largeIcon_; }
     QSize SmallIconSize() const { return smallIcon_; }
     // The millisecond clock of the delayed refresh.
     void SetClock(std::function<std::uint32_t()> clock) { clock_ = std::move(clock); }
+    // Lists the shown directory again as it is on disk now.
+    void Refresh();
 
     // Called on the watch service's thread: hands the report over to this view's thread, where
     // a report for the shown directory schedules its refresh.
@@ -82,38 +92,41 @@ public:
 signals:
     // After each filling of the list, by a selection or a refresh.
     void Filled();
+    // When the thumbnails of the last filling are all made.
+    void ThumbnailsMade();
+    // When the selection or the listed files change.
+    void SelectionChanged();
 
 private:
     void OnDirectoryChanged(const RealDirectory* directory);
     void OnRefreshTick();
 
     void Fill();
-    void AddRow(const FileRecord& record);
-    QIcon ItemIcon(const FileRecord& record) const;
+    QIcon KindIcon(BitmapKind kind);
+    void MakeThumbnails();
+    void OnThumbnailMade(std::size_t row, const QImage& large, const QImage& small);
     void Sort();
     void OnColumnClicked(int column);
     void UpdateCommands();
     void ShowContextMenu(const QPoint& position);
-    void RunCommand(int commandId);
-    void Convert(int commandId, ConversionBatch& batch);
-    template <typename DialogT> void ConvertWith(ConversionBatch& batch);
+    void FillBatch(ConversionBatch& batch) const;
     std::uint32_t CurrentEntryIndex(const FileRecord& record) const;
-    QString FilePath(std::size_t record) const;
-    std::size_t RecordOfRow(int row) const;
-    void ShowError(const std::string& message);
+    QString FilePath(std::size_t row) const;
+    std::size_t RowOf(int listRow) const;
 
     SettingsStore& store_;
     ListViewSettings settings_;
     PseudoDirectory* container_ = nullptr;
-    std::vector<FileRecord> records_;
     QSize largeIcon_;
     QSize smallIcon_;
-    QStandardItemModel* model_;
-    RecordSortModel* sorter_;
+    FileListModel* files_;
+    FileSortModel* sorter_;
+    ThumbnailQueue* thumbnails_;
+    std::map<BitmapKind, QIcon> kindIcons_;
     QStackedWidget* stack_;
     QListView* icons_;
     QTreeView* details_;
-    std::map<int, QAction*> actions_;
+    ConversionCommands* commands_;
     RefreshSchedule schedule_;
     QTimer* refreshTimer_;
     std::function<std::uint32_t()> clock_;

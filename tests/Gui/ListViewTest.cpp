@@ -8,6 +8,7 @@
 #include "Util/BinaryFile.h"
 #include "Util/Platform.h"
 #include "Vellix/DatDirectory.h"
+#include "Vellix/Gui/FileListModel.h"
 #include "Vellix/Gui/Icons.h"
 #include "Vellix/Gui/OptionDialogs.h"
 #include "Vellix/Gui/VellixListView.h"
@@ -15,13 +16,13 @@
 #include "Vellix/SettingsStore.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -182,15 +183,16 @@ TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirProperties) {
     EXPECT_EQ(ColumnTexts(view, 10),
               (std::vector<std::string>{"Opaque", "Partial", "Partial", "Partial", "Opaque"}));
     std::multiset<BitmapKind> kinds;
-    for (const FileRecord& record : view.GetRecords()) {
-        kinds.insert(record.kind);
+    for (const ListedRow& row : view.Files().Rows()) {
+        kinds.insert(row.record.kind);
     }
     EXPECT_EQ(kinds, (std::multiset<BitmapKind>{BitmapKind::Bmp, BitmapKind::Mip, BitmapKind::Mip,
                                                 BitmapKind::Pbf, BitmapKind::Srb}));
-    const QStringList headings{"Name",  "Type", "Levels", "Width",   "Height",      "Red",
-                               "Green", "Blue", "Alpha",  "Palette", "Transparency"};
+    const QStringList headings{"Name",  "Type", "Levels", "Width",   "Height",       "Red",
+                               "Green", "Blue", "Alpha",  "Palette", "Transparency", "Error"};
     for (int column = 0; column < headings.size(); ++column) {
-        EXPECT_EQ(view.ItemModel()->horizontalHeaderItem(column)->text(), headings[column]);
+        EXPECT_EQ(view.CurrentItemView()->model()->headerData(column, Qt::Horizontal).toString(),
+                  headings[column]);
     }
     view.ShowContainer(nullptr);
     EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 0);
@@ -217,8 +219,9 @@ TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchive) {
     view.ShowContainer(&archive);
     EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"car1.mip", "sky.pbf"}));
     EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"2", "1"}));
-    for (const FileRecord& record : view.GetRecords()) {
-        EXPECT_EQ(record.kind, record.entryName == "car1.mip" ? BitmapKind::Mip : BitmapKind::Pbf);
+    for (const ListedRow& row : view.Files().Rows()) {
+        EXPECT_EQ(row.record.kind,
+                  row.record.entryName == "car1.mip" ? BitmapKind::Mip : BitmapKind::Pbf);
     }
 }
 
@@ -229,7 +232,10 @@ TEST_F(ListViewTest, ThumbnailsComeFromTheSmallestLevelCoveringTheIcon) {
     RealDirectory directory(dir.Path());
     CVellixListView view(store);
     ASSERT_EQ(view.LargeIconSize(), QSize(32, 32));
+    QSignalSpy made(&view, &CVellixListView::ThumbnailsMade);
     view.ShowContainer(&directory);
+    // Filled at once with the type icons; the thumbnails arrive from the workers.
+    ASSERT_TRUE(made.count() == 1 || made.wait(10000));
     const auto* model = view.CurrentItemView()->model();
     const auto iconColour = [&](int row, QSize size) {
         return model->index(row, 0)
@@ -488,22 +494,30 @@ TEST_F(ListViewTest, EachStyleShowsTheSameItemsAndSelection) {
     EXPECT_EQ(view.GetSelection().size(), 1u);
 }
 
-TEST_F(ListViewTest, AFileThatCannotBeReadStopsTheFillingWithAMessage) {
+TEST_F(ListViewTest, AFileThatCannotBeReadIsListedWithItsMessageAmongTheOthers) {
     TempDir dir;
     WriteBmp(dir / "a.bmp", 4);
     WriteBytes(dir / "broken.mip", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
+    WriteMip(dir / "c.mip", 8, 8, 2);
     RealDirectory directory(dir.Path());
     CVellixListView view(store);
-    std::string caption;
-    ModalAnswer<QMessageBox> box([&](QMessageBox& shown) {
-        caption = shown.windowTitle().toStdString();
-        shown.accept();
-    });
+    QAbstractItemModelTester tester(view.CurrentItemView()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy made(&view, &CVellixListView::ThumbnailsMade);
     view.ShowContainer(&directory);
-    EXPECT_EQ(box.count, 1);
-    EXPECT_EQ(caption, "Vellix");
-    // What was listed before the broken file stays listed.
-    EXPECT_LT(view.GetRecords().size(), 2u);
-    EXPECT_EQ(view.CurrentItemView()->model()->rowCount(),
-              static_cast<int>(view.GetRecords().size()));
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "broken.mip", "c.mip"}));
+    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"1", "", "2"}));
+    const std::string message = ColumnTexts(view, FileListModel::kErrorColumn)[1];
+    EXPECT_NE(message.find("broken.mip"), std::string::npos) << message;
+    const QModelIndex broken = view.CurrentItemView()->model()->index(1, 0);
+    EXPECT_EQ(broken.data(Qt::ToolTipRole).toString().toStdString(), message);
+    EXPECT_FALSE(broken.data(Qt::DecorationRole).value<QIcon>().isNull());
+    // It takes no part in the commands, and the filter and a second filling keep the model sound.
+    SelectRows(view, {1, 2});
+    EXPECT_FALSE(view.Action(kCommandToBmp)->isEnabled());
+    view.SetNameFilter("MIP");
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"broken.mip", "c.mip"}));
+    ASSERT_TRUE(made.count() == 1 || made.wait(10000));
+    view.ShowContainer(&directory);
+    EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 2);
 }

@@ -1,0 +1,72 @@
+#pragma once
+
+// The listed files as one table: a row per file, the eleven columns of the list logic and a
+// twelfth with the message of a file that could not be read. A proxy sorts the rows through the
+// list logic's comparison and narrows them by a part of the name.
+
+#include "Vellix/BitmapList.h"
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QSortFilterProxyModel>
+
+#include <string>
+#include <vector>
+
+namespace Ostrel::Vellix::Gui {
+
+// One listed file: its record (whose adapter holds the columns' values, taken once), the
+// message when it could not be read (its kind is then Other), and its picture in the list.
+struct ListedRow {
+    FileRecord record;
+    std::string error;
+    QIcon icon;
+};
+
+// Every listed entry of the container in entry order; a file that cannot be read is a row with
+// its message, the others are listed all the same.
+std::vector<ListedRow> ListRows(const PseudoDirectory& container);
+
+class FileListModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kErrorColumn = 11;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    void Reset(std::vector<ListedRow> rows);
+    void SetIcon(std::size_t row, const QIcon& icon);
+    const std::vector<ListedRow>& Rows() const { return rows_; }
+    const ListedRow& Row(const QModelIndex& index) const;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    std::vector<ListedRow> rows_;
+};
+
+class FileSortModel final : public QSortFilterProxyModel {
+    Q_OBJECT
+public:
+    explicit FileSortModel(FileListModel* files, QObject* parent = nullptr);
+
+    // A column id, negative for descending; the comparison itself honours the direction.
+    void SortBy(int sortOrder);
+    // Keeps the rows whose name holds text, case ignored; all rows for an empty text.
+    void SetNameFilter(const QString& text);
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+private:
+    FileListModel* files_;
+    int sortOrder_ = kColumnName;
+    QString nameFilter_;
+};
+
+} // namespace Ostrel::Vellix::Gui
