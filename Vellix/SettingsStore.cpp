@@ -14,6 +14,17 @@ void MemorySettingsStore::WriteInt(const std::string& section, const std::string
     writes_.push_back({section, key, value});
 }
 
+std::string MemorySettingsStore::GetString(const std::string& section, const std::string& key,
+                                           const std::string& defaultValue) const {
+    const auto found = texts_.find({section, key});
+    return found == texts_.end() ? defaultValue : found->second;
+}
+
+void MemorySettingsStore::WriteString(const std::string& section, const std::string& key,
+                                      const std::string& value) {
+    texts_[{section, key}] = value;
+}
+
 bool MemorySettingsStore::Contains(const std::string& section, const std::string& key) const {
     return values_.count({section, key}) != 0;
 }

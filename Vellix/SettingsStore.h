@@ -29,6 +29,11 @@ public:
                                 std::int32_t defaultValue) const = 0;
     virtual void WriteInt(const std::string& section, const std::string& key,
                           std::int32_t value) = 0;
+    // Texts (the last folder, the window's layout) in the same store.
+    virtual std::string GetString(const std::string& section, const std::string& key,
+                                  const std::string& defaultValue) const = 0;
+    virtual void WriteString(const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
 };
 
 // A store that lives only as long as the object; it remembers every write in order, so that
@@ -44,6 +49,11 @@ public:
     std::int32_t GetInt(const std::string& section, const std::string& key,
                         std::int32_t defaultValue) const override;
     void WriteInt(const std::string& section, const std::string& key, std::int32_t value) override;
+    // Texts are kept apart and not among the writes.
+    std::string GetString(const std::string& section, const std::string& key,
+                          const std::string& defaultValue) const override;
+    void WriteString(const std::string& section, const std::string& key,
+                     const std::string& value) override;
 
     bool Contains(const std::string& section, const std::string& key) const;
     const std::vector<Write>& GetWrites() const { return writes_; }
@@ -53,6 +63,7 @@ public:
 
 private:
     std::map<std::pair<std::string, std::string>, std::int32_t> values_;
+    std::map<std::pair<std::string, std::string>, std::string> texts_;
     std::vector<Write> writes_;
 };
 

@@ -4,10 +4,14 @@
 #include "Vellix/Gui/AboutDlg.h"
 #include "Vellix/Gui/CommandGuard.h"
 #include "Vellix/Gui/Icons.h"
+#include "Vellix/Gui/NavigationBar.h"
 #include "Vellix/Gui/VellixListView.h"
 #include "Vellix/Gui/VellixTreeView.h"
+#include "Vellix/PseudoDirectory.h"
+#include "Vellix/SettingsStore.h"
 
 #include <QActionGroup>
+#include <QByteArray>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
@@ -38,29 +42,83 @@ constexpr std::array<int, 5> kConversionCommands = {kCommandToBmp, kCommandFromB
 
 constexpr char kThumbnailsPrompt[] = "Displays individual thumbnail for each bitmap.";
 
+constexpr char kLastFolderKey[] = "LastFolder";
+constexpr char kWindowGeometryKey[] = "WindowGeometry";
+constexpr char kSplitterKey[] = "Splitter";
+constexpr char kShowHiddenKey[] = "ShowHiddenFolders";
+
+QByteArray ReadLayout(const SettingsStore& settings, const char* key) {
+    return QByteArray::fromBase64(
+        QByteArray::fromStdString(settings.GetString(kSettingsSection, key, "")));
+}
+
+void WriteLayout(SettingsStore& settings, const char* key, const QByteArray& layout) {
+    settings.WriteString(kSettingsSection, key, layout.toBase64().toStdString());
+}
+
 } // namespace
 
-CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent) : QMainWindow(parent) {
+CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
+    : QMainWindow(parent), settings_(settings) {
     setWindowTitle(kApplicationTitle);
     setWindowIcon(ApplicationIcon());
     splitter_ = new QSplitter(Qt::Horizontal, this);
     tree_ = new CVellixTreeView(splitter_);
+    tree_->SetShowHidden(settings.GetInt(kSettingsSection, kShowHiddenKey, 0) > 0);
     list_ = new CVellixListView(settings, splitter_);
     splitter_->setSizes({300, 500});
     splitter_->setChildrenCollapsible(false);
     setCentralWidget(splitter_);
+    navigation_ = new NavigationBar([this](const std::string& path) { return NavigateTo(path); });
+    addToolBar(navigation_);
     connect(tree_, &CVellixTreeView::ContainerSelected, list_, &CVellixListView::ShowContainer);
+    connect(tree_, &CVellixTreeView::ContainerSelected, this, [this](PseudoDirectory* container) {
+        navigation_->ShowPlace(container->GetPathName().GetFullName());
+    });
+    connect(navigation_, &NavigationBar::FilterChanged, list_, &CVellixListView::SetNameFilter);
 
     CreateViewActions();
     CreateMenus();
     CreateStatusBar();
     UpdateViewActions();
-    resize(1150, 640);
+    RestorePlace();
 }
 
 CMainFrame::~CMainFrame() {
+    RememberPlace();
     // The tree's nodes own the directory the list shows; the list lets go of it first.
     list_->ShowContainer(nullptr);
+}
+
+void CMainFrame::RestorePlace() {
+    if (!restoreGeometry(ReadLayout(settings_, kWindowGeometryKey))) {
+        resize(1150, 640);
+    }
+    splitter_->restoreState(ReadLayout(settings_, kSplitterKey));
+    const std::string folder = settings_.GetString(kSettingsSection, kLastFolderKey, "");
+    if (!folder.empty() && tree_->SelectPath(folder)) {
+        tree_->currentItem()->setExpanded(true);
+    }
+}
+
+void CMainFrame::RememberPlace() {
+    WriteLayout(settings_, kWindowGeometryKey, saveGeometry());
+    WriteLayout(settings_, kSplitterKey, splitter_->saveState());
+    if (const PseudoDirectory* shown = list_->Container()) {
+        settings_.WriteString(kSettingsSection, kLastFolderKey, shown->GetPathName().GetFullName());
+    }
+    settings_.WriteInt(kSettingsSection, kShowHiddenKey,
+                       Action(kCommandShowHidden)->isChecked() ? 1 : 0);
+}
+
+bool CMainFrame::NavigateTo(const std::string& path) {
+    if (tree_->SelectPath(path)) {
+        return true;
+    }
+    const Util::PathName file(path);
+    return !file.IsRoot() &&
+           tree_->SelectPath(Util::PathName(file.GetParentDirectory()).GetFullName()) &&
+           list_->SelectEntry(QString::fromStdString(file.GetFileName()));
 }
 
 QAction* CMainFrame::AddAction(int commandId, const QString& text, const QString& prompt) {
@@ -95,6 +153,15 @@ void CMainFrame::CreateViewActions() {
                       "Display program information, version number and copyright"),
             &QAction::triggered, this, &CMainFrame::ShowAbout);
 
+    QAction* refresh = AddAction(kCommandRefresh, "&Refresh", "Lists the shown folder again.");
+    refresh->setShortcut(Qt::Key_F5);
+    connect(refresh, &QAction::triggered, list_, &CVellixListView::Refresh);
+    QAction* hidden = AddAction(kCommandShowHidden, "Show &Hidden Folders",
+                                "Shows the folders whose names begin with a dot.");
+    hidden->setCheckable(true);
+    hidden->setChecked(tree_->ShowsHidden());
+    connect(hidden, &QAction::toggled, tree_, &CVellixTreeView::SetShowHidden);
+
     QAction* next = AddAction(kCommandNextPane, "Next Pane", "Switch to the next window pane");
     next->setShortcut(Qt::Key_F6);
     connect(next, &QAction::triggered, this, [this] { SwitchPane(1); });
@@ -126,6 +193,8 @@ void CMainFrame::CreateMenus() {
     view->addAction(Action(kCommandArrange));
     view->addSeparator();
     view->addAction(list_->Action(kCommandThumbnails));
+    view->addAction(Action(kCommandShowHidden));
+    view->addAction(Action(kCommandRefresh));
     view->addSeparator();
     view->addAction(Action(kCommandStatusBar));
     // The list may have changed its style since the menu was last shown.
@@ -138,6 +207,20 @@ void CMainFrame::CreateMenus() {
 void CMainFrame::CreateStatusBar() {
     // A prompt hides the idle text while it is shown.
     statusBar()->addWidget(new QLabel("Ready"), 1);
+    counts_ = new QLabel;
+    statusBar()->addPermanentWidget(counts_);
+    connect(list_, &CVellixListView::SelectionChanged, this, &CMainFrame::UpdateCounts);
+    UpdateCounts();
+}
+
+void CMainFrame::UpdateCounts() {
+    const auto shown = list_->GetListOrder().size();
+    const auto selected = list_->GetSelection().size();
+    QString text = QString("%1 %2").arg(shown).arg(shown == 1 ? "file" : "files");
+    if (selected > 0) {
+        text += QString(", %1 selected").arg(selected);
+    }
+    counts_->setText(text);
 }
 
 QAction* CMainFrame::Action(int commandId) const {

@@ -1,12 +1,14 @@
 #pragma once
 
-// The main window: the tree of places and the bitmap list side by side, the menus and the
-// status bar with the commands' prompts.
+// The main window: the navigation bar above the tree of places and the bitmap list side by
+// side, the menus and the status bar with the commands' prompts and the number of files. It
+// remembers its place: the last folder, its size and position and the splitter.
 
 #include <QMainWindow>
 
 #include <map>
 
+class QLabel;
 class QSplitter;
 
 namespace Ostrel::Vellix {
@@ -17,6 +19,7 @@ namespace Ostrel::Vellix::Gui {
 
 class CVellixListView;
 class CVellixTreeView;
+class NavigationBar;
 
 // The frame's own commands.
 inline constexpr int kCommandSmallIcons = 59408;
@@ -29,15 +32,24 @@ inline constexpr int kCommandAbout = 57664;
 inline constexpr int kCommandExit = 57665;
 inline constexpr int kCommandNextPane = 57680;
 inline constexpr int kCommandPreviousPane = 57681;
+inline constexpr int kCommandRefresh = 32790;
+inline constexpr int kCommandShowHidden = 32791;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
+    // Opens at the remembered folder, size and position.
     explicit CMainFrame(SettingsStore& settings, QWidget* parent = nullptr);
+    // Remembers them.
     ~CMainFrame() override;
 
     CVellixTreeView* TreeView() const { return tree_; }
     CVellixListView* ListView() const { return list_; }
+    NavigationBar* Navigation() const { return navigation_; }
+    QSplitter* Splitter() const { return splitter_; }
+    // Shows a folder or an archive; for a file, the place that holds it with the file selected.
+    // False when there is no such place.
+    bool NavigateTo(const std::string& path);
     // The action of a command, the frame's own or the list view's; null for an unknown id.
     QAction* Action(int commandId) const;
     // Moves the focus to the next pane (step 1) or the previous one (step -1).
@@ -54,10 +66,16 @@ private:
     void CreateStatusBar();
     // The radio mark on the current style; arranging only where icons lie on a grid.
     void UpdateViewActions();
+    void UpdateCounts();
+    void RestorePlace();
+    void RememberPlace();
 
+    SettingsStore& settings_;
     CVellixTreeView* tree_ = nullptr;
     CVellixListView* list_ = nullptr;
     QSplitter* splitter_ = nullptr;
+    NavigationBar* navigation_ = nullptr;
+    QLabel* counts_ = nullptr;
     std::map<int, QAction*> actions_;
 };
 

@@ -28,4 +28,15 @@ void QtSettingsStore::WriteInt(const std::string& section, const std::string& ke
     settings_.setValue(KeyOf(section, key), value);
 }
 
+std::string QtSettingsStore::GetString(const std::string& section, const std::string& key,
+                                       const std::string& defaultValue) const {
+    const QVariant value = settings_.value(KeyOf(section, key));
+    return value.isValid() ? value.toString().toStdString() : defaultValue;
+}
+
+void QtSettingsStore::WriteString(const std::string& section, const std::string& key,
+                                  const std::string& value) {
+    settings_.setValue(KeyOf(section, key), QString::fromStdString(value));
+}
+
 } // namespace Ostrel::Vellix::Gui

@@ -18,6 +18,10 @@ public:
     std::int32_t GetInt(const std::string& section, const std::string& key,
                         std::int32_t defaultValue) const override;
     void WriteInt(const std::string& section, const std::string& key, std::int32_t value) override;
+    std::string GetString(const std::string& section, const std::string& key,
+                          const std::string& defaultValue) const override;
+    void WriteString(const std::string& section, const std::string& key,
+                     const std::string& value) override;
 
 private:
     mutable QSettings settings_;

@@ -8,7 +8,6 @@
 #include "Vellix/Gui/VellixListView.h"
 #include "Vellix/Gui/VellixTreeView.h"
 
-#include <QAbstractItemView>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
@@ -25,19 +24,6 @@ constexpr int kScreenshotDelayMs = 1500;
 
 QString Environment(const char* name) {
     return qEnvironmentVariable(name);
-}
-
-void SelectListEntry(CVellixListView& list, const QString& name) {
-    QAbstractItemView* view = list.CurrentItemView();
-    if (!view || !view->model()) {
-        return;
-    }
-    const QModelIndexList found = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole,
-                                                       name, 1, Qt::MatchExactly);
-    if (!found.isEmpty()) {
-        view->setCurrentIndex(found.first());
-        view->setFocus();
-    }
 }
 
 } // namespace
@@ -89,7 +75,7 @@ void CVellixApp::ApplyStartEnvironment() {
     const QString start = Environment("VELLIX_START_PATH");
     if (!start.isEmpty() && frame_->TreeView()->SelectPath(start.toStdString())) {
         frame_->TreeView()->currentItem()->setExpanded(true);
-        SelectListEntry(*frame_->ListView(), Environment("VELLIX_SELECT_FILE"));
+        frame_->ListView()->SelectEntry(Environment("VELLIX_SELECT_FILE"));
     }
     const QString screenshot = Environment("VELLIX_SCREENSHOT");
     if (!screenshot.isEmpty()) {

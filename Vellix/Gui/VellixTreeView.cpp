@@ -162,7 +162,8 @@ void CVellixTreeView::OnItemExpanded(QTreeWidgetItem* item) {
 void CVellixTreeView::AddChildren(QTreeWidgetItem* item, PseudoDirectory& container) {
     CurrentContents(container);
     for (std::uint32_t index = 0; index < container.GetEntryCount(); ++index) {
-        if (IsTreeWorthy(container, index)) {
+        const bool hidden = container.GetEntryName(index).starts_with('.');
+        if ((showHidden_ || !hidden) && IsTreeWorthy(container, index)) {
             InsertSorted(item, MakeItem(MakeChildNode(container, index)));
         }
     }

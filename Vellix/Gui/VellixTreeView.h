@@ -29,6 +29,9 @@ public:
     // Opens the nodes down to path (a directory or archive under a top-level place) and selects
     // the last one. False when path is not reachable.
     bool SelectPath(const std::string& path);
+    // Whether folders whose names begin with a dot are shown; from the next expansion on.
+    void SetShowHidden(bool show) { showHidden_ = show; }
+    bool ShowsHidden() const { return showHidden_; }
 
 signals:
     // The container of the newly selected node, for the list view.
@@ -42,6 +45,8 @@ private:
     void AddChildren(QTreeWidgetItem* item, PseudoDirectory& container);
     void MoveCurrentOutOf(QTreeWidgetItem* item);
     QTreeWidgetItem* ChildOnTheWayTo(QTreeWidgetItem* item, const std::string& path);
+
+    bool showHidden_ = false;
 };
 
 } // namespace Ostrel::Vellix::Gui

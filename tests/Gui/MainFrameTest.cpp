@@ -6,12 +6,15 @@
 #include "Util/BinaryFile.h"
 #include "Util/CrashReport.h"
 #include "Util/Exception.h"
+#include "Util/Platform.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/Gui/Icons.h"
+#include "Vellix/Gui/NavigationBar.h"
 #include "Vellix/Gui/QtSettingsStore.h"
 #include "Vellix/Gui/VellixApp.h"
 #include "Vellix/Gui/VellixListView.h"
 #include "Vellix/Gui/VellixTreeView.h"
+#include "Vellix/PseudoDirectory.h"
 #include "Vellix/SettingsStore.h"
 #include "Vellix/TreeNodes.h"
 
@@ -19,10 +22,12 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -67,9 +72,10 @@ TEST_F(MainFrameTest, MenusHoldTheirEntriesInOrder) {
     EXPECT_EQ(Texts(TopMenu(frame, 0)),
               QStringList({"Convert &To Bmp", "Convert &From Bmp", "Convert to &Mip",
                            "Convert to &Pbf/Stp", "Convert to &Srb", "-", "E&xit"}));
-    EXPECT_EQ(Texts(TopMenu(frame, 1)),
-              QStringList({"Large &Icons", "&Small Icons", "&List", "&Details", "&Arrange Icons",
-                           "-", "&Thumbnails", "-", "Status &Bar"}));
+    EXPECT_EQ(
+        Texts(TopMenu(frame, 1)),
+        QStringList({"Large &Icons", "&Small Icons", "&List", "&Details", "&Arrange Icons", "-",
+                     "&Thumbnails", "Show &Hidden Folders", "&Refresh", "-", "Status &Bar"}));
     EXPECT_EQ(Texts(TopMenu(frame, 2)), QStringList({"&About Vellix..."}));
 
     // The conversion entries are the list view's own actions, so its enabling rules hold.
@@ -183,6 +189,72 @@ TEST_F(MainFrameTest, ListCommandsAreEnabledWhicheverPaneHasTheFocus) {
     EXPECT_FALSE(frame.Action(kCommandToPbf)->isEnabled());
 }
 
+namespace {
+
+std::string ShownPlace(const CMainFrame& frame) {
+    const PseudoDirectory* shown = frame.ListView()->Container();
+    return shown ? shown->GetPathName().GetFullName() : "";
+}
+
+void WriteBmps(const TempDir& dir, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        Ostrel::Trova::DIB bmp(24);
+        bmp.SetSize(8, 8);
+        bmp.Save(dir / name, false);
+    }
+}
+
+} // namespace
+
+TEST_F(MainFrameTest, TheNavigationBarGoesBackForwardAndUpAndNarrowsTheList) {
+    TempDir dir;
+    WriteBmps(dir, {"a.bmp", "b.bmp"});
+    ASSERT_TRUE(Ostrel::Util::Platform::CreateDirectory(dir / "sub"));
+    NavigationBar& bar = *frame.Navigation();
+    const QLabel* counts = frame.statusBar()->findChildren<QLabel*>().back();
+    ASSERT_TRUE(frame.NavigateTo(dir.Path()));
+    EXPECT_EQ(bar.PathField()->text().toStdString(), dir.Path());
+    EXPECT_EQ(counts->text(), "2 files");
+    ASSERT_TRUE(frame.NavigateTo(dir / "sub"));
+    const std::pair<QAction*, std::string> steps[] = {{bar.BackAction(), dir.Path()},
+                                                      {bar.ForwardAction(), dir / "sub"},
+                                                      {bar.UpAction(), dir.Path()},
+                                                      {bar.BackAction(), dir / "sub"}};
+    for (const auto& [action, place] : steps) {
+        action->trigger();
+        EXPECT_EQ(ShownPlace(frame), place);
+    }
+    EXPECT_FALSE(frame.NavigateTo(dir / "missing/x"));
+    // A file's path shows its folder with the file selected.
+    ASSERT_TRUE(frame.NavigateTo(dir / "b.bmp"));
+    EXPECT_EQ(ShownPlace(frame), dir.Path());
+    EXPECT_EQ(counts->text(), "2 files, 1 selected");
+    bar.FilterField()->setText("A.");
+    EXPECT_EQ(frame.ListView()->CurrentItemView()->model()->rowCount(), 1);
+    EXPECT_EQ(counts->text(), "1 file");
+}
+
+TEST_F(MainFrameTest, HiddenFoldersShowOnlyWhenAskedFor) {
+    TempDir dir;
+    for (const char* name : {".cache", "cars"}) {
+        ASSERT_TRUE(Ostrel::Util::Platform::CreateDirectory(dir / name));
+    }
+    CVellixTreeView& tree = *frame.TreeView();
+    const auto children = [&] {
+        QTreeWidgetItem* place = tree.AddPlace(dir.Path(), kTreeIconDisk);
+        place->setExpanded(true);
+        QStringList texts;
+        for (int index = 0; index < place->childCount(); ++index) {
+            texts << place->child(index)->text(0);
+        }
+        delete place;
+        return texts;
+    };
+    EXPECT_EQ(children(), QStringList({"cars"}));
+    frame.Action(kCommandShowHidden)->trigger();
+    EXPECT_EQ(children(), QStringList({".cache", "cars"}));
+}
+
 TEST_F(MainFrameTest, AboutBoxShowsNameAndVersion) {
     QString title;
     QStringList labels;
@@ -245,6 +317,9 @@ TEST(QtSettingsStore, KeepsIntegersUnderTheSettingsSection) {
     QSettings(file, QSettings::IniFormat).setValue("Settings/IndividualIcons", "many");
     EXPECT_EQ(QtSettingsStore(file).GetInt(kSettingsSection, kIndividualIconsKey, 1), 1);
     EXPECT_TRUE(QSettings(file, QSettings::IniFormat).contains("Settings/ViewStyle"));
+    QtSettingsStore(file).WriteString(kSettingsSection, "LastFolder", "/games/track");
+    EXPECT_EQ(QtSettingsStore(file).GetString(kSettingsSection, "LastFolder", ""), "/games/track");
+    EXPECT_EQ(QtSettingsStore(file).GetString(kSettingsSection, "Other", "none"), "none");
 }
 
 namespace {
@@ -305,4 +380,25 @@ TEST(MainFrameRestart, SortOrderAndStyleSurviveARestart) {
     EXPECT_EQ(frame.ListView()->GetSortOrder(), -kColumnWidth);
     EXPECT_EQ(frame.ListView()->GetViewStyle(), kStyleIcon);
     EXPECT_TRUE(frame.Action(kCommandLargeIcons)->isChecked());
+}
+
+TEST(MainFrameRestart, TheFolderTheWindowAndItsSplitterSurviveARestart) {
+    TempDir dir;
+    TempDir place;
+    const QString file = QString::fromStdString(dir / "Vellix.ini");
+    QByteArray splitter;
+    {
+        QtSettingsStore store(file);
+        CMainFrame frame(store);
+        frame.show();
+        frame.resize(900, 500);
+        frame.Splitter()->setSizes({200, 700});
+        splitter = frame.Splitter()->saveState();
+        ASSERT_TRUE(frame.NavigateTo(place.Path()));
+    }
+    QtSettingsStore store(file);
+    CMainFrame frame(store);
+    EXPECT_EQ(ShownPlace(frame), place.Path());
+    EXPECT_EQ(frame.size(), QSize(900, 500));
+    EXPECT_EQ(frame.Splitter()->saveState(), splitter);
 }
