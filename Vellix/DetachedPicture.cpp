@@ -8,7 +8,6 @@
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
-#include "Vellix/BitmapList.h"
 #include "Vellix/PseudoDirectory.h"
 
 namespace Ostrel::Vellix {
@@ -20,12 +19,6 @@ std::string ArchivePathOf(const PseudoDirectory& container) {
     const std::string path = container.GetPathName().GetFullName();
     const std::string inside = container.GetArchiveSubdirectory();
     return inside.empty() ? path : path.substr(0, path.size() - inside.size() - 1);
-}
-
-template <typename LevelsT>
-Util::CountedPtr<Trova::Bitmap> CoveringPicture(const LevelsT& file, std::uint32_t width,
-                                                std::uint32_t height) {
-    return file.GetBitmap(ThumbnailLevel(file, width, height));
 }
 
 } // namespace
@@ -61,16 +54,15 @@ Util::CountedPtr<Util::BinaryStream> DetachedPictureReader::Open(const PictureSo
     return stream;
 }
 
-Util::CountedPtr<Trova::Bitmap> DetachedPictureReader::ThumbnailPicture(const PictureSource& source,
-                                                                        std::uint32_t width,
-                                                                        std::uint32_t height) {
+Util::CountedPtr<Trova::Bitmap> DetachedPictureReader::Picture(const PictureSource& source,
+                                                               std::uint32_t level) {
     switch (source.kind) {
     case BitmapKind::Bmp:
         return Util::CountedPtr<Trova::Bitmap>(new Trova::DIB(source.path));
     case BitmapKind::Mip:
-        return CoveringPicture(Trova::GPLMipFile(Open(source), 0), width, height);
+        return Trova::GPLMipFile(Open(source), 0).GetBitmap(level);
     case BitmapKind::Srb:
-        return CoveringPicture(Trova::GPLSrbFile(Open(source)), width, height);
+        return Trova::GPLSrbFile(Open(source)).GetBitmap(level);
     case BitmapKind::Pbf:
         return Trova::GPLPbfFile(Open(source)).GetBitmap();
     default:

@@ -30,10 +30,9 @@ PictureSource SourceOfEntry(const PseudoDirectory& container, std::uint32_t inde
 // Reads pictures on one thread; keeps the last archive it opened for the next member.
 class DetachedPictureReader {
 public:
-    // The smallest level of the file that still covers width x height (see ThumbnailLevel);
-    // empty for a file without levels. Failures propagate as the formats' exceptions.
-    Util::CountedPtr<Trova::Bitmap> ThumbnailPicture(const PictureSource& source,
-                                                     std::uint32_t width, std::uint32_t height);
+    // A level's picture (a file with one picture has only level 0); empty for a file without
+    // levels. Failures propagate as the formats' exceptions.
+    Util::CountedPtr<Trova::Bitmap> Picture(const PictureSource& source, std::uint32_t level);
 
 private:
     Util::CountedPtr<Util::BinaryStream> Open(const PictureSource& source);

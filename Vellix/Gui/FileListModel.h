@@ -10,22 +10,15 @@
 #include <QIcon>
 #include <QSortFilterProxyModel>
 
-#include <string>
 #include <vector>
 
 namespace Ostrel::Vellix::Gui {
 
-// One listed file: its record (whose adapter holds the columns' values, taken once), the
-// message when it could not be read (its kind is then Other), and its picture in the list.
+// One listed file: its summary (with the message when it could not be read) and its picture.
 struct ListedRow {
-    FileRecord record;
-    std::string error;
+    FileSummary summary;
     QIcon icon;
 };
-
-// Every listed entry of the container in entry order; a file that cannot be read is a row with
-// its message, the others are listed all the same.
-std::vector<ListedRow> ListRows(const PseudoDirectory& container);
 
 class FileListModel final : public QAbstractTableModel {
     Q_OBJECT

@@ -80,9 +80,7 @@ void ThumbnailQueue::RunShare(std::vector<Job> jobs, std::shared_ptr<std::atomic
             return;
         }
         try {
-            const auto picture =
-                reader.ThumbnailPicture(job.source, static_cast<std::uint32_t>(large_.width()),
-                                        static_cast<std::uint32_t>(large_.height()));
+            const auto picture = reader.Picture(job.source, job.level);
             if (!picture || picture->GetWidth() == 0 || picture->GetHeight() == 0) {
                 continue;
             }

@@ -30,6 +30,7 @@ public:
     struct Job {
         std::size_t row;
         PictureSource source;
+        std::uint32_t level;
     };
 
     ThumbnailQueue(QSize large, QSize small, QObject* parent = nullptr);

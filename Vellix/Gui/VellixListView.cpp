@@ -186,10 +186,11 @@ void CVellixListView::Fill() {
         const WaitCursor wait;
         std::vector<ListedRow> rows;
         if (container_) {
-            RunCommand(this, [&] { rows = ListRows(*container_); });
-        }
-        for (ListedRow& row : rows) {
-            row.icon = KindIcon(row.record.kind);
+            RunCommand(this, [&] {
+                ListSummaries(*container_, [&](const FileSummary& summary) {
+                    rows.push_back({summary, KindIcon(summary.kind)});
+                });
+            });
         }
         files_->Reset(std::move(rows));
         Sort();
@@ -212,10 +213,13 @@ QIcon CVellixListView::KindIcon(BitmapKind kind) {
 void CVellixListView::MakeThumbnails() {
     std::vector<ThumbnailQueue::Job> jobs;
     if (settings_.individualIcons && container_) {
+        const auto width = static_cast<std::uint32_t>(largeIcon_.width());
+        const auto height = static_cast<std::uint32_t>(largeIcon_.height());
         for (std::size_t row : GetListOrder()) {
-            const FileRecord& record = files_->Rows()[row].record;
-            if (record.kind != BitmapKind::Other && record.file->GetBitmapCount() > 0) {
-                jobs.push_back({row, SourceOfEntry(*container_, record.entryIndex)});
+            const FileSummary& summary = files_->Rows()[row].summary;
+            if (summary.LevelCount() > 0) {
+                jobs.push_back({row, SourceOfEntry(*container_, summary.entryIndex),
+                                ThumbnailLevel(summary, width, height)});
             }
         }
     }
@@ -275,7 +279,9 @@ std::vector<std::size_t> CVellixListView::GetSelection() const {
 void CVellixListView::UpdateCommands() {
     std::vector<BitmapKind> kinds;
     for (std::size_t row : GetSelection()) {
-        kinds.push_back(files_->Rows()[row].record.kind);
+        const FileSummary& summary = files_->Rows()[row].summary;
+        // A file that cannot be read takes part in no command.
+        kinds.push_back(summary.error.empty() ? summary.kind : BitmapKind::Other);
     }
     commands_->Update(kinds);
     emit SelectionChanged();
@@ -283,7 +289,7 @@ void CVellixListView::UpdateCommands() {
 
 QString CVellixListView::FilePath(std::size_t row) const {
     return QString::fromStdString(container_->GetPathName().GetAsDirectory() +
-                                  files_->Rows()[row].record.entryName);
+                                  files_->Rows()[row].summary.entryName);
 }
 
 void CVellixListView::ShowContextMenu(const QPoint& position) {
@@ -307,20 +313,19 @@ void CVellixListView::ShowContextMenu(const QPoint& position) {
     menu.exec(view->viewport()->mapToGlobal(position));
 }
 
-// The index of the record's entry now. A directory that lists itself again may have moved or
+// The index of the file's entry now. A directory that lists itself again may have moved or
 // lost the entry since the list was filled.
-std::uint32_t CVellixListView::CurrentEntryIndex(const FileRecord& record) const {
+std::uint32_t CVellixListView::CurrentEntryIndex(const FileSummary& file) const {
     const std::uint32_t count = container_->GetEntryCount();
-    if (record.entryIndex < count &&
-        container_->GetEntryName(record.entryIndex) == record.entryName) {
-        return record.entryIndex;
+    if (file.entryIndex < count && container_->GetEntryName(file.entryIndex) == file.entryName) {
+        return file.entryIndex;
     }
     for (std::uint32_t index = 0; index < count; ++index) {
-        if (container_->GetEntryName(index) == record.entryName) {
+        if (container_->GetEntryName(index) == file.entryName) {
             return index;
         }
     }
-    throw Util::XFileOpen(container_->GetPathName().GetAsDirectory() + record.entryName,
+    throw Util::XFileOpen(container_->GetPathName().GetAsDirectory() + file.entryName,
                           "File not found");
 }
 
@@ -329,7 +334,7 @@ void CVellixListView::FillBatch(ConversionBatch& batch) const {
         return;
     }
     for (std::size_t row : GetSelection()) {
-        batch.Add(*container_, CurrentEntryIndex(files_->Rows()[row].record));
+        batch.Add(*container_, CurrentEntryIndex(files_->Rows()[row].summary));
     }
 }
 

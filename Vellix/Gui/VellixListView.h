@@ -110,7 +110,7 @@ private:
     void UpdateCommands();
     void ShowContextMenu(const QPoint& position);
     void FillBatch(ConversionBatch& batch) const;
-    std::uint32_t CurrentEntryIndex(const FileRecord& record) const;
+    std::uint32_t CurrentEntryIndex(const FileSummary& file) const;
     QString FilePath(std::size_t row) const;
     std::size_t RowOf(int listRow) const;
 

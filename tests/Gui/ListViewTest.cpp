@@ -184,7 +184,7 @@ TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirProperties) {
               (std::vector<std::string>{"Opaque", "Partial", "Partial", "Partial", "Opaque"}));
     std::multiset<BitmapKind> kinds;
     for (const ListedRow& row : view.Files().Rows()) {
-        kinds.insert(row.record.kind);
+        kinds.insert(row.summary.kind);
     }
     EXPECT_EQ(kinds, (std::multiset<BitmapKind>{BitmapKind::Bmp, BitmapKind::Mip, BitmapKind::Mip,
                                                 BitmapKind::Pbf, BitmapKind::Srb}));
@@ -220,8 +220,8 @@ TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchive) {
     EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"car1.mip", "sky.pbf"}));
     EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"2", "1"}));
     for (const ListedRow& row : view.Files().Rows()) {
-        EXPECT_EQ(row.record.kind,
-                  row.record.entryName == "car1.mip" ? BitmapKind::Mip : BitmapKind::Pbf);
+        EXPECT_EQ(row.summary.kind,
+                  row.summary.entryName == "car1.mip" ? BitmapKind::Mip : BitmapKind::Pbf);
     }
 }
 
