@@ -118,6 +118,9 @@ int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs);
 // Lets the calling thread run only when nothing else wants the processor.
 void SetIdlePriority();
 
+// Whether the process's standard error goes to a terminal (where a progress line makes sense).
+bool StandardErrorIsTerminal();
+
 // The temporary directory with a trailing separator.
 std::string TempDirectory();
 // A monotonic millisecond clock.

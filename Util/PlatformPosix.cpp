@@ -122,6 +122,10 @@ std::string LastErrorText() {
     return std::string(std::strerror(errno)) + '\n';
 }
 
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
 bool IsFile(const std::string& path) {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);

@@ -1,5 +1,8 @@
 #include "Vellix/ConversionBatch.h"
 
+#include "Trova/MipFile.h"
+#include "Trova/PbfFile.h"
+#include "Trova/SrbFile.h"
 #include "Util/Exception.h"
 #include "Util/PathName.h"
 #include "Util/Platform.h"
@@ -7,18 +10,109 @@
 #include "Vellix/EntryPath.h"
 
 #include <algorithm>
+#include <exception>
 
 namespace Ostrel::Vellix {
 
+namespace {
+
 namespace Platform = Util::Platform;
+
+const std::vector<BitmapKind> kGameKinds = {BitmapKind::Mip, BitmapKind::Pbf, BitmapKind::Srb};
+
+// A member name of a hostile archive may try to place files outside the BMP directory; so may
+// a relative place made from such names.
+std::string SafeBaseName(const std::string& baseName) {
+    if (baseName.empty() || baseName == "." || baseName == ".." ||
+        baseName.find_first_of("/\\") != std::string::npos) {
+        throw Util::XUsage("Unsuitable file name: " + baseName);
+    }
+    return baseName;
+}
+
+std::string SafeRelative(const std::string& relative) {
+    for (std::size_t start = 0; start <= relative.size();) {
+        const std::size_t end =
+            std::min(relative.find(Util::kPathSeparator, start), relative.size());
+        SafeBaseName(relative.substr(start, end - start));
+        start = end + 1;
+    }
+    return relative;
+}
+
+std::string WithSeparator(const std::string& directory) {
+    return !directory.empty() && directory.back() == Util::kPathSeparator
+               ? directory
+               : directory + Util::kPathSeparator;
+}
+
+// Creates the directory and those above it that are missing; a failure shows in the file
+// operations that follow.
+void MakeDirectories(const std::string& directory) {
+    if (directory.empty() || Platform::IsDirectory(directory)) {
+        return;
+    }
+    const std::string parent = Util::PathName(directory).GetParentDirectory();
+    if (parent.size() < directory.size()) {
+        MakeDirectories(parent);
+    }
+    Platform::CreateDirectory(directory);
+}
+
+void MakeParentDirectory(const std::string& base) {
+    std::string directory = Util::PathName(base).GetParentDirectory();
+    if (directory.size() > 1 && directory.back() == Util::kPathSeparator) {
+        directory.pop_back();
+    }
+    MakeDirectories(directory);
+}
+
+std::string MessageOf(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Util::Exception& error) {
+        return error.Message();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+}
+
+std::string KindsText(const std::vector<BitmapKind>& kinds) {
+    return kinds.size() == 1 ? KindName(kinds.front()) : "MIP, PBF/STP or SRB";
+}
+
+void AddOnce(std::vector<std::string>& list, const std::string& path) {
+    if (std::find(list.begin(), list.end(), path) == list.end()) {
+        list.push_back(path);
+    }
+}
+
+// The file object of a game-format entry, as its adapter finds it.
+template <typename AdapterT>
+auto GameFileOf(const PseudoDirectory& container, std::uint32_t index) {
+    return MakeBitmapFile(container, index).template DynamicCast<AdapterT>()->GetFile();
+}
+
+std::uint32_t LevelCountOf(const PseudoDirectory& container, std::uint32_t index, BitmapKind kind) {
+    return kind == BitmapKind::Mip ? GameFileOf<BitmapFileMip>(container, index)->GetBitmapCount()
+                                   : GameFileOf<BitmapFileSrb>(container, index)->GetBitmapCount();
+}
+
+} // namespace
 
 ConversionBatch::ConversionBatch(WrittenFileHandler onWritten) : onWritten_(std::move(onWritten)) {}
 
-void ConversionBatch::Add(const PseudoDirectory& container, std::uint32_t index) {
-    items_.push_back({&container, index, ListedKind(container, index)});
+void ConversionBatch::Add(const PseudoDirectory& container, std::uint32_t index,
+                          std::string relative) {
+    if (relative.empty()) {
+        relative = container.GetEntryBaseName(index);
+    }
+    const std::string path = container.GetPathName().GetFullName() + Util::kPathSeparator +
+                             container.GetEntryName(index);
+    items_.push_back({&container, index, ListedKind(container, index), path, std::move(relative)});
 }
 
-void ConversionBatch::AddPath(const std::string& path) {
+void ConversionBatch::AddPath(const std::string& path, std::string relative) {
     const EntryPath where = SplitEntryPath(path);
     Util::CountedPtr<PseudoDirectory>& container = owned_[where.ContainerKey()];
     if (!container) {
@@ -28,7 +122,8 @@ void ConversionBatch::AddPath(const std::string& path) {
     if (!FindEntryNamed(*container, where.name, index)) {
         throw Util::XFileOpen(path, "File not found");
     }
-    Add(*container, index);
+    Add(*container, index, std::move(relative));
+    items_.back().path = path;
 }
 
 BitmapKind ConversionBatch::GetKind() const {
@@ -41,143 +136,259 @@ BitmapKind ConversionBatch::GetKind() const {
     return same ? kind : BitmapKind::Other;
 }
 
+bool ConversionBatch::HasFailures() const {
+    return std::any_of(outcomes_.begin(), outcomes_.end(),
+                       [](const FileOutcome& outcome) { return !outcome.failure.empty(); });
+}
+
+// ---- Running -----------------------------------------------------------------------------------
+
+void ConversionBatch::Run(const Job& job) {
+    CheckMethod(job.method);
+    outcomes_.assign(items_.size(), {});
+    for (std::size_t index = 0; index < items_.size(); ++index) {
+        outcomes_[index].file = items_[index].path;
+    }
+    std::vector<bool> failed(items_.size());
+    CheckAll(job, failed);
+    for (std::size_t index = 0; index < items_.size(); ++index) {
+        if (cancel_ && cancel_()) {
+            for (std::size_t rest = index; rest < items_.size(); ++rest) {
+                outcomes_[rest].skipped = "Cancelled";
+            }
+            break;
+        }
+        if (progress_) {
+            progress_(index, items_.size(), items_[index].path);
+        }
+        if (!failed[index]) {
+            ConvertOne(job, index);
+        }
+    }
+    if (progress_) {
+        progress_(items_.size(), items_.size(), "");
+    }
+}
+
+// Every file before the first is written, so that a batch that cannot go through as a whole
+// writes nothing unless it keeps going.
+void ConversionBatch::CheckAll(const Job& job, std::vector<bool>& failed) {
+    for (std::size_t index = 0; index < items_.size(); ++index) {
+        const Item& item = items_[index];
+        try {
+            if (std::find(job.kinds.begin(), job.kinds.end(), item.kind) == job.kinds.end()) {
+                throw Util::XUsage(item.container->GetEntryName(item.index) + " is not a " +
+                                   KindsText(job.kinds) + " file");
+            }
+            SafeBaseName(item.container->GetEntryBaseName(item.index));
+            SafeRelative(item.relative);
+            if (job.check) {
+                job.check(item);
+            }
+        } catch (...) {
+            Fail(index);
+            failed[index] = true;
+        }
+    }
+}
+
+void ConversionBatch::ConvertOne(const Job& job, std::size_t index) {
+    try {
+        job.convert(items_[index], ReporterFor(index));
+    } catch (...) {
+        Fail(index);
+    }
+}
+
+void ConversionBatch::Fail(std::size_t index) {
+    outcomes_[index].failure = MessageOf(std::current_exception());
+    if (!settings_.keepGoing) {
+        throw;
+    }
+}
+
+FileReporter ConversionBatch::ReporterFor(std::size_t index) {
+    FileOutcome& outcome = outcomes_[index];
+    return {settings_.dryRun, [&outcome](const std::string& path) { AddOnce(outcome.read, path); },
+            [this, &outcome](const std::string& path, bool replaced) {
+                outcome.written.push_back(path);
+                if (replaced) {
+                    outcome.replaced.push_back(path);
+                }
+                if (onWritten_ && !settings_.dryRun) {
+                    onWritten_(path);
+                }
+            }};
+}
+
+// ---- Names -------------------------------------------------------------------------------------
+
+// Where a file's pictures are: below root at the file's relative place, or in the BMP directory.
+std::string ConversionBatch::PicturesBase(const Item& item, const std::string& root) const {
+    if (!root.empty()) {
+        return WithSeparator(root) + item.relative;
+    }
+    return BmpDirectory(*item.container) + item.container->GetEntryBaseName(item.index);
+}
+
+// An existing game file is written where its pictures would go without an output directory.
+std::string ConversionBatch::TargetBase(const Item& item) const {
+    return PicturesBase(item, "");
+}
+
+void ConversionBatch::NoteLevelsIgnored(bool levelsChosen) {
+    notes_.clear();
+    const bool anyPicture = std::any_of(items_.begin(), items_.end(), [](const Item& item) {
+        return item.kind == BitmapKind::Pbf;
+    });
+    if (levelsChosen && anyPicture) {
+        notes_.push_back("PBF/STP files hold one picture: the level options were ignored for them");
+    }
+}
+
+// ---- Commands ----------------------------------------------------------------------------------
+
+// The level chosen must be one of every file's levels; files without levels have no choice.
+std::function<void(const ConversionBatch::Item&)> ConversionBatch::LevelCheck(bool allLevels,
+                                                                              std::int32_t level) {
+    return [allLevels, level](const Item& item) {
+        if (item.kind != BitmapKind::Pbf) {
+            ChooseLevels(allLevels, level, LevelCountOf(*item.container, item.index, item.kind),
+                         item.container->GetEntryName(item.index));
+        }
+    };
+}
+
+void ConversionBatch::ConvertToBmp(const ToBmpSettings& settings) {
+    ToBmp(settings, kGameKinds);
+}
+
+void ConversionBatch::ConvertFromBmp(const FromBmpSettings& settings) {
+    FromBmp(settings, kGameKinds);
+}
+
+void ConversionBatch::ToBmp(const ToBmpSettings& settings, const std::vector<BitmapKind>& kinds) {
+    NoteLevelsIgnored(settings.allLevels || settings.level != 1);
+    const auto check = LevelCheck(settings.allLevels, settings.level);
+    const auto convert = [&](const Item& item, const FileReporter& files) {
+        files.Read(item.path);
+        const std::string base = PicturesBase(item, settings_.output);
+        if (!settings_.dryRun) {
+            MakeParentDirectory(base);
+        }
+        const PseudoDirectory& container = *item.container;
+        if (item.kind == BitmapKind::Mip) {
+            LevelsToBmp(*GameFileOf<BitmapFileMip>(container, item.index), base, settings, files);
+        } else if (item.kind == BitmapKind::Srb) {
+            LevelsToBmp(*GameFileOf<BitmapFileSrb>(container, item.index), base, settings, files);
+        } else {
+            PictureToBmp(*GameFileOf<BitmapFilePbf>(container, item.index), base,
+                         settings.transparency, settings.overwrite, files);
+        }
+    };
+    Run({kinds, settings.transparency.method, check, convert});
+}
+
+void ConversionBatch::FromBmp(const FromBmpSettings& settings,
+                              const std::vector<BitmapKind>& kinds) {
+    NoteLevelsIgnored(settings.allLevels || settings.level != 1 || !settings.generateSubLevels);
+    const auto check = LevelCheck(settings.allLevels, settings.level);
+    const auto convert = [&](const Item& item, const FileReporter& files) {
+        files.Read(item.path);
+        const ConversionNames names{PicturesBase(item, settings_.pictures), TargetBase(item)};
+        if (!settings_.dryRun) {
+            MakeParentDirectory(names.target);
+        }
+        const PseudoDirectory& container = *item.container;
+        const std::string extension = container.GetEntryExtension(item.index);
+        // Never the shared file object: the list still shows what is on disk.
+        if (item.kind == BitmapKind::Mip) {
+            const auto copy = GameFileOf<BitmapFileMip>(container, item.index)->Clone();
+            LevelsFromBmp(*copy, names, extension, settings, files);
+        } else if (item.kind == BitmapKind::Srb) {
+            const auto copy = GameFileOf<BitmapFileSrb>(container, item.index)->Clone();
+            LevelsFromBmp(*copy, names, extension, settings, files);
+        } else {
+            const auto copy = GameFileOf<BitmapFilePbf>(container, item.index)->Clone();
+            PictureFromBmp(*copy, names, extension, settings.transparency, settings.overwrite,
+                           files);
+        }
+    };
+    Run({kinds, settings.transparency.method, check, convert});
+}
+
+template <typename NewT, typename OptionsT>
+void ConversionBatch::ConvertNew(const OptionsT& options, const NewT& make) {
+    NoteLevelsIgnored(false);
+    const auto convert = [&](const Item& item, const FileReporter& files) {
+        const std::string pictures = PicturesBase(item, "");
+        const ConversionNames names{
+            pictures,
+            settings_.output.empty() ? pictures : WithSeparator(settings_.output) + item.relative};
+        if (!settings_.dryRun) {
+            MakeParentDirectory(names.target);
+        }
+        make(*item.container->GetFileFactory(), names, options, files);
+    };
+    Run({{BitmapKind::Bmp}, options.transparency.method, nullptr, convert});
+}
+
 namespace {
 
-// A member name of a hostile archive may try to place files outside the BMP directory.
-std::string SafeBaseName(const std::string& baseName) {
-    if (baseName.empty() || baseName == "." || baseName == ".." ||
-        baseName.find_first_of("/\\") != std::string::npos) {
-        throw Util::XUsage("Unsuitable file name: " + baseName);
-    }
-    return baseName;
+ToBmpSettings ToBmpSettingsOf(const LevelsToBmpOptions& options) {
+    return {options.allLevels, options.level, options.transparency, options.overwrite};
 }
 
-// The file object of a game-format entry, as its adapter finds it.
-template <typename AdapterT>
-auto GameFileOf(const PseudoDirectory& container, std::uint32_t index) {
-    return MakeBitmapFile(container, index).template DynamicCast<AdapterT>()->GetFile();
+FromBmpSettings FromBmpSettingsOf(const LevelsFromBmpOptions& options) {
+    return {options.allLevels, options.level, options.generateSubLevels, options.transparency,
+            options.overwrite};
 }
 
-// Fails as the conversion would when the entry does not have the levels asked for.
-template <typename AdapterT>
-void CheckLevels(const PseudoDirectory& container, std::uint32_t index, bool allLevels,
-                 std::int32_t level) {
-    ChooseLevels(allLevels, level, GameFileOf<AdapterT>(container, index)->GetBitmapCount(),
-                 container.GetEntryName(index));
+// The one-picture dialogs have no level fields: their settings are the defaults.
+ToBmpSettings ToBmpSettingsOf(const PbfBmpOptions& options) {
+    return {false, 1, options.transparency, options.overwrite};
+}
+
+FromBmpSettings FromBmpSettingsOf(const PbfFromBmpOptions& options) {
+    return {false, 1, true, options.transparency, options.overwrite};
 }
 
 } // namespace
 
-void ConversionBatch::Run(BitmapKind kind, bool makeBmpDirectory, std::int32_t method,
-                          const ItemWork& check, const ItemWork& convert) {
-    CheckMethod(method);
-    std::vector<std::string> bases;
-    for (const Item& item : items_) {
-        const std::string name = item.container->GetEntryName(item.index);
-        if (item.kind != kind) {
-            throw Util::XUsage(name + " is not a " + KindName(kind) + " file");
-        }
-        bases.push_back(BmpDirectory(*item.container) +
-                        SafeBaseName(item.container->GetEntryBaseName(item.index)));
-        if (check) {
-            check(item, bases.back());
-        }
-    }
-    for (std::size_t i = 0; i < items_.size(); ++i) {
-        if (makeBmpDirectory) {
-            const std::string directory = Util::PathName(bases[i]).GetParentDirectory();
-            if (!Platform::IsDirectory(directory)) {
-                Platform::CreateDirectory(directory); // a failure shows in the file operations
-            }
-        }
-        convert(items_[i], bases[i]);
-    }
-}
-
-template <typename AdapterT>
-void ConversionBatch::ToBmp(BitmapKind kind, const LevelsToBmpOptions& options) {
-    const ToBmpSettings settings{options.allLevels, options.level, options.transparency,
-                                 options.overwrite};
-    Run(
-        kind, true, options.transparency.method,
-        [&](const Item& item, const std::string&) {
-            CheckLevels<AdapterT>(*item.container, item.index, settings.allLevels, settings.level);
-        },
-        [&](const Item& item, const std::string& base) {
-            LevelsToBmp(*GameFileOf<AdapterT>(*item.container, item.index), base, settings,
-                        onWritten_);
-        });
-}
-
-template <typename AdapterT>
-void ConversionBatch::FromBmp(BitmapKind kind, const LevelsFromBmpOptions& options) {
-    const FromBmpSettings settings{options.allLevels, options.level, options.generateSubLevels,
-                                   options.transparency, options.overwrite};
-    Run(
-        kind, true, options.transparency.method,
-        [&](const Item& item, const std::string&) {
-            CheckLevels<AdapterT>(*item.container, item.index, settings.allLevels, settings.level);
-        },
-        [&](const Item& item, const std::string& base) {
-            // Never the shared file object: the list still shows what is on disk.
-            const auto copy = GameFileOf<AdapterT>(*item.container, item.index)->Clone();
-            LevelsFromBmp(*copy, base, item.container->GetEntryExtension(item.index), settings,
-                          onWritten_);
-        });
-}
-
 void ConversionBatch::Convert(const MipBmpOptions& options) {
-    ToBmp<BitmapFileMip>(BitmapKind::Mip, options);
+    ToBmp(ToBmpSettingsOf(options), {BitmapKind::Mip});
 }
 
 void ConversionBatch::Convert(const SrbBmpOptions& options) {
-    ToBmp<BitmapFileSrb>(BitmapKind::Srb, options);
+    ToBmp(ToBmpSettingsOf(options), {BitmapKind::Srb});
 }
 
 void ConversionBatch::Convert(const PbfBmpOptions& options) {
-    Run(BitmapKind::Pbf, true, options.transparency.method, nullptr,
-        [&](const Item& item, const std::string& base) {
-            PictureToBmp(*GameFileOf<BitmapFilePbf>(*item.container, item.index), base,
-                         options.transparency, options.overwrite, onWritten_);
-        });
+    ToBmp(ToBmpSettingsOf(options), {BitmapKind::Pbf});
 }
 
 void ConversionBatch::Convert(const MipFromBmpOptions& options) {
-    FromBmp<BitmapFileMip>(BitmapKind::Mip, options);
+    FromBmp(FromBmpSettingsOf(options), {BitmapKind::Mip});
 }
 
 void ConversionBatch::Convert(const SrbFromBmpOptions& options) {
-    FromBmp<BitmapFileSrb>(BitmapKind::Srb, options);
+    FromBmp(FromBmpSettingsOf(options), {BitmapKind::Srb});
 }
 
 void ConversionBatch::Convert(const PbfFromBmpOptions& options) {
-    Run(BitmapKind::Pbf, true, options.transparency.method, nullptr,
-        [&](const Item& item, const std::string& base) {
-            const auto copy = GameFileOf<BitmapFilePbf>(*item.container, item.index)->Clone();
-            PictureFromBmp(*copy, base, item.container->GetEntryExtension(item.index),
-                           options.transparency, options.overwrite, onWritten_);
-        });
+    FromBmp(FromBmpSettingsOf(options), {BitmapKind::Pbf});
 }
 
 void ConversionBatch::Convert(const BmpMipOptions& options) {
-    Run(BitmapKind::Bmp, false, options.transparency.method, nullptr,
-        [&](const Item& item, const std::string& base) {
-            NewMipFromBmp(*item.container->GetFileFactory(), base, options, onWritten_);
-        });
+    ConvertNew(options, NewMipFromBmp);
 }
 
 void ConversionBatch::Convert(const BmpPbfOptions& options) {
-    Run(BitmapKind::Bmp, false, options.transparency.method, nullptr,
-        [&](const Item& item, const std::string& base) {
-            NewPbfFromBmp(*item.container->GetFileFactory(), base, options, onWritten_);
-        });
+    ConvertNew(options, NewPbfFromBmp);
 }
 
 void ConversionBatch::Convert(const BmpSrbOptions& options) {
-    Run(BitmapKind::Bmp, false, options.transparency.method, nullptr,
-        [&](const Item& item, const std::string& base) {
-            NewSrbFromBmp(*item.container->GetFileFactory(), base, options, onWritten_);
-        });
+    ConvertNew(options, NewSrbFromBmp);
 }
 
 } // namespace Ostrel::Vellix

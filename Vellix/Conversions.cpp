@@ -22,25 +22,32 @@ namespace Platform = Util::Platform;
 
 // ---- Writing -----------------------------------------------------------------------------------
 
+// A dry run fails where the real run would find a file in the way, and writes nothing.
 void WriteReporting(const std::string& target, bool overwrite, const Util::ContentWriter& write,
-                    const WrittenFileHandler& onWritten) {
-    const std::string path = Util::WriteSafely(target, overwrite, write);
-    if (onWritten) {
-        onWritten(path);
+                    const FileReporter& files) {
+    const bool replacing = Platform::IsFile(Platform::ResolveCase(target));
+    if (!files.dryRun) {
+        files.Written(Util::WriteSafely(target, overwrite, write), replacing);
+        return;
     }
+    const std::string path = Platform::ResolveCase(target);
+    if (replacing && !overwrite) {
+        throw Util::XFileOpen(path, "File exists");
+    }
+    files.Written(path, replacing);
 }
 
 void SaveBmp(const Trova::DIB& picture, const std::string& path, bool overwrite,
-             const WrittenFileHandler& onWritten) {
+             const FileReporter& files) {
     WriteReporting(
-        path, overwrite, [&](const auto& stream) { picture.Save(*stream); }, onWritten);
+        path, overwrite, [&](const auto& stream) { picture.Save(*stream); }, files);
 }
 
 template <typename FileT>
 void WriteGameFile(const FileT& file, const std::string& path, bool overwrite,
-                   const WrittenFileHandler& onWritten) {
+                   const FileReporter& files) {
     WriteReporting(
-        path, overwrite, [&](const auto& stream) { file.Write(stream); }, onWritten);
+        path, overwrite, [&](const auto& stream) { file.Write(stream); }, files);
 }
 
 // ---- Transparency ------------------------------------------------------------------------------
@@ -64,19 +71,22 @@ Trova::Colour KeyColour(const TransparencyOptions& transparency) {
 // One game bitmap out to name + ".bmp" (and name + "_ti.bmp" for a separate transparency).
 void BitmapToBmp(const Trova::Bitmap& source, const std::string& name,
                  const TransparencyOptions& transparency, bool overwrite,
-                 const WrittenFileHandler& onWritten) {
+                 const FileReporter& files) {
     const Trova::TransparencyMethod method = MethodOf(transparency);
     Trova::DIB picture(24);
     Trova::DIB grey(24);
     Trova::SplitTransparency(source, method, KeyColour(transparency), picture, grey);
-    SaveBmp(picture, name + ".bmp", overwrite, onWritten);
+    SaveBmp(picture, name + ".bmp", overwrite, files);
     if (method == Trova::TransparencyMethod::SeparatePicture) {
-        SaveBmp(grey, name + "_ti.bmp", overwrite, onWritten);
+        SaveBmp(grey, name + "_ti.bmp", overwrite, files);
     }
 }
 
-CountedPtr<Trova::DIB> ReadBmp(const std::string& path) {
-    return Util::MakeCounted<Trova::DIB>(Platform::ResolveCase(path));
+CountedPtr<Trova::DIB> ReadBmp(const std::string& path, const FileReporter& files) {
+    const std::string resolved = Platform::ResolveCase(path);
+    auto picture = Util::MakeCounted<Trova::DIB>(resolved);
+    files.Read(resolved);
+    return picture;
 }
 
 bool SameSize(const Trova::Bitmap& a, const Trova::Bitmap& b) {
@@ -97,13 +107,14 @@ struct Pictures {
 
 // name + ".bmp", which must have the size of expected when one is given, and for a separate
 // transparency name + "_ti.bmp" of the same size.
-Pictures ReadPictures(const std::string& name, std::int32_t method, const Trova::Bitmap* expected) {
-    Pictures pictures{ReadBmp(name + ".bmp"), {}};
+Pictures ReadPictures(const std::string& name, std::int32_t method, const Trova::Bitmap* expected,
+                      const FileReporter& files) {
+    Pictures pictures{ReadBmp(name + ".bmp", files), {}};
     if (expected) {
         CheckSize(*pictures.picture, *expected);
     }
     if (method == kSeparateTransparency) {
-        pictures.transparency = ReadBmp(name + "_ti.bmp");
+        pictures.transparency = ReadBmp(name + "_ti.bmp", files);
         if (!SameSize(*pictures.picture, *pictures.transparency)) {
             throw Util::XUsage("Size of transparency does not match");
         }
@@ -137,14 +148,14 @@ Trova::BitmapTarget LevelTarget(const FileT& file, std::uint32_t level, bool fir
 
 template <typename FileT>
 void LevelsToBmpOf(const FileT& file, const std::string& base, const ToBmpSettings& settings,
-                   const WrittenFileHandler& onWritten) {
+                   const FileReporter& files) {
     CheckMethod(settings.transparency.method);
     const LevelRange levels =
         ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(),
                      Util::PathName(base).GetFileName());
     for (std::uint32_t level = levels.first; level < levels.end; ++level) {
         BitmapToBmp(*file.GetBitmap(level), LevelName(base, level), settings.transparency,
-                    settings.overwrite, onWritten);
+                    settings.overwrite, files);
     }
 }
 
@@ -159,22 +170,22 @@ template <typename FileT> void GenerateSubLevels(FileT& file, std::uint32_t from
 }
 
 template <typename FileT>
-void LevelsFromBmpOf(FileT& file, const std::string& base, const std::string& extension,
-                     const FromBmpSettings& settings, const WrittenFileHandler& onWritten) {
+void LevelsFromBmpOf(FileT& file, const ConversionNames& names, const std::string& extension,
+                     const FromBmpSettings& settings, const FileReporter& files) {
     CheckMethod(settings.transparency.method);
     const LevelRange levels =
         ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(),
-                     Util::PathName(base).GetFileName() + "." + extension);
+                     Util::PathName(names.target).GetFileName() + "." + extension);
     for (std::uint32_t level = levels.first; level < levels.end; ++level) {
         const Trova::BitmapTarget target = LevelTarget(file, level, level == levels.first);
-        const Pictures pictures =
-            ReadPictures(LevelName(base, level), settings.transparency.method, &*target.bitmap);
+        const Pictures pictures = ReadPictures(
+            LevelName(names.pictures, level), settings.transparency.method, &*target.bitmap, files);
         PutPictures(pictures, settings.transparency, target);
     }
     if (settings.generateSubLevels && levels.end > 0) {
         GenerateSubLevels(file, levels.end);
     }
-    WriteGameFile(file, base + "." + extension, settings.overwrite, onWritten);
+    WriteGameFile(file, names.target + "." + extension, settings.overwrite, files);
 }
 
 // The file takes the picture's size; a palette is always rebuilt from it.
@@ -222,21 +233,23 @@ std::string RelativeName(const Trova::FileFactory& factory, const std::string& b
 }
 
 // base + ".bmp" (and its transparency), read once: it sizes the new file and fills it.
-Pictures ReadNewFilePictures(const std::string& base, const DialogOptions& options) {
+Pictures ReadNewFilePictures(const std::string& base, const DialogOptions& options,
+                             const FileReporter& files) {
     CheckMethod(options.transparency.method);
-    return ReadPictures(base, options.transparency.method, nullptr);
+    return ReadPictures(base, options.transparency.method, nullptr, files);
 }
 
-// Level 0 of a new file from its pictures, the smaller levels shrunk from it.
+// Level 0 of a new file from its pictures, the smaller levels shrunk from it; written as
+// written + "." + extension.
 template <typename FileT>
-void FillNewLevels(FileT& file, const Pictures& pictures, const std::string& base,
+void FillNewLevels(FileT& file, const Pictures& pictures, const std::string& written,
                    const std::string& extension, const DialogOptions& options,
-                   const WrittenFileHandler& onWritten) {
+                   const FileReporter& files) {
     const Trova::BitmapTarget target = LevelTarget(file, 0, true);
     CheckSize(*pictures.picture, *target.bitmap);
     PutPictures(pictures, options.transparency, target);
     GenerateSubLevels(file, 1);
-    WriteGameFile(file, base + "." + extension, options.overwrite, onWritten);
+    WriteGameFile(file, written + "." + extension, options.overwrite, files);
 }
 
 } // namespace
@@ -284,66 +297,68 @@ LevelRange ChooseLevels(bool allLevels, std::int32_t level, std::uint32_t count,
 // ---- Per-file routines -------------------------------------------------------------------------
 
 void LevelsToBmp(const Trova::MipFile& file, const std::string& base, const ToBmpSettings& settings,
-                 const WrittenFileHandler& onWritten) {
-    LevelsToBmpOf(file, base, settings, onWritten);
+                 const FileReporter& files) {
+    LevelsToBmpOf(file, base, settings, files);
 }
 
 void LevelsToBmp(const Trova::SrbFile& file, const std::string& base, const ToBmpSettings& settings,
-                 const WrittenFileHandler& onWritten) {
-    LevelsToBmpOf(file, base, settings, onWritten);
+                 const FileReporter& files) {
+    LevelsToBmpOf(file, base, settings, files);
 }
 
 void PictureToBmp(const Trova::PbfFile& file, const std::string& base,
                   const TransparencyOptions& transparency, bool overwrite,
-                  const WrittenFileHandler& onWritten) {
-    BitmapToBmp(*file.GetBitmap(), base, transparency, overwrite, onWritten);
+                  const FileReporter& files) {
+    BitmapToBmp(*file.GetBitmap(), base, transparency, overwrite, files);
 }
 
-void LevelsFromBmp(Trova::MipFile& file, const std::string& base, const std::string& extension,
-                   const FromBmpSettings& settings, const WrittenFileHandler& onWritten) {
-    LevelsFromBmpOf(file, base, extension, settings, onWritten);
+void LevelsFromBmp(Trova::MipFile& file, const ConversionNames& names, const std::string& extension,
+                   const FromBmpSettings& settings, const FileReporter& files) {
+    LevelsFromBmpOf(file, names, extension, settings, files);
 }
 
-void LevelsFromBmp(Trova::SrbFile& file, const std::string& base, const std::string& extension,
-                   const FromBmpSettings& settings, const WrittenFileHandler& onWritten) {
-    LevelsFromBmpOf(file, base, extension, settings, onWritten);
+void LevelsFromBmp(Trova::SrbFile& file, const ConversionNames& names, const std::string& extension,
+                   const FromBmpSettings& settings, const FileReporter& files) {
+    LevelsFromBmpOf(file, names, extension, settings, files);
 }
 
-void PictureFromBmp(Trova::PbfFile& file, const std::string& base, const std::string& extension,
-                    const TransparencyOptions& transparency, bool overwrite,
-                    const WrittenFileHandler& onWritten) {
+void PictureFromBmp(Trova::PbfFile& file, const ConversionNames& names,
+                    const std::string& extension, const TransparencyOptions& transparency,
+                    bool overwrite, const FileReporter& files) {
     CheckMethod(transparency.method);
-    PutPicture(file, ReadPictures(base, transparency.method, nullptr), transparency);
-    WriteGameFile(file, base + "." + extension, overwrite, onWritten);
+    PutPicture(file, ReadPictures(names.pictures, transparency.method, nullptr, files),
+               transparency);
+    WriteGameFile(file, names.target + "." + extension, overwrite, files);
 }
 
-void NewMipFromBmp(const Trova::FileFactory& factory, const std::string& base,
-                   const BmpMipOptions& options, const WrittenFileHandler& onWritten) {
-    const Pictures pictures = ReadNewFilePictures(base, options);
+void NewMipFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
+                   const BmpMipOptions& options, const FileReporter& files) {
+    const Pictures pictures = ReadNewFilePictures(names.pictures, options, files);
     Trova::TextureRequest request = LevelledRequestFor(options, *pictures.picture);
     request.horizontalRepeat = options.horizontalRepeat;
     request.verticalRepeat = options.verticalRepeat;
-    const CountedPtr<Trova::MipFile> file =
-        factory.GetFacet<Trova::CreateMip>()->Create(RelativeName(factory, base), request, "mip");
-    FillNewLevels(*file, pictures, base, "mip", options, onWritten);
+    const CountedPtr<Trova::MipFile> file = factory.GetFacet<Trova::CreateMip>()->Create(
+        RelativeName(factory, names.pictures), request, "mip");
+    FillNewLevels(*file, pictures, names.target, "mip", options, files);
 }
 
-void NewPbfFromBmp(const Trova::FileFactory& factory, const std::string& base,
-                   const BmpPbfOptions& options, const WrittenFileHandler& onWritten) {
-    const Pictures pictures = ReadNewFilePictures(base, options);
+void NewPbfFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
+                   const BmpPbfOptions& options, const FileReporter& files) {
+    const Pictures pictures = ReadNewFilePictures(names.pictures, options, files);
     const CountedPtr<Trova::PbfFile> file = factory.GetFacet<Trova::CreatePbf>()->Create(
-        RelativeName(factory, base), RequestFor(options.format, *pictures.picture), "pbf");
+        RelativeName(factory, names.pictures), RequestFor(options.format, *pictures.picture),
+        "pbf");
     PutPicture(*file, pictures, options.transparency);
-    WriteGameFile(*file, base + ".pbf", options.overwrite, onWritten);
+    WriteGameFile(*file, names.target + ".pbf", options.overwrite, files);
 }
 
-void NewSrbFromBmp(const Trova::FileFactory& factory, const std::string& base,
-                   const BmpSrbOptions& options, const WrittenFileHandler& onWritten) {
-    const Pictures pictures = ReadNewFilePictures(base, options);
+void NewSrbFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
+                   const BmpSrbOptions& options, const FileReporter& files) {
+    const Pictures pictures = ReadNewFilePictures(names.pictures, options, files);
     const CountedPtr<Trova::SrbFile> file = factory.GetFacet<Trova::CreateSrb>()->Create(
-        RelativeName(factory, base), LevelledRequestFor(options, *pictures.picture),
+        RelativeName(factory, names.pictures), LevelledRequestFor(options, *pictures.picture),
         WorldCorners(options.geometry), TextureCorners(options.geometry), "srb");
-    FillNewLevels(*file, pictures, base, "srb", options, onWritten);
+    FillNewLevels(*file, pictures, names.target, "srb", options, files);
 }
 
 std::array<Trova::WorldPoint, 4> WorldCorners(const SrbGeometry& geometry) {

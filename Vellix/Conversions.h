@@ -2,7 +2,8 @@
 
 // The per-file work of the five conversion commands: game files to BMP files (one per level), BMP
 // files back into existing game files, and new MIP, PBF/STP and SRB files from BMP files. Every
-// file is written through Util::WriteSafely and reported as soon as it is complete.
+// file is written through Util::WriteSafely (or, in a dry run, only named) and reported as soon as
+// it is complete.
 
 #include "Trova/FileFactory.h"
 #include "Vellix/ConversionOptions.h"
@@ -21,8 +22,35 @@ class SrbFile;
 
 namespace Ostrel::Vellix {
 
-// Receives the path of every file a conversion has written.
-using WrittenFileHandler = std::function<void(const std::string& path)>;
+// What a conversion tells about the files it touches. With dryRun set it writes nothing and
+// reports every file it would write, failing where the real run would find a file in the way.
+struct FileReporter {
+    bool dryRun = false;
+    std::function<void(const std::string& path)> onRead;
+    std::function<void(const std::string& path, bool replaced)> onWritten;
+
+    void Read(const std::string& path) const {
+        if (onRead) {
+            onRead(path);
+        }
+    }
+    void Written(const std::string& path, bool replaced) const {
+        if (onWritten) {
+            onWritten(path, replaced);
+        }
+    }
+};
+
+// The names one file's conversion reads and writes, each without extension: its pictures
+// (pictures + "_" + level + ".bmp") and the game file it writes (target + "." + extension).
+struct ConversionNames {
+    ConversionNames(std::string base) : pictures(base), target(std::move(base)) {}
+    ConversionNames(std::string picturesBase, std::string targetBase)
+        : pictures(std::move(picturesBase)), target(std::move(targetBase)) {}
+
+    std::string pictures;
+    std::string target;
+};
 
 // The directory where a container's conversions read and write BMP files, with a trailing
 // separator: the game directory, and below it the directory of the same name for a directory
@@ -66,30 +94,31 @@ struct FromBmpSettings {
 // or written is built from it. A level outside the file's levels and an unknown transparency
 // method fail with XUsage before anything is written.
 void LevelsToBmp(const Trova::MipFile& file, const std::string& base, const ToBmpSettings& settings,
-                 const WrittenFileHandler& onWritten);
+                 const FileReporter& files);
 void LevelsToBmp(const Trova::SrbFile& file, const std::string& base, const ToBmpSettings& settings,
-                 const WrittenFileHandler& onWritten);
+                 const FileReporter& files);
 void PictureToBmp(const Trova::PbfFile& file, const std::string& base,
                   const TransparencyOptions& transparency, bool overwrite,
-                  const WrittenFileHandler& onWritten);
+                  const FileReporter& files);
 
-// These change the file they are given (pass a copy of a shared file) and write it as
-// base + "." + extension.
-void LevelsFromBmp(Trova::MipFile& file, const std::string& base, const std::string& extension,
-                   const FromBmpSettings& settings, const WrittenFileHandler& onWritten);
-void LevelsFromBmp(Trova::SrbFile& file, const std::string& base, const std::string& extension,
-                   const FromBmpSettings& settings, const WrittenFileHandler& onWritten);
-void PictureFromBmp(Trova::PbfFile& file, const std::string& base, const std::string& extension,
-                    const TransparencyOptions& transparency, bool overwrite,
-                    const WrittenFileHandler& onWritten);
+// These change the file they are given (pass a copy of a shared file), reading the pictures
+// named by names.pictures, and write it as names.target + "." + extension.
+void LevelsFromBmp(Trova::MipFile& file, const ConversionNames& names, const std::string& extension,
+                   const FromBmpSettings& settings, const FileReporter& files);
+void LevelsFromBmp(Trova::SrbFile& file, const ConversionNames& names, const std::string& extension,
+                   const FromBmpSettings& settings, const FileReporter& files);
+void PictureFromBmp(Trova::PbfFile& file, const ConversionNames& names,
+                    const std::string& extension, const TransparencyOptions& transparency,
+                    bool overwrite, const FileReporter& files);
 
-// A new game file from base + ".bmp", made by the factory's create facet and written next to it.
-void NewMipFromBmp(const Trova::FileFactory& factory, const std::string& base,
-                   const BmpMipOptions& options, const WrittenFileHandler& onWritten);
-void NewPbfFromBmp(const Trova::FileFactory& factory, const std::string& base,
-                   const BmpPbfOptions& options, const WrittenFileHandler& onWritten);
-void NewSrbFromBmp(const Trova::FileFactory& factory, const std::string& base,
-                   const BmpSrbOptions& options, const WrittenFileHandler& onWritten);
+// A new game file from names.pictures + ".bmp", made by the factory's create facet and written
+// as names.target with the extension the facet gives.
+void NewMipFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
+                   const BmpMipOptions& options, const FileReporter& files);
+void NewPbfFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
+                   const BmpPbfOptions& options, const FileReporter& files);
+void NewSrbFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
+                   const BmpSrbOptions& options, const FileReporter& files);
 
 // The corners of the textured rectangle that the geometry of "Bmp->Srb Options" describes.
 std::array<Trova::WorldPoint, 4> WorldCorners(const SrbGeometry& geometry);

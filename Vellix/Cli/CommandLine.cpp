@@ -79,33 +79,64 @@ const OptionSpec* Arguments::FindOption(const std::string& name) const {
     return nullptr;
 }
 
+void Arguments::UnknownOption(const std::string& word) const {
+    std::vector<std::string> known;
+    for (const OptionSpec& candidate : command_->options) {
+        known.push_back(Dashed(candidate.name));
+    }
+    throw XCommandLine(WithSuggestion("unknown option " + word + " for " + command_->name,
+                                      word.substr(0, word.find('=')), known));
+}
+
 void Arguments::AddOption(const std::string& word, const std::vector<std::string>& words,
                           std::size_t& next) {
-    const std::size_t equals = word.find('=');
-    const std::string name = word.substr(2, equals == std::string::npos ? equals : equals - 2);
-    const OptionSpec* option = word.compare(0, 2, "--") == 0 ? FindOption(name) : nullptr;
-    if (!option) {
-        std::vector<std::string> known;
-        for (const OptionSpec& candidate : command_->options) {
-            known.push_back(Dashed(candidate.name));
-        }
-        throw XCommandLine(WithSuggestion("unknown option " + word + " for " + command_->name,
-                                          word.substr(0, equals), known));
+    if (word.compare(0, 2, "--") != 0) {
+        AddShortOptions(word, words, next);
+        return;
     }
+    const std::size_t equals = word.find('=');
+    const OptionSpec* option =
+        FindOption(word.substr(2, equals == std::string::npos ? equals : equals - 2));
+    if (!option) {
+        UnknownOption(word);
+    }
+    SetOption(*option,
+              equals == std::string::npos ? std::nullopt
+                                          : std::optional<std::string>(word.substr(equals + 1)),
+              words, next);
+}
+
+// "-rk" is "-r -k"; a letter that takes a value takes the next word and ends the group.
+void Arguments::AddShortOptions(const std::string& word, const std::vector<std::string>& words,
+                                std::size_t& next) {
+    for (std::size_t letter = 1; letter < word.size(); ++letter) {
+        const auto option = std::find_if(
+            command_->options.begin(), command_->options.end(),
+            [&](const OptionSpec& candidate) { return candidate.shortName == word[letter]; });
+        if (option == command_->options.end() || (option->value && letter + 1 < word.size())) {
+            UnknownOption(word);
+        }
+        SetOption(*option, std::nullopt, words, next);
+    }
+}
+
+void Arguments::SetOption(const OptionSpec& option, const std::optional<std::string>& inlineValue,
+                          const std::vector<std::string>& words, std::size_t& next) {
+    const std::string name = option.name;
     if (Has(name)) {
         throw XCommandLine("option " + Dashed(name) + " is given more than once");
     }
-    if (!option->value) {
-        if (equals != std::string::npos) {
+    if (!option.value) {
+        if (inlineValue) {
             throw XCommandLine("option " + Dashed(name) + " takes no value");
         }
         values_[name];
-    } else if (equals != std::string::npos) {
-        values_[name] = word.substr(equals + 1);
+    } else if (inlineValue) {
+        values_[name] = *inlineValue;
     } else if (next < words.size()) {
         values_[name] = words[next++];
     } else {
-        throw XCommandLine("option " + Dashed(name) + " needs a value (" + option->value + ")");
+        throw XCommandLine("option " + Dashed(name) + " needs a value (" + option.value + ")");
     }
 }
 
@@ -202,14 +233,16 @@ std::string CommandHelp(const CommandSpec& command) {
     std::string text = std::string("Usage: vellix-cli ") + command.name + " " + command.operands +
                        " [options]\n\n" + command.summary + "\n\nOptions:\n";
     for (const OptionSpec& option : command.options) {
-        std::string left = "  " + Dashed(option.name);
+        std::string left =
+            option.shortName ? std::string("  -") + option.shortName + ", " : std::string("      ");
+        left += Dashed(option.name);
         if (option.value) {
             left += std::string(" ") + option.value;
         }
-        left.resize(std::max<std::size_t>(left.size() + 2, 28), ' ');
+        left.resize(std::max<std::size_t>(left.size() + 2, 32), ' ');
         text += left + option.help + "\n";
     }
-    text += "  --help                    show this help\n";
+    text += "  -h, --help                    show this help\n";
     return text;
 }
 

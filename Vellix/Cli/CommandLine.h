@@ -25,6 +25,7 @@ struct OptionSpec {
     const char* name;  // without the leading dashes
     const char* value; // what its value looks like; nullptr for an option without a value
     const char* help;
+    char shortName = 0; // the one-letter form ("-r"), if it has one
 };
 
 class Arguments;
@@ -65,6 +66,11 @@ private:
     const OptionSpec* FindOption(const std::string& name) const;
     void AddOption(const std::string& word, const std::vector<std::string>& words,
                    std::size_t& next);
+    void AddShortOptions(const std::string& word, const std::vector<std::string>& words,
+                         std::size_t& next);
+    void SetOption(const OptionSpec& option, const std::optional<std::string>& inlineValue,
+                   const std::vector<std::string>& words, std::size_t& next);
+    [[noreturn]] void UnknownOption(const std::string& word) const;
     [[noreturn]] void BadValue(const std::string& option, const std::string& expected) const;
 
     const CommandSpec* command_;

@@ -7,7 +7,21 @@ namespace Ostrel::Vellix::Cli {
 namespace {
 
 const OptionSpec kJson{"json", nullptr, "print JSON instead of text"};
-const OptionSpec kQuiet{"quiet", nullptr, "do not list the files written"};
+const OptionSpec kJsonResults{"json", nullptr,
+                              "print what was read, written, skipped and failed as JSON "
+                              "(see vellix-cli help json)"};
+const OptionSpec kQuiet{"quiet", nullptr, "do not list the files written", 'q'};
+const OptionSpec kDryRun{"dry-run", nullptr,
+                         "show what would be read, written and replaced; write nothing", 'n'};
+const OptionSpec kRecursive{"recursive", nullptr,
+                            "take every file of the command's kind below directory operands, "
+                            "archive members included",
+                            'r'};
+const OptionSpec kNoArchives{"no-archives", nullptr, "with -r, leave the archives' members out"};
+const OptionSpec kKeepGoing{"keep-going", nullptr,
+                            "go on after a failure; report every failure at the end", 'k'};
+const OptionSpec kOutput{"output", "DIR",
+                         "write below DIR, each file at its place relative to its operand", 'o'};
 const OptionSpec kOverwrite{"overwrite", nullptr, "replace files that exist already"};
 const OptionSpec kTransparency{
     "transparency", "none|separate|colour",
@@ -23,11 +37,18 @@ const OptionSpec kNoPalette{"no-palette", nullptr, "store colours without a pale
 const OptionSpec kIndividual{"individual-palettes", nullptr, "one palette per level"};
 const OptionSpec kLevels{"levels", "N", "the number of levels (default: down to 8 pixels)"};
 
+// The options of a command's own, then those every conversion batch has.
+std::vector<OptionSpec> BatchOptions(std::vector<OptionSpec> options) {
+    options.insert(options.end(), {kTransparency, kKey, kOverwrite, kRecursive, kNoArchives,
+                                   kDryRun, kKeepGoing, kJsonResults, kQuiet});
+    return options;
+}
+
 std::vector<OptionSpec> NewFileOptions(std::vector<OptionSpec> own) {
     std::vector<OptionSpec> options{kBits, kClass, kColours, kNoPalette};
     options.insert(options.end(), own.begin(), own.end());
-    options.insert(options.end(), {kTransparency, kKey, kOverwrite, kQuiet});
-    return options;
+    options.push_back(kOutput);
+    return BatchOptions(options);
 }
 
 const std::vector<CommandSpec> commands = {
@@ -41,30 +62,19 @@ const std::vector<CommandSpec> commands = {
       kJson},
      RunList},
     {"info", "FILE", "Prints everything known about one bitmap file.", 1, 1, {kJson}, RunInfo},
-    {"to-bmp",
-     "FILE...",
-     "Converts MIP, PBF/STP or SRB files (all of one kind) to BMP files, one per level.",
-     1,
+    {"to-bmp", "FILE...", "Converts MIP, PBF/STP and SRB files to BMP files, one per level.", 1,
      kAnyNumber,
-     {{"all-levels", nullptr, "write every level"},
-      {"level", "N", "the level to write, from 1 (default 1)"},
-      kTransparency,
-      kKey,
-      kOverwrite,
-      kQuiet},
+     BatchOptions({{"all-levels", nullptr, "write every level of the files with levels"},
+                   {"level", "N", "the level to write, from 1 (default 1)"},
+                   kOutput}),
      RunToBmp},
-    {"from-bmp",
-     "FILE...",
-     "Puts BMP files back into existing MIP, PBF/STP or SRB files (all of one kind).",
-     1,
+    {"from-bmp", "FILE...", "Puts BMP files back into existing MIP, PBF/STP and SRB files.", 1,
      kAnyNumber,
-     {{"all-levels", nullptr, "read every level"},
-      {"level", "N", "the level to read, from 1 (default 1)"},
-      {"no-sub-levels", nullptr, "keep the levels below it instead of shrinking it into them"},
-      kTransparency,
-      kKey,
-      kOverwrite,
-      kQuiet},
+     BatchOptions(
+         {{"all-levels", nullptr, "read every level of the files with levels"},
+          {"level", "N", "the level to read, from 1 (default 1)"},
+          {"no-sub-levels", nullptr, "keep the levels below it instead of shrinking it into them"},
+          {"pictures", "DIR", "read the pictures from below DIR, as to-bmp --output left them"}}),
      RunFromBmp},
     {"to-mip", "BMP...", "Makes new MIP files from BMP files.", 1, kAnyNumber,
      NewFileOptions(
@@ -134,18 +144,60 @@ const CommandSpec& FindCommand(const std::vector<std::string>& words, std::size_
     throw XCommandLine(message);
 }
 
-std::string OverviewHelp() {
-    std::string text = "Usage: vellix-cli COMMAND [options]\n\nCommands:\n";
+namespace {
+
+std::string CommandLines(bool datOnly) {
+    std::string text;
     for (const CommandSpec& command : commands) {
+        if (datOnly && std::string(command.name).rfind("dat ", 0) != 0) {
+            continue;
+        }
         std::string left = std::string("  ") + command.name + " " + command.operands;
         left.resize(std::max<std::size_t>(left.size() + 2, 36), ' ');
         text += left + command.summary + "\n";
     }
-    text +=
-        "\nvellix-cli COMMAND --help describes a command's options. Options not given take the\n"
-        "defaults of the desktop program's dialogs, never its stored settings.\n"
-        "Exit status: 0 on success, 1 on failure, 2 for a usage error.\n";
     return text;
+}
+
+} // namespace
+
+std::string OverviewHelp() {
+    return "Usage: vellix-cli COMMAND [options]\n\nCommands:\n" + CommandLines(false) +
+           "\nvellix-cli help COMMAND (or COMMAND --help) describes a command's options; "
+           "vellix-cli\n"
+           "help json describes the --json results; vellix-cli --version prints the version.\n"
+           "Options not given take the defaults of the desktop program's dialogs, never its\n"
+           "stored settings. Exit status: 0 on success, 1 on failure, 2 for a usage error.\n";
+}
+
+std::string DatHelp() {
+    return "Usage: vellix-cli dat SUBCOMMAND [options]\n\nSubcommands:\n" + CommandLines(true) +
+           "\nvellix-cli dat SUBCOMMAND --help describes a subcommand's options.\n";
+}
+
+std::string JsonHelp() {
+    return R"(The commands that write files take --json and then print one JSON document:
+
+  {
+    "command": "to-bmp",          the command run
+    "dryRun": false,              true with --dry-run: nothing was written
+    "files": [                    one object per input file, in the order taken
+      {
+        "file": "cars/CAR1.MIP",  the input file (an archive member after its archive)
+        "read": ["..."],          the files read for it
+        "written": ["..."],       the files written (with --dry-run: that would be)
+        "replaced": ["..."],      those of "written" that replace an existing file
+        "skipped": null,          or why the file was left alone
+        "failure": null           or the message of its failure
+      }
+    ],
+    "failed": 0,                  how many files failed
+    "notes": ["..."]              remarks on the batch as a whole
+  }
+
+Without --keep-going the first failure ends the batch: the document lists the files up to it.
+dat list --json prints an array of {"name", "size", "offset", "kind"}.
+)";
 }
 
 void WrittenFiles::operator()(const std::string& path) const {

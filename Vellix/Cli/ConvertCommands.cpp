@@ -5,8 +5,6 @@
 #include "Vellix/ConversionBatch.h"
 #include "Vellix/ConversionOptions.h"
 
-#include "Util/PathName.h"
-
 #include <limits>
 
 namespace Ostrel::Vellix::Cli {
@@ -106,68 +104,11 @@ template <typename OptionsT> void ApplyLevelChoice(const Arguments& arguments, O
     SetInt(arguments, "level", options.level);
 }
 
-// PBF/STP files hold one picture: the level options mean nothing for them.
-void RejectLevelOptions(const Arguments& arguments) {
-    for (const char* option : {"all-levels", "level", "no-sub-levels"}) {
-        if (arguments.Has(option)) {
-            throw XCommandLine(std::string("option --") + option +
-                               " does not apply to PBF/STP files");
-        }
-    }
-}
-
 // Every option is checked before the first file is looked at, so a usage error is reported as
 // one whatever the files are.
 template <typename OptionsT> void Prepare(const Arguments& arguments, OptionsT& options) {
     ApplyShared(arguments, options);
     Validate(options);
-}
-
-void Convert(const Arguments& arguments, const auto& options) {
-    ConversionBatch batch{WrittenFiles(arguments)};
-    for (const std::string& operand : arguments.Operands()) {
-        batch.AddPath(operand);
-    }
-    batch.Convert(options);
-}
-
-template <typename LevelsT> void ConvertLevelsToBmp(const Arguments& arguments) {
-    LevelsT options;
-    ApplyLevelChoice(arguments, options);
-    Prepare(arguments, options);
-    Convert(arguments, options);
-}
-
-template <typename LevelsT> void ConvertLevelsFromBmp(const Arguments& arguments) {
-    LevelsT options;
-    ApplyLevelChoice(arguments, options);
-    options.generateSubLevels = !arguments.Has("no-sub-levels");
-    Prepare(arguments, options);
-    Convert(arguments, options);
-}
-
-template <typename PictureT> void ConvertPicture(const Arguments& arguments) {
-    RejectLevelOptions(arguments);
-    PictureT options;
-    Prepare(arguments, options);
-    Convert(arguments, options);
-}
-
-// The kind the operands name by their extensions (an archive member's path ends in its name);
-// the batch checks each file's kind again when it has found the file.
-BitmapKind OperandKind(const Arguments& arguments) {
-    const auto& operands = arguments.Operands();
-    const BitmapKind kind = KindOfExtension(Util::PathName(operands[0]).GetExtension());
-    for (const std::string& operand : operands) {
-        if (KindOfExtension(Util::PathName(operand).GetExtension()) != kind) {
-            return BitmapKind::Other;
-        }
-    }
-    return kind;
-}
-
-[[noreturn]] void MixedKinds() {
-    throw Util::XUsage("The files are not all MIP, all PBF/STP or all SRB files");
 }
 
 void ApplyFormat(const Arguments& arguments, NewFileOptions& options) {
@@ -196,44 +137,35 @@ void ApplyLevelled(const Arguments& arguments, NewLevelledFileOptions& options) 
 
 template <typename OptionsT> int ConvertNew(const Arguments& arguments, OptionsT& options) {
     Prepare(arguments, options);
-    Convert(arguments, options);
-    return 0;
+    return RunBatch(arguments, {BitmapKind::Bmp},
+                    [&](ConversionBatch& batch) { batch.Convert(options); });
 }
+
+const std::vector<BitmapKind> kGameKinds = {BitmapKind::Mip, BitmapKind::Pbf, BitmapKind::Srb};
 
 } // namespace
 
+// The level options are checked as the MIP dialogs check them; the batch applies them to every
+// file with levels.
 int RunToBmp(const Arguments& arguments) {
-    switch (OperandKind(arguments)) {
-    case BitmapKind::Mip:
-        ConvertLevelsToBmp<MipBmpOptions>(arguments);
-        break;
-    case BitmapKind::Srb:
-        ConvertLevelsToBmp<SrbBmpOptions>(arguments);
-        break;
-    case BitmapKind::Pbf:
-        ConvertPicture<PbfBmpOptions>(arguments);
-        break;
-    default:
-        MixedKinds();
-    }
-    return 0;
+    MipBmpOptions options;
+    ApplyLevelChoice(arguments, options);
+    Prepare(arguments, options);
+    const ToBmpSettings settings{options.allLevels, options.level, options.transparency,
+                                 options.overwrite};
+    return RunBatch(arguments, kGameKinds,
+                    [&](ConversionBatch& batch) { batch.ConvertToBmp(settings); });
 }
 
 int RunFromBmp(const Arguments& arguments) {
-    switch (OperandKind(arguments)) {
-    case BitmapKind::Mip:
-        ConvertLevelsFromBmp<MipFromBmpOptions>(arguments);
-        break;
-    case BitmapKind::Srb:
-        ConvertLevelsFromBmp<SrbFromBmpOptions>(arguments);
-        break;
-    case BitmapKind::Pbf:
-        ConvertPicture<PbfFromBmpOptions>(arguments);
-        break;
-    default:
-        MixedKinds();
-    }
-    return 0;
+    MipFromBmpOptions options;
+    ApplyLevelChoice(arguments, options);
+    options.generateSubLevels = !arguments.Has("no-sub-levels");
+    Prepare(arguments, options);
+    const FromBmpSettings settings{options.allLevels, options.level, options.generateSubLevels,
+                                   options.transparency, options.overwrite};
+    return RunBatch(arguments, kGameKinds,
+                    [&](ConversionBatch& batch) { batch.ConvertFromBmp(settings); });
 }
 
 int RunToMip(const Arguments& arguments) {

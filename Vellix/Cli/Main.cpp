@@ -3,6 +3,7 @@
 // usage error.
 
 #include "Util/AbortHooks.h"
+#include "Util/VersionInfo.h"
 #include "Vellix/Cli/Commands.h"
 #include "Vellix/CliAbortHandler.h"
 #include "Vellix/OptionFields.h"
@@ -11,6 +12,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -26,10 +28,47 @@ bool AsksForHelp(const std::vector<std::string>& words) {
            std::find(words.begin(), end, "-h") != end;
 }
 
-int Run(const std::vector<std::string>& words) {
-    if (words.empty() || words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
+bool IsHelp(const std::string& word) {
+    return word == "--help" || word == "-h" || word == "help";
+}
+
+std::string VersionText() {
+    std::uint16_t parts[4] = {};
+    Util::VersionInfo().GetFileVersion(parts[0], parts[1], parts[2], parts[3]);
+    return "vellix-cli " + std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." +
+           std::to_string(parts[2]) + "." + std::to_string(parts[3]) + "\n";
+}
+
+// "help", "help COMMAND", "help json" and "--version"; nullopt for anything else.
+std::optional<int> RunHelp(const std::vector<std::string>& words) {
+    if (words.empty() || (words.size() == 1 && IsHelp(words[0]))) {
         std::cout << OverviewHelp();
         return words.empty() ? kUsageError : 0;
+    }
+    if (words[0] == "--version") {
+        std::cout << VersionText();
+        return 0;
+    }
+    if (words[0] == "dat" && (words.size() == 1 || IsHelp(words[1]))) {
+        std::cout << DatHelp();
+        return words.size() == 1 ? kUsageError : 0;
+    }
+    if (IsHelp(words[0]) && words[1] == "json") {
+        std::cout << JsonHelp();
+        return 0;
+    }
+    if (IsHelp(words[0])) {
+        std::size_t used = 0;
+        const std::vector<std::string> rest(words.begin() + 1, words.end());
+        std::cout << CommandHelp(FindCommand(rest, used));
+        return 0;
+    }
+    return std::nullopt;
+}
+
+int Run(const std::vector<std::string>& words) {
+    if (const auto status = RunHelp(words)) {
+        return *status;
     }
     std::size_t used = 0;
     const CommandSpec& command = FindCommand(words, used);

@@ -208,7 +208,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndSuggestTheNearestName) {
         {"to-bmp CAR1.MIP --level 4294967297", "--level is out of range"},
         {"to-bmp CAR1.MIP --all-levels --level 2", "exclude each other"},
         {"to-bmp CAR1.MIP --transparency half", "one of none separate colour"},
-        {"to-bmp ROAD.PBF --level 1", "does not apply to PBF/STP files"},
+        {"to-bmp . --level 1", "is a directory (give -r"},
         {"to-mip a.bmp --bits 9,8,8,8", "--bits: Please enter an integer between 1 and 8."},
         {"to-mip a.bmp --bits 8,8,8", "4 integers separated by commas"},
         {"to-mip a.bmp --key 1,2,3,", "3 integers separated by commas"},
@@ -245,9 +245,9 @@ TEST_F(CliTest, FailuresExitWithOneAndTheMessage) {
     EXPECT_THAT(result.err, HasSubstr("NOSUCH.MIP"));
     EXPECT_THAT(result.err, HasSubstr("File not found"));
 
-    result = Run("to-bmp CAR1.MIP sky.mip ROAD.PBF");
+    result = Run("to-bmp CAR1.MIP TRACK.TRK");
     EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("not all MIP"));
+    EXPECT_THAT(result.err, HasSubstr("TRACK.TRK is not a MIP, PBF/STP or SRB file"));
 
     result = Run("to-mip CAR1.MIP");
     EXPECT_EQ(result.status, 1);

@@ -354,9 +354,9 @@ TEST(ConversionsFromBmp, AFailedWriteKeepsTheOriginalFile) {
     settings.transparency.method = kNoTransparency;
     settings.overwrite = true;
     std::vector<std::string> written;
-    const auto record = [&](const std::string& path) {
-        written.push_back(path);
-    };
+    const FileReporter record{false, nullptr, [&](const std::string& path, bool) {
+                                  written.push_back(path);
+                              }};
     EXPECT_NE(MessageOf([&] {
                   LevelsFromBmp(failing, dir / "car", "mip", settings, record);
               }).find("write to"),
@@ -384,6 +384,51 @@ TEST(ConversionsBatch, TheFirstFailureEndsTheBatchAndEarlierFilesStay) {
     EXPECT_EQ(run.written, (std::vector<std::string>{"a.bmp", "a_1.bmp", "a_2.bmp"}));
     EXPECT_TRUE(Util::FileExists(dir / "a_2.bmp"));
     EXPECT_FALSE(Util::FileExists(dir / "b.bmp"));
+    EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
+}
+
+// What the desktop's progress dialog and the tool's --keep-going, --dry-run and --json rely on.
+TEST(ConversionsBatch, KeepsGoingReportsEveryFileAndStopsWhenCancelled) {
+    TempDir dir;
+    Save(*MakeMip(Opaque), dir / "a.mip");
+    Save(*MakeMip(Pattern), dir / "b.mip"); // transparent: fails without transparency
+    Save(*MakeMip(Opaque), dir / "c.mip");
+    const auto run = [&](BatchSettings settings, int cancelAfter) {
+        auto batch = std::make_unique<ConversionBatch>();
+        std::vector<std::size_t> progress;
+        batch->SetSettings(settings);
+        batch->SetProgress(
+            [&](std::size_t done, std::size_t, const std::string&) { progress.push_back(done); });
+        batch->SetCancel([&] { return static_cast<int>(progress.size()) >= cancelAfter; });
+        for (const char* name : {"a.mip", "b.mip", "c.mip"}) {
+            batch->AddPath(dir / name);
+        }
+        MipBmpOptions options = ToBmp(kNoTransparency, false);
+        options.overwrite = true;
+        batch->Convert(options);
+        EXPECT_EQ(progress.size(), static_cast<std::size_t>(std::min(cancelAfter, 3)) + 1);
+        return batch;
+    };
+    auto batch = run({"", "", false, true}, 9);
+    const auto& done = batch->GetOutcomes();
+    ASSERT_EQ(done.size(), 3u);
+    EXPECT_EQ(done[0].written, std::vector<std::string>{dir / "a.bmp"});
+    EXPECT_EQ(done[0].read, std::vector<std::string>{dir / "a.mip"});
+    EXPECT_EQ(done[1].failure, "Bitmap is transparent");
+    EXPECT_TRUE(done[1].written.empty());
+    EXPECT_EQ(done[2].written, std::vector<std::string>{dir / "c.bmp"});
+    EXPECT_TRUE(batch->HasFailures());
+
+    ASSERT_TRUE(Util::Platform::RemoveFile(dir / "c.bmp"));
+    const std::string out = dir / "out";
+    batch = run({out, "", true, true}, 9);
+    EXPECT_EQ(batch->GetOutcomes()[0].written,
+              std::vector<std::string>{out + Util::kPathSeparator + "a.bmp"});
+    EXPECT_FALSE(Util::Platform::IsDirectory(out));
+    EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
+
+    batch = run({"", "", false, true}, 1);
+    EXPECT_EQ(batch->GetOutcomes()[1].skipped, "Cancelled");
     EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
 }
 
