@@ -24,8 +24,15 @@ public:
     }
     bool operator!=(const Colour& other) const { return !(*this == other); }
 
-    // Dissimilarity for nearest-colour matching, weighted by this colour's alpha.
-    float Distance(const Colour& other) const;
+    // Dissimilarity for nearest-colour matching, weighted by this colour's alpha. Inline, as the
+    // nearest-colour search asks it for every pixel many times.
+    float Distance(const Colour& other) const {
+        const float dr = red_ - other.red_;
+        const float dg = green_ - other.green_;
+        const float db = blue_ - other.blue_;
+        const float da = alpha_ - other.alpha_;
+        return (alpha_ * (dr * dr + dg * dg + db * db) + da * da) / 4;
+    }
 
 private:
     float red_ = 0;

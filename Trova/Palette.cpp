@@ -3,6 +3,7 @@
 #include "Util/Exception.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <limits>
 
@@ -10,6 +11,8 @@ namespace Ostrel::Trova {
 
 namespace {
 constexpr char kSourceUnit[] = "Palette";
+// The line a missing colour's failure names, whatever the layout of this file.
+constexpr std::uint32_t kGetColourIndexLine = 69;
 
 void PutU32(std::uint8_t* bytes, std::uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) {
@@ -66,7 +69,9 @@ bool Palette::FindColour(const Colour& colour, std::uint32_t& index) const {
 
 std::uint32_t Palette::GetColourIndex(const Colour& colour) const {
     std::uint32_t index = 0;
-    OSTREL_ASSERT(FindColour(colour, index));
+    if (!FindColour(colour, index)) {
+        Util::AssertionFailed("FindColour(colour, index)", kSourceUnit, kGetColourIndexLine);
+    }
     return index;
 }
 
@@ -413,25 +418,155 @@ Palette MakePalette(const Bitmap& bitmap, std::uint32_t maximum) {
 }
 
 namespace {
-// The first entry of least distance from the pixel.
-std::uint32_t FindNearest(const Palette& palette, const Colour& pixel) {
-    std::uint32_t best = 0;
-    float bestDistance = pixel.Distance(palette.GetColour(0));
-    for (std::uint32_t index = 1; index < palette.GetCount(); ++index) {
-        const float distance = pixel.Distance(palette.GetColour(index));
-        if (distance < bestDistance) {
-            best = index;
-            bestDistance = distance;
+
+// Finds the first entry of least distance from a pixel, as comparing every entry in index order
+// would, without comparing most of them: the entries sit in the leaves of a k-d tree over the
+// four channels, and a subtree is skipped when even the nearest point of its box is further than
+// the best entry found. Entries at equal distance are decided by index.
+class NearestColourSearch {
+public:
+    explicit NearestColourSearch(const Palette& palette) {
+        for (std::uint32_t index = 0; index < palette.GetCount(); ++index) {
+            const Colour colour = palette.GetColour(index);
+            entries_.push_back(
+                {{colour.GetRed(), colour.GetGreen(), colour.GetBlue(), colour.GetAlpha()},
+                 colour,
+                 index});
+        }
+        if (!entries_.empty()) {
+            Build(0, static_cast<std::uint32_t>(entries_.size()));
         }
     }
-    return best;
-}
+
+    std::uint32_t Find(const Colour& pixel) const {
+        OSTREL_ASSERT(!entries_.empty());
+        Query query{{pixel.GetRed(), pixel.GetGreen(), pixel.GetBlue(), pixel.GetAlpha()},
+                    {pixel.GetAlpha(), pixel.GetAlpha(), pixel.GetAlpha(), 1},
+                    pixel,
+                    {pixel.Distance(entries_[0].colour), entries_[0].index}};
+        std::array<float, 4> offsets{};
+        Search(0, query, offsets, 0);
+        return query.best.index;
+    }
+
+private:
+    static constexpr std::uint32_t kLeafSize = 6;
+
+    struct Entry {
+        std::array<float, 4> channels;
+        Colour colour;
+        std::uint32_t index;
+    };
+
+    // Entries first to last of the tree order; an inner node splits them at middle on channel,
+    // the lower half holding channel values up to split and the upper half those from split.
+    struct Node {
+        std::uint32_t first;
+        std::uint32_t last;
+        std::uint32_t middle = 0;
+        unsigned channel = 0;
+        float split = 0;
+        std::uint32_t lower = 0;
+        std::uint32_t upper = 0;
+    };
+
+    struct Best {
+        float distance;
+        std::uint32_t index;
+    };
+
+    struct Query {
+        std::array<float, 4> channels;
+        std::array<float, 4> weights; // colour differences count by the pixel's alpha
+        Colour pixel;
+        Best best;
+    };
+
+    std::uint32_t Build(std::uint32_t first, std::uint32_t last) {
+        const auto node = static_cast<std::uint32_t>(nodes_.size());
+        nodes_.push_back({first, last});
+        if (last - first <= kLeafSize) {
+            return node;
+        }
+        const unsigned channel = WidestChannel(first, last);
+        const std::uint32_t middle = first + (last - first) / 2;
+        std::nth_element(entries_.begin() + first, entries_.begin() + middle,
+                         entries_.begin() + last, [&](const Entry& a, const Entry& b) {
+                             return a.channels[channel] < b.channels[channel];
+                         });
+        nodes_[node].middle = middle;
+        nodes_[node].channel = channel;
+        nodes_[node].split = entries_[middle].channels[channel];
+        const std::uint32_t lower = Build(first, middle);
+        const std::uint32_t upper = Build(middle, last);
+        nodes_[node].lower = lower;
+        nodes_[node].upper = upper;
+        return node;
+    }
+
+    unsigned WidestChannel(std::uint32_t first, std::uint32_t last) const {
+        unsigned widest = 0;
+        float widestSpread = -1;
+        for (unsigned channel = 0; channel < 4; ++channel) {
+            const auto [low, high] =
+                std::minmax_element(entries_.begin() + first, entries_.begin() + last,
+                                    [&](const Entry& a, const Entry& b) {
+                                        return a.channels[channel] < b.channels[channel];
+                                    });
+            const float spread = high->channels[channel] - low->channels[channel];
+            if (spread > widestSpread) {
+                widest = channel;
+                widestSpread = spread;
+            }
+        }
+        return widest;
+    }
+
+    // bound is the weighted squared distance from the pixel to the box of the node's entries,
+    // offsets its parts along each channel: a lower bound of four times any entry's distance.
+    // The margin covers the rounding of the float sums.
+    void Search(std::uint32_t index, Query& query, std::array<float, 4>& offsets,
+                float bound) const {
+        if (bound / 4 > query.best.distance * 1.0001f + 1e-30f) {
+            return;
+        }
+        const Node& node = nodes_[index];
+        if (node.last - node.first <= kLeafSize) {
+            for (std::uint32_t entry = node.first; entry < node.last; ++entry) {
+                Consider(query, entries_[entry]);
+            }
+            return;
+        }
+        const float along = query.channels[node.channel] - node.split;
+        const bool lowerFirst = along < 0;
+        Search(lowerFirst ? node.lower : node.upper, query, offsets, bound);
+        const float before = offsets[node.channel];
+        const float weight = query.weights[node.channel];
+        offsets[node.channel] = along;
+        Search(lowerFirst ? node.upper : node.lower, query, offsets,
+               bound - weight * before * before + weight * along * along);
+        offsets[node.channel] = before;
+    }
+
+    static void Consider(Query& query, const Entry& entry) {
+        const float distance = query.pixel.Distance(entry.colour);
+        if (distance < query.best.distance ||
+            (distance == query.best.distance && entry.index < query.best.index)) {
+            query.best = {distance, entry.index};
+        }
+    }
+
+    std::vector<Entry> entries_;
+    std::vector<Node> nodes_;
+};
+
 } // namespace
 
 void MapToPalette(const Bitmap& source, const Palette& palette, Bitmap& destination) {
     const std::uint32_t height = source.GetHeight();
     const std::uint32_t width = source.GetWidth();
     destination.SetSize(height, width);
+    const NearestColourSearch search(palette);
     // Runs of one colour are common in textures; the search is repeated only when the colour
     // changes.
     Colour previous;
@@ -442,7 +577,7 @@ void MapToPalette(const Bitmap& source, const Palette& palette, Bitmap& destinat
             const Colour pixel = source.GetPixel(row, column);
             if (!havePrevious || pixel != previous) {
                 previous = pixel;
-                previousNearest = FindNearest(palette, pixel);
+                previousNearest = search.Find(pixel);
                 havePrevious = true;
             }
             destination.SetPixel(row, column, palette.GetColour(previousNearest));

@@ -237,6 +237,46 @@ TEST(MapToPalette, NearestEntryWithTiesToTheLowerIndex) {
     EXPECT_EQ(kBlue, destination.GetPixel(0, 2));
 }
 
+// The search must choose what comparing every entry in index order chooses, ties included: coarse
+// channel levels make many entries equally near.
+TEST(MapToPalette, ChoosesAsAFullSearchDoesOnRandomPictures) {
+    std::mt19937 random(3);
+    for (const int levels : {3, 5, 256}) {
+        std::uniform_int_distribution<int> level(0, levels - 1);
+        const auto randomColour = [&] {
+            const auto channel = [&] {
+                return float(level(random)) / float(levels - 1);
+            };
+            return Colour(channel(), channel(), channel(), channel());
+        };
+        Palette palette(256);
+        for (std::uint32_t index = 0; index < 256; ++index) {
+            palette.SetColour(index, randomColour());
+        }
+        BitmapSimple picture(64, 64);
+        for (std::uint32_t row = 0; row < 64; ++row) {
+            for (std::uint32_t column = 0; column < 64; ++column) {
+                picture.SetPixel(row, column, randomColour());
+            }
+        }
+        BitmapSimple mapped;
+        MapToPalette(picture, palette, mapped);
+        for (std::uint32_t row = 0; row < 64; ++row) {
+            for (std::uint32_t column = 0; column < 64; ++column) {
+                const Colour pixel = picture.GetPixel(row, column);
+                std::uint32_t best = 0;
+                for (std::uint32_t index = 1; index < 256; ++index) {
+                    if (pixel.Distance(palette.GetColour(index)) <
+                        pixel.Distance(palette.GetColour(best))) {
+                        best = index;
+                    }
+                }
+                ASSERT_EQ(palette.GetColour(best), mapped.GetPixel(row, column)) << levels;
+            }
+        }
+    }
+}
+
 TEST(MapToPalette, EmptyPaletteIsRefusedUnlessThereIsNothingToMap) {
     BitmapSimple destination(3, 3);
     MapToPalette(BitmapSimple(0, 0), Palette(), destination);
