@@ -17,11 +17,21 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 namespace Ostrel::Trova {
 namespace {
 
 constexpr char kSourceUnit[] = "PkCompression";
+// The lines that the failures of the two operations name, whatever the layout of this file.
+constexpr std::uint32_t kCompressLine = 79;
+constexpr std::uint32_t kDecompressLine = 99;
+
+void Check(bool holds, const char* expression, std::uint32_t line) {
+    if (!holds) {
+        Util::AssertionFailed(expression, kSourceUnit, line);
+    }
+}
 
 // The codec's result codes.
 enum ResultCode : int {
@@ -64,20 +74,39 @@ void WriteOutput(const std::uint8_t* buffer, std::uint32_t* count, void* param) 
 }
 
 // The encoder writes binary literals with a 4096-byte dictionary; the decoder takes any stream.
-int Implode(ReadFunction read, WriteFunction write, void* param);
+int Implode(ReadFunction read, WriteFunction write, void* param, PkParse parse);
 int Explode(ReadFunction read, WriteFunction write, void* param);
+
+// Encodes the whole source; a capacity of 0 only measures the stream. The encoder reads the whole
+// source before it ends the stream, so input left over would be its own fault.
+DataParameters Encode(const std::uint8_t* source, std::uint32_t sourceSize,
+                      std::uint8_t* destination, std::uint32_t destinationCapacity, PkParse parse) {
+    DataParameters dp{source, sourceSize, destination, destinationCapacity, 0};
+    const int result = Implode(ReadInput, WriteOutput, &dp, parse);
+    Check(result == CMP_NO_ERROR && dp.InBytesRemaining == 0,
+          "result == CMP_NO_ERROR && dp.InBytesRemaining == 0", kCompressLine);
+    return dp;
+}
+
+std::uint64_t StreamSize(const DataParameters& dp, std::uint32_t destinationCapacity) {
+    return destinationCapacity - dp.OutBytesRemaining + dp.OutBytesDropped;
+}
 
 } // namespace
 
-// The encoder reads the whole source before it ends the stream, so input left over would be its
-// own fault. A stream cut off at the end of the destination would lose data, so that fails too
-// rather than go unnoticed.
+// The optimal parse is exact only within its blocks, so the fast parse is measured too and
+// written instead when it comes out smaller. A stream cut off at the end of the destination would
+// lose data, so that fails rather than go unnoticed.
 std::uint32_t PkCompress(const std::uint8_t* source, std::uint32_t sourceSize,
-                         std::uint8_t* destination, std::uint32_t destinationCapacity) {
-    DataParameters dp{source, sourceSize, destination, destinationCapacity, 0};
-    const int result = Implode(ReadInput, WriteOutput, &dp);
-    OSTREL_ASSERT(result == CMP_NO_ERROR && dp.InBytesRemaining == 0);
-    OSTREL_ASSERT(dp.OutBytesDropped == 0);
+                         std::uint8_t* destination, std::uint32_t destinationCapacity,
+                         PkParse parse) {
+    DataParameters dp = Encode(source, sourceSize, destination, destinationCapacity, parse);
+    if (parse == PkParse::Optimal &&
+        StreamSize(dp, destinationCapacity) >
+            StreamSize(Encode(source, sourceSize, destination, 0, PkParse::Fast), 0)) {
+        dp = Encode(source, sourceSize, destination, destinationCapacity, PkParse::Fast);
+    }
+    Check(dp.OutBytesDropped == 0, "dp.OutBytesDropped == 0", kCompressLine + 1);
     return destinationCapacity - dp.OutBytesRemaining;
 }
 
@@ -96,7 +125,8 @@ std::uint32_t PkDecompress(const std::uint8_t* source, std::uint32_t sourceSize,
                            std::uint8_t* destination, std::uint32_t destinationCapacity) {
     DataParameters dp{source, sourceSize, destination, destinationCapacity, 0};
     const int result = Explode(ReadInput, WriteOutput, &dp);
-    OSTREL_ASSERT(result == CMP_NO_ERROR && dp.InBytesRemaining == 0);
+    Check(result == CMP_NO_ERROR && dp.InBytesRemaining == 0,
+          "result == CMP_NO_ERROR && dp.InBytesRemaining == 0", kDecompressLine);
     return destinationCapacity - dp.OutBytesRemaining;
 }
 
@@ -321,11 +351,15 @@ public:
         }
         std::uint8_t* to = buffer_ + next_;
         const std::uint8_t* from = to - distance;
-        if (distance >= length) {
-            std::memcpy(to, from, length);
+        if (distance == 1) {
+            std::memset(to, *from, length);
         } else {
-            for (unsigned i = 0; i < length; ++i) {
-                to[i] = from[i];
+            // A copy longer than its distance repeats the distance's bytes: each pass copies
+            // everything written so far that is a whole number of repeats, doubling each time.
+            for (unsigned done = 0; done < length;) {
+                const unsigned chunk = std::min(length - done, distance + done);
+                std::memcpy(to + done, from, chunk);
+                done += chunk;
             }
         }
         next_ += length;
@@ -430,6 +464,8 @@ int Explode(ReadFunction read, WriteFunction write, void* param) {
 constexpr unsigned kBinaryLiterals = 0;
 constexpr unsigned kDictionaryBits = 6;
 constexpr unsigned kDictionarySize = 64u << kDictionaryBits;
+// The optimal parse chooses its copies for this many positions at a time.
+constexpr unsigned kOptimalBlock = 4096;
 
 // The bits of a whole length (code and extra bits) and of a distance high part, for writing.
 constexpr std::array<Code, kEndLength + 1> MakeLengthEncodeTable() {
@@ -530,10 +566,10 @@ class InputWindow {
 public:
     InputWindow(ReadFunction read, void* param) : read_(read), param_(param) { Refill(0); }
 
-    // Makes sure the bytes up to the longest match at position + 1 are in the buffer, if the
-    // input has them.
-    void Refill(std::uint32_t position) {
-        if (exhausted_ || end_ - position > kLookahead) {
+    // Makes sure the bytes up to ahead past position are in the buffer, if the input has them;
+    // by default those of the longest match at position + 1.
+    void Refill(std::uint32_t position, std::uint32_t ahead = kLookahead) {
+        if (exhausted_ || end_ - position > ahead) {
             return;
         }
         const std::uint32_t keep = position - std::min(position, kDictionarySize);
@@ -552,9 +588,10 @@ public:
     std::uint32_t End() const { return end_; }
     bool IsDone(std::uint32_t position) const { return exhausted_ && position >= end_; }
 
-private:
     static constexpr std::uint32_t kLookahead = kMaxLength + 1;
-    static constexpr std::uint32_t kCapacity = 2 * kDictionarySize + kLookahead;
+
+private:
+    static constexpr std::uint32_t kCapacity = 2 * kDictionarySize + kOptimalBlock + kLookahead;
 
     ReadFunction read_;
     void* param_;
@@ -573,14 +610,28 @@ public:
     // The longest match for position among the earlier positions (the nearest one when several
     // are equally long, as nearer distances take fewer bits).
     Match Find(std::uint32_t position) {
+        Choices choices;
+        const unsigned count = FindChoices(position, choices);
+        const Match longest = count == 0 ? Match() : choices[count - 1];
+        return longest.length > 2 || longest.distance <= kMaxShortDistance ? longest : Match();
+    }
+
+    static constexpr unsigned kMaxChain = 128;
+    using Choices = std::array<Match, kMaxChain>;
+
+    // The matches worth choosing between at position, by growing length: each the nearest one
+    // of its length, as no copy costs fewer bits than one at a smaller distance. Returns their
+    // count; a length of 2 at a distance beyond kMaxShortDistance cannot be written.
+    unsigned FindChoices(std::uint32_t position, Choices& choices) {
         InsertUpTo(position);
         const std::uint32_t available = std::min(input_.End() - position, kMaxLength);
-        Match best;
         if (available < 2) {
-            return best;
+            return 0;
         }
         const std::uint8_t* here = input_.At(position);
         std::uint32_t entry = head_[Hash(here)];
+        unsigned count = 0;
+        unsigned longest = 1;
         for (unsigned depth = 0; entry != 0 && depth < kMaxChain; ++depth) {
             const std::uint32_t candidate = entry - 1;
             const std::uint32_t distance = position - candidate;
@@ -588,10 +639,11 @@ public:
                 break;
             }
             const std::uint8_t* there = input_.At(candidate);
-            if (there[best.length] == here[best.length]) {
+            if (there[longest] == here[longest]) {
                 const unsigned length = CommonLength(here, there, available);
-                if (length > best.length && (length > 2 || distance <= kMaxShortDistance)) {
-                    best = {length, distance};
+                if (length > longest) {
+                    choices[count++] = {length, distance};
+                    longest = length;
                     if (length >= std::min(available, kGoodLength)) {
                         break;
                     }
@@ -599,13 +651,12 @@ public:
             }
             entry = previous_[candidate % kChainSlots];
         }
-        return best;
+        return count;
     }
 
 private:
     static constexpr unsigned kHashBits = 15;
     static constexpr unsigned kChainSlots = 2 * kDictionarySize;
-    static constexpr unsigned kMaxChain = 128;
     static constexpr unsigned kGoodLength = 258;
 
     static unsigned Hash(const std::uint8_t* bytes) {
@@ -662,12 +713,7 @@ constexpr unsigned kLazyLimit = 64;
 
 // Lazy matching: a match is put off by one literal when the match at the next position saves
 // more bits; long matches are taken at once.
-int Implode(ReadFunction read, WriteFunction write, void* param) {
-    InputWindow input(read, param);
-    MatchFinder finder(input);
-    BitWriter out(write, param);
-    out.Put(kBinaryLiterals, 8);
-    out.Put(kDictionaryBits, 8);
+void ParseFast(InputWindow& input, MatchFinder& finder, BitWriter& out) {
     std::uint32_t position = 0;
     Match match = finder.Find(position);
     while (!input.IsDone(position)) {
@@ -691,6 +737,99 @@ int Implode(ReadFunction read, WriteFunction write, void* param) {
         position += match.length;
         input.Refill(position);
         match = finder.Find(position);
+    }
+}
+
+// The cheapest stream for a block of positions: every position is reached at the least number
+// of bits from the block's start, by a literal or by any length of the copies found there, then
+// the path is walked back. A copy of kNiceLength or more ends the block and is taken as it is,
+// which keeps long runs from trying every length at every position.
+class OptimalParser {
+public:
+    OptimalParser(InputWindow& input, MatchFinder& finder, BitWriter& out)
+        : input_(input), finder_(finder), out_(out) {}
+
+    // Writes the block at start; returns the position after it.
+    std::uint32_t EncodeBlock(std::uint32_t start) {
+        input_.Refill(start, kOptimalBlock + InputWindow::kLookahead);
+        const std::uint32_t size = std::min(kOptimalBlock, input_.End() - start);
+        std::fill_n(nodes_, size + kMaxLength + 1, Node());
+        nodes_[0].bits = 0;
+        MatchFinder::Choices choices;
+        for (std::uint32_t offset = 0; offset < size; ++offset) {
+            const std::uint32_t bits = nodes_[offset].bits;
+            Reach(offset + 1, bits + 9, {1, 0});
+            const unsigned count = finder_.FindChoices(start + offset, choices);
+            if (count > 0 && choices[count - 1].length >= kNiceLength) {
+                Write(start, offset);
+                PutMatch(out_, choices[count - 1]);
+                return start + offset + choices[count - 1].length;
+            }
+            unsigned length = 2;
+            for (unsigned choice = 0; choice < count; ++choice) {
+                for (; length <= choices[choice].length; ++length) {
+                    const Match match{length, choices[choice].distance};
+                    if (length > 2 || match.distance <= kMaxShortDistance) {
+                        Reach(offset + length, bits + MatchBits(match), match);
+                    }
+                }
+            }
+        }
+        Write(start, size);
+        return start + size;
+    }
+
+private:
+    static constexpr unsigned kNiceLength = 128;
+
+    // The cheapest way found to a position: its bits from the block's start and the token that
+    // ends there (a literal has length 1); next links the chosen path forwards.
+    struct Node {
+        std::uint32_t bits = std::numeric_limits<std::uint32_t>::max();
+        Match last;
+        std::uint32_t next = 0;
+    };
+
+    void Reach(std::uint32_t offset, std::uint32_t bits, Match last) {
+        if (bits < nodes_[offset].bits) {
+            nodes_[offset].bits = bits;
+            nodes_[offset].last = last;
+        }
+    }
+
+    void Write(std::uint32_t start, std::uint32_t end) {
+        for (std::uint32_t offset = end; offset > 0; offset -= nodes_[offset].last.length) {
+            nodes_[offset - nodes_[offset].last.length].next = offset;
+        }
+        for (std::uint32_t offset = 0; offset < end; offset = nodes_[offset].next) {
+            const Match& token = nodes_[nodes_[offset].next].last;
+            if (token.length == 1) {
+                PutLiteral(out_, *input_.At(start + offset));
+            } else {
+                PutMatch(out_, token);
+            }
+        }
+    }
+
+    InputWindow& input_;
+    MatchFinder& finder_;
+    BitWriter& out_;
+    Node nodes_[kOptimalBlock + kMaxLength + 1];
+};
+
+int Implode(ReadFunction read, WriteFunction write, void* param, PkParse parse) {
+    InputWindow input(read, param);
+    MatchFinder finder(input);
+    BitWriter out(write, param);
+    out.Put(kBinaryLiterals, 8);
+    out.Put(kDictionaryBits, 8);
+    if (parse == PkParse::Fast) {
+        ParseFast(input, finder, out);
+    } else {
+        OptimalParser parser(input, finder, out);
+        for (std::uint32_t position = 0; !input.IsDone(position);) {
+            position = parser.EncodeBlock(position);
+        }
     }
     const Code end = kLengthEncode[kEndLength];
     out.Put(1u | std::uint32_t(end.value) << 1, 1 + end.length);

@@ -14,11 +14,16 @@ constexpr std::uint64_t PkCompressBound(std::uint64_t sourceSize) {
     return 2 + (9 * sourceSize + 16 + 7) / 8;
 }
 
+// How the encoder chooses its copies. Optimal finds the cheapest stream for the copies its search
+// sees, block by block, and is never larger than Fast, which looks one position ahead.
+enum class PkParse { Fast, Optimal };
+
 // Compresses sourceSize bytes with binary literals and a 4096-byte dictionary; returns the number
 // of bytes written. Fails with XAssertion if the stream does not fit in the destination (a
 // truncated stream would lose the data; see PkCompressBound).
 std::uint32_t PkCompress(const std::uint8_t* source, std::uint32_t sourceSize,
-                         std::uint8_t* destination, std::uint32_t destinationCapacity);
+                         std::uint8_t* destination, std::uint32_t destinationCapacity,
+                         PkParse parse = PkParse::Optimal);
 
 // Expands a compressed stream (either literal coding, any of the three dictionary sizes); returns
 // the number of bytes written. Output beyond the capacity is dropped, so a caller that knows the

@@ -1,5 +1,6 @@
 // Compression and expansion speed over pixel-like inputs, with the compressed size as a fraction
-// of the input.
+// of the input. Compression runs in both parses: the fast one compares with other encoders of
+// the format, the optimal one is what the program writes.
 
 #include "Trova/PkCompression.h"
 
@@ -48,11 +49,12 @@ void SetResults(benchmark::State& state, std::size_t inputSize, std::size_t comp
 
 void BM_PkCompress(benchmark::State& state) {
     const Bytes input = MakeSample(Sample(state.range(0)));
+    const auto parse = Ostrel::Trova::PkParse(state.range(1));
     Bytes output(Ostrel::Trova::PkCompressBound(input.size()));
     std::uint32_t size = 0;
     for (auto _ : state) {
         size = Ostrel::Trova::PkCompress(input.data(), std::uint32_t(input.size()), output.data(),
-                                         std::uint32_t(output.size()));
+                                         std::uint32_t(output.size()), parse);
         benchmark::DoNotOptimize(output.data());
     }
     SetResults(state, input.size(), size);
@@ -70,14 +72,25 @@ void BM_PkDecompress(benchmark::State& state) {
     SetResults(state, input.size(), compressed.size());
 }
 
+constexpr Sample kSamples[] = {kTexture16, kPalette4, kPhoto32, kRandom, kZeros};
+
 void SampleArguments(benchmark::internal::Benchmark* benchmark) {
     benchmark->ArgName("sample");
-    for (const Sample sample : {kTexture16, kPalette4, kPhoto32, kRandom, kZeros}) {
+    for (const Sample sample : kSamples) {
         benchmark->Arg(sample);
+    }
+}
+
+void SampleAndParseArguments(benchmark::internal::Benchmark* benchmark) {
+    benchmark->ArgNames({"sample", "optimal"});
+    for (const Sample sample : kSamples) {
+        for (const auto parse : {Ostrel::Trova::PkParse::Fast, Ostrel::Trova::PkParse::Optimal}) {
+            benchmark->Args({sample, std::int64_t(parse)});
+        }
     }
 }
 
 } // namespace
 
-BENCHMARK(BM_PkCompress)->Apply(SampleArguments);
+BENCHMARK(BM_PkCompress)->Apply(SampleAndParseArguments);
 BENCHMARK(BM_PkDecompress)->Apply(SampleArguments);
