@@ -31,7 +31,7 @@ struct TextureRequest {
     std::uint8_t greenBits = 6;
     std::uint8_t blueBits = 5;
     std::uint8_t alphaBits = 0;
-    std::uint32_t transparency = 0; // 0 opaque, 1 opaque or transparent, 2 graded
+    std::uint32_t transparency = 0; // a TransparencyClass value
     bool usePalette = false;
     std::uint32_t colourCount = 16;
     bool individualPalettes = false;

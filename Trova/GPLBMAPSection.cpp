@@ -3,6 +3,7 @@
 #include "Trova/ColourBlock.h"
 #include "Trova/GPLCMAPSection.h"
 #include "Trova/GPLSection.h"
+#include "Trova/PixelFormat.h"
 #include "Trova/PkCompression.h"
 #include "Util/Exception.h"
 
@@ -24,39 +25,10 @@ constexpr std::uint32_t kHeaderPayloadSize = 14; // its last two bytes are the f
 constexpr std::uint32_t kHeaderPayloadBytes = 16;
 constexpr std::uint32_t kGreyRampEntries = 16;
 constexpr std::uint32_t kNibbleLimit = 16;
-constexpr std::uint8_t kExplicitAlphaBlockFormat = 11;
 constexpr std::uint64_t kMaxStoredSize = std::numeric_limits<std::uint32_t>::max();
 // No PK stream expands more than about 460 times (a 518-byte copy costs at least 9 bits), so a
 // stored stream claiming more cannot be met and is refused before the pixels are allocated.
 constexpr std::uint64_t kMaxExpansion = 1024;
-
-struct FormatInfo {
-    bool valid;
-    std::uint8_t bitsPerPixel; // per block for the block formats
-    std::uint8_t blockSide;
-    std::uint8_t red, green, blue, alpha;
-    std::uint8_t transparency;
-};
-
-constexpr std::array<FormatInfo, 12> kFormats{{
-    {true, 4, 1, 8, 8, 8, 8, 0},
-    {true, 4, 1, 8, 8, 8, 8, 1},
-    {true, 4, 1, 8, 8, 8, 8, 2},
-    {true, 16, 1, 5, 6, 5, 0, 0},
-    {true, 16, 1, 5, 5, 5, 1, 1},
-    {true, 16, 1, 4, 4, 4, 4, 2},
-    {true, 24, 1, 8, 8, 8, 0, 0},
-    {true, 32, 1, 8, 8, 8, 8, 2},
-    {true, 8, 1, 8, 8, 8, 0, 0},
-    {false, 0, 1, 0, 0, 0, 0, 0},
-    {true, 64, 4, 5, 6, 5, 0, 0},
-    {true, 128, 4, 5, 6, 5, 4, 2},
-}};
-
-const FormatInfo& Info(std::uint8_t format) {
-    OSTREL_ASSERT(GPLBMAPSection::IsValidFormat(format));
-    return kFormats[format];
-}
 
 [[noreturn]] void FailFormat(const Util::BinaryStream& stream, const char* detail) {
     throw Util::XFileFormat(stream.GetName(), detail);
@@ -75,108 +47,53 @@ Util::CountedPtr<Palette> MakeGreyRamp() {
     return palette;
 }
 
-float Channel(std::uint32_t value, unsigned bits) {
-    return IntToChannel(value, bits);
-}
-
-std::uint32_t Field(float channel, unsigned bits, unsigned shift) {
-    return ChannelToInt(channel, bits) << shift;
-}
-
-Colour DecodeR5G6B5(std::uint16_t v) {
-    return Colour(Channel(v >> 11 & 31, 5), Channel(v >> 5 & 63, 6), Channel(v & 31, 5), 1);
-}
-
-Colour DecodeA1R5G5B5(std::uint16_t v) {
-    return Colour(Channel(v >> 10 & 31, 5), Channel(v >> 5 & 31, 5), Channel(v & 31, 5),
-                  Channel(v >> 15 & 1, 1));
-}
-
-Colour DecodeA4R4G4B4(std::uint16_t v) {
-    return Colour(Channel(v >> 8 & 15, 4), Channel(v >> 4 & 15, 4), Channel(v & 15, 4),
-                  Channel(v >> 12 & 15, 4));
-}
-
-std::uint16_t EncodeR5G6B5(const Colour& c) {
-    return static_cast<std::uint16_t>(Field(c.GetRed(), 5, 11) | Field(c.GetGreen(), 6, 5) |
-                                      Field(c.GetBlue(), 5, 0));
-}
-
-std::uint16_t EncodeA1R5G5B5(const Colour& c) {
-    return static_cast<std::uint16_t>(Field(c.GetRed(), 5, 10) | Field(c.GetGreen(), 5, 5) |
-                                      Field(c.GetBlue(), 5, 0) | Field(c.GetAlpha(), 1, 15));
-}
-
-std::uint16_t EncodeA4R4G4B4(const Colour& c) {
-    return static_cast<std::uint16_t>(Field(c.GetRed(), 4, 8) | Field(c.GetGreen(), 4, 4) |
-                                      Field(c.GetBlue(), 4, 0) | Field(c.GetAlpha(), 4, 12));
-}
-
-Colour DecodeBytes(const std::uint8_t* bgra, bool hasAlpha) {
-    return Colour(Channel(bgra[2], 8), Channel(bgra[1], 8), Channel(bgra[0], 8),
-                  hasAlpha ? Channel(bgra[3], 8) : 1);
-}
-
-void EncodeBytes(const Colour& c, bool hasAlpha, std::uint8_t* bgra) {
-    bgra[0] = static_cast<std::uint8_t>(ChannelToInt(c.GetBlue(), 8));
-    bgra[1] = static_cast<std::uint8_t>(ChannelToInt(c.GetGreen(), 8));
-    bgra[2] = static_cast<std::uint8_t>(ChannelToInt(c.GetRed(), 8));
-    if (hasAlpha) {
-        bgra[3] = static_cast<std::uint8_t>(ChannelToInt(c.GetAlpha(), 8));
-    }
-}
 } // namespace
 
 // ---- Format functions
 
 bool GPLBMAPSection::IsValidFormat(std::uint8_t format) {
-    return format < kFormats.size() && kFormats[format].valid;
+    return IsValidPixelFormat(format);
+}
+
+bool GPLBMAPSection::IsPalettised(std::uint8_t format) {
+    return Trova::IsPalettised(static_cast<PixelFormat>(format));
 }
 
 std::uint32_t GPLBMAPSection::GetBitsPerPixel(std::uint8_t format) {
-    return Info(format).bitsPerPixel;
+    return GetFormatInfo(ToPixelFormat(format)).bits;
 }
 
 std::uint32_t GPLBMAPSection::GetBlockWidth(std::uint8_t format) {
-    return Info(format).blockSide;
+    return GetFormatInfo(ToPixelFormat(format)).block;
 }
 
 std::uint32_t GPLBMAPSection::GetBlockHeight(std::uint8_t format) {
-    return Info(format).blockSide;
+    return GetFormatInfo(ToPixelFormat(format)).block;
 }
 
 std::uint64_t GPLBMAPSection::GetRowBytes(std::uint8_t format, std::uint32_t width) {
-    const FormatInfo& info = Info(format);
-    const std::uint64_t blocksAcross = (std::uint64_t(width) + info.blockSide - 1) / info.blockSide;
-    return (blocksAcross * info.bitsPerPixel + 31) / 32 * 4 / info.blockSide;
+    return RowBytesOf(ToPixelFormat(format), width);
 }
 
 std::uint64_t GPLBMAPSection::GetDataSize(std::uint8_t format, std::uint32_t width,
                                           std::uint32_t height) {
-    const std::uint32_t side = Info(format).blockSide;
-    const std::uint64_t rows = (std::uint64_t(height) + side - 1) / side * side;
-    const std::uint64_t rowBytes = GetRowBytes(format, width);
-    // Saturates instead of wrapping; only sizes up to 32 bits are ever used.
-    if (rowBytes != 0 && rows > std::numeric_limits<std::uint64_t>::max() / rowBytes) {
-        return std::numeric_limits<std::uint64_t>::max();
-    }
-    return rows * rowBytes;
+    return DataSizeOf(ToPixelFormat(format), width, height);
 }
 
 std::uint8_t GPLBMAPSection::GetRedBits() const {
-    return Info(format_).red;
+    return GetFormatInfo(format_).red;
 }
 std::uint8_t GPLBMAPSection::GetGreenBits() const {
-    return Info(format_).green;
+    return GetFormatInfo(format_).green;
 }
 std::uint8_t GPLBMAPSection::GetBlueBits() const {
-    return Info(format_).blue;
+    return GetFormatInfo(format_).blue;
 }
 std::uint8_t GPLBMAPSection::GetAlphaBits() const {
-    return Info(format_).alpha;
+    return GetFormatInfo(format_).alpha;
 }
 std::uint32_t GPLBMAPSection::GetTransparency() const {
-    return Info(format_).transparency;
+    return static_cast<std::uint32_t>(GetFormatInfo(format_).transparency);
 }
 
 // ---- Reading
@@ -220,12 +137,12 @@ void GPLBMAPSection::ReadHeader(Util::BinaryStream& stream, std::uint8_t highest
     if (payload[13] > highestCompression) {
         FailFormat(stream, "GPL bitmap header unsupported compression method");
     }
-    format_ = payload[0];
+    format_ = ToPixelFormat(payload[0]);
     compression_ = payload[13];
     width_ = Util::ReadU32(&payload[1]);
     height_ = Util::ReadU32(&payload[5]);
     rowBytes_ = Util::ReadU32(&payload[9]);
-    if (rowBytes_ != GetRowBytes(format_, width_)) {
+    if (rowBytes_ != RowBytesOf(format_, width_)) {
         FailFormat(stream, "GPL bitmap header width in bytes incorrect");
     }
     if (payload[14] != kFillerByte) {
@@ -239,7 +156,7 @@ void GPLBMAPSection::ReadHeader(Util::BinaryStream& stream, std::uint8_t highest
     if ((width_ == 0) != (height_ == 0)) {
         FailFormat(stream, "GPL bitmap header dimensions incorrect");
     }
-    const std::uint64_t dataSize = GetDataSize(format_, width_, height_);
+    const std::uint64_t dataSize = DataSizeOf(format_, width_, height_);
     if (dataSize > kMaxStoredSize) {
         FailFormat(stream, "GPL bitmap header dimensions too large");
     }
@@ -287,8 +204,7 @@ void GPLBMAPSection::ReadData(Util::BinaryStream& stream) {
 GPLBMAPSection::GPLBMAPSection(std::uint8_t format, bool hasOwnPalette,
                                std::uint32_t paletteEntryCount,
                                Util::CountedPtr<Palette> sharedPalette, std::uint8_t compression)
-    : format_(format), compression_(compression), pixelData_(AllocateZeroed(0)) {
-    OSTREL_ASSERT(IsValidFormat(format));
+    : format_(ToPixelFormat(format)), compression_(compression), pixelData_(AllocateZeroed(0)) {
     if (IsPalettised()) {
         hasOwnPalette_ = hasOwnPalette;
         palette_ = hasOwnPalette ? Util::MakeCounted<Palette>(paletteEntryCount)
@@ -351,7 +267,7 @@ void GPLBMAPSection::Write(Util::BinaryStream& stream) const {
 void GPLBMAPSection::WriteHeader(Util::BinaryStream& stream) const {
     GPLSectionHeader(kBMHDSectionId, 0, kHeaderPayloadSize).Write(stream);
     std::array<std::uint8_t, kHeaderPayloadBytes> payload;
-    payload[0] = format_;
+    payload[0] = CodeOf(format_);
     Util::WriteU32(&payload[1], width_);
     Util::WriteU32(&payload[5], height_);
     Util::WriteU32(&payload[9], rowBytes_);
@@ -461,7 +377,7 @@ void GPLBMAPSection::EncodeDecodedCopy() const {
             std::uint8_t* block = BlockAt(pixels, row, column);
             ColourBlockPixels wanted;
             if (!BlockHolds(block, row, column, wanted)) {
-                EncodeColourBlock(wanted, format_ == kExplicitAlphaBlockFormat, block);
+                EncodeColourBlock(wanted, HasExplicitAlpha(), block);
             }
         }
     }
@@ -471,7 +387,7 @@ void GPLBMAPSection::EncodeDecodedCopy() const {
 // picture repeat its last row and column) and tells whether the block already decodes to them.
 bool GPLBMAPSection::BlockHolds(const std::uint8_t* block, std::uint32_t row, std::uint32_t column,
                                 ColourBlockPixels& wanted) const {
-    const bool explicitAlpha = format_ == kExplicitAlphaBlockFormat;
+    const bool explicitAlpha = HasExplicitAlpha();
     bool holds = true;
     for (std::uint32_t y = 0; y < kColourBlockSide; ++y) {
         for (std::uint32_t x = 0; x < kColourBlockSide; ++x) {
@@ -490,11 +406,11 @@ bool GPLBMAPSection::BlockHolds(const std::uint8_t* block, std::uint32_t row, st
 // ---- Pixels
 
 void GPLBMAPSection::SetSize(std::uint32_t height, std::uint32_t width) {
-    const std::uint64_t dataSize = GetDataSize(format_, width, height);
+    const std::uint64_t dataSize = DataSizeOf(format_, width, height);
     OSTREL_ASSERT(dataSize <= kMaxStoredSize);
     height_ = height;
     width_ = width;
-    rowBytes_ = static_cast<std::uint32_t>(GetRowBytes(format_, width));
+    rowBytes_ = static_cast<std::uint32_t>(RowBytesOf(format_, width));
     uncompressedSize_ = static_cast<std::uint32_t>(dataSize);
     // Zeroed as a whole, which also keeps the row padding zero.
     pixelData_ = AllocateZeroed(uncompressedSize_);
@@ -535,7 +451,7 @@ void GPLBMAPSection::MakeDecodedCopy() {
 
 std::uint8_t* GPLBMAPSection::BlockAt(std::uint8_t* pixels, std::uint32_t row,
                                       std::uint32_t column) const {
-    const std::uint32_t blockBytes = GetColourBlockBytes(format_ == kExplicitAlphaBlockFormat);
+    const std::uint32_t blockBytes = GetColourBlockBytes(HasExplicitAlpha());
     return pixels + std::size_t(row / kColourBlockSide) * rowBytes_ * kColourBlockSide +
            std::size_t(column / kColourBlockSide) * blockBytes;
 }
@@ -543,54 +459,22 @@ std::uint8_t* GPLBMAPSection::BlockAt(std::uint8_t* pixels, std::uint32_t row,
 Colour GPLBMAPSection::DecodePixel(std::uint8_t* pixels, std::uint32_t row,
                                    std::uint32_t column) const {
     if (IsBlockFormat()) {
-        return DecodeColourBlockPixel(BlockAt(pixels, row, column),
-                                      format_ == kExplicitAlphaBlockFormat, row % kColourBlockSide,
-                                      column % kColourBlockSide);
+        return DecodeColourBlockPixel(BlockAt(pixels, row, column), HasExplicitAlpha(),
+                                      row % kColourBlockSide, column % kColourBlockSide);
     }
     const std::uint8_t* bytes = pixels + std::size_t(row) * rowBytes_;
-    switch (format_) {
-    case 3:
-        return DecodeR5G6B5(Util::ReadU16(bytes + 2 * std::size_t(column)));
-    case 4:
-        return DecodeA1R5G5B5(Util::ReadU16(bytes + 2 * std::size_t(column)));
-    case 5:
-        return DecodeA4R4G4B4(Util::ReadU16(bytes + 2 * std::size_t(column)));
-    case 6:
-        return DecodeBytes(bytes + 3 * std::size_t(column), false);
-    case 7:
-        return DecodeBytes(bytes + 4 * std::size_t(column), true);
-    case 8: {
-        const float grey = Channel(bytes[column], 8);
-        return Colour(grey, grey, grey, 1);
-    }
-    default:
+    if (IsPalettised()) {
         return DecodePalettePixel(bytes, column);
     }
+    return GetFormatInfo(format_).decode(bytes, column);
 }
 
 void GPLBMAPSection::EncodePixel(std::uint8_t* bytes, std::uint32_t column, const Colour& colour) {
-    switch (format_) {
-    case 3:
-        Util::WriteU16(bytes + 2 * std::size_t(column), EncodeR5G6B5(colour));
-        break;
-    case 4:
-        Util::WriteU16(bytes + 2 * std::size_t(column), EncodeA1R5G5B5(colour));
-        break;
-    case 5:
-        Util::WriteU16(bytes + 2 * std::size_t(column), EncodeA4R4G4B4(colour));
-        break;
-    case 6:
-        EncodeBytes(colour, false, bytes + 3 * std::size_t(column));
-        break;
-    case 7:
-        EncodeBytes(colour, true, bytes + 4 * std::size_t(column));
-        break;
-    case 8:
-        bytes[column] = static_cast<std::uint8_t>(ChannelToInt(colour.GetRed(), 8));
-        break;
-    default:
+    if (IsPalettised()) {
         EncodePalettePixel(bytes, column, colour);
+        return;
     }
+    GetFormatInfo(format_).encode(colour, bytes, column);
 }
 
 // An index beyond the end of a short palette has no colour; it reads as fully transparent.

@@ -3,6 +3,7 @@
 #include "Trova/Bitmap.h"
 #include "Trova/ColourBlock.h"
 #include "Trova/Palette.h"
+#include "Trova/PixelFormat.h"
 #include "Util/BinaryStream.h"
 #include "Util/CountedPtr.h"
 
@@ -14,9 +15,8 @@ namespace Ostrel::Trova {
 // bitmap's own CMAP palette, and a DATA section with the pixels, stored as is (compression 0) or
 // PK-compressed (compression 1).
 //
-// Twelve pixel formats (codes 0 to 8, 10 and 11): 4-bit palette indices (0 to 2), 16-bit packed
-// colours (3 to 5), 24- and 32-bit BGR(A) (6, 7), grey bytes (8) and 4 x 4 colour blocks with or
-// without explicit 4-bit alpha (10, 11).
+// Twelve pixel formats (PixelFormat): 4-bit palette indices, 16-bit packed colours, 24- and
+// 32-bit BGR(A), grey bytes and 4 x 4 colour blocks with or without explicit 4-bit alpha.
 //
 // Pixel data is decoded from the stored data on the first pixel access and encoded again only
 // when the section is written; with compression 0 both are one shared array, so reading and
@@ -53,13 +53,13 @@ public:
     Colour GetPixel(std::uint32_t row, std::uint32_t column) const override;
     void SetPixel(std::uint32_t row, std::uint32_t column, const Colour& colour) override;
 
-    std::uint8_t GetFormat() const { return format_; }
+    std::uint8_t GetFormat() const { return CodeOf(format_); }
     std::uint8_t GetCompression() const { return compression_; }
     std::uint32_t GetRowBytes() const { return rowBytes_; }
     std::uint32_t GetStoredSize() const;
     std::uint32_t GetUncompressedSize() const { return uncompressedSize_; }
 
-    bool IsPalettised() const { return IsPalettised(format_); }
+    bool IsPalettised() const { return Trova::IsPalettised(format_); }
     bool HasOwnPalette() const { return hasOwnPalette_; }
     // Empty for formats that are not palettised.
     Util::CountedPtr<Palette> GetPalette() const { return palette_; }
@@ -67,19 +67,17 @@ public:
     std::uint8_t GetGreenBits() const;
     std::uint8_t GetBlueBits() const;
     std::uint8_t GetAlphaBits() const;
-    // 0 opaque, 1 opaque or fully transparent pixels, 2 graded transparency.
+    // A TransparencyClass value.
     std::uint32_t GetTransparency() const;
 
     static bool IsValidFormat(std::uint8_t format);
-    static bool IsPalettised(std::uint8_t format) { return format < 3; }
+    static bool IsPalettised(std::uint8_t format);
     // Bits per pixel, or per block for the block formats.
     static std::uint32_t GetBitsPerPixel(std::uint8_t format);
     static std::uint32_t GetBlockWidth(std::uint8_t format);
     static std::uint32_t GetBlockHeight(std::uint8_t format);
-    // Bytes per pixel row (rows padded to 4 bytes; a block row's bytes divided by the block
-    // height). Computed in 64 bits: absurd widths give values no 32-bit header field can match.
+    // RowBytesOf and DataSizeOf of the format.
     static std::uint64_t GetRowBytes(std::uint8_t format, std::uint32_t width);
-    // Size of the uncompressed pixel data, in 64 bits for the same reason.
     static std::uint64_t GetDataSize(std::uint8_t format, std::uint32_t width,
                                      std::uint32_t height);
 
@@ -108,14 +106,15 @@ private:
                     ColourBlockPixels& wanted) const;
     void MakeDecodedCopy();
 
-    bool IsBlockFormat() const { return GetBlockWidth(format_) != 1; }
+    bool IsBlockFormat() const { return Trova::IsBlockFormat(format_); }
+    bool HasExplicitAlpha() const { return format_ == PixelFormat::BlocksExplicitAlpha; }
     std::uint8_t* BlockAt(std::uint8_t* pixels, std::uint32_t row, std::uint32_t column) const;
     Colour DecodePixel(std::uint8_t* pixels, std::uint32_t row, std::uint32_t column) const;
     void EncodePixel(std::uint8_t* bytes, std::uint32_t column, const Colour& colour);
     Colour DecodePalettePixel(const std::uint8_t* bytes, std::uint32_t column) const;
     void EncodePalettePixel(std::uint8_t* bytes, std::uint32_t column, const Colour& colour);
 
-    std::uint8_t format_ = 0;
+    PixelFormat format_ = PixelFormat::Index4Opaque;
     std::uint32_t height_ = 0;
     std::uint32_t width_ = 0;
     std::uint32_t rowBytes_ = 0;

@@ -35,24 +35,8 @@ constexpr std::uint32_t kSectionIdSize = 4;
     throw Util::XFileFormat(stream.GetName(), detail);
 }
 
-// The channel bits and transparency class that a format stands for.
-struct FormatBits {
-    std::uint8_t red;
-    std::uint8_t green;
-    std::uint8_t blue;
-    std::uint8_t alpha;
-    std::uint32_t transparency;
-};
-
-FormatBits BitsOf(const GPLBMAPSection& section) {
-    return {section.GetRedBits(), section.GetGreenBits(), section.GetBlueBits(),
-            section.GetAlphaBits(), section.GetTransparency()};
-}
-
-// An empty section of the format (with an empty palette of its own, if any) answers for the
-// format.
-FormatBits BitsOfFormat(std::uint8_t format) {
-    return BitsOf(GPLBMAPSection(format, true, 0, {}, 0));
+const PixelFormatInfo& InfoOf(std::uint8_t format) {
+    return GetFormatInfo(ToPixelFormat(format));
 }
 
 // The size of a level along a side of 2^log2Size pixels; sizes that reach 1 stay 1. Sizes beyond
@@ -86,14 +70,15 @@ std::uint64_t Cost(std::uint32_t wanted, std::uint32_t offered, std::uint64_t mi
     return offered < wanted ? missingWeight * (wanted - offered) : offered - wanted;
 }
 
-std::uint64_t Score(const MipFormatRequest& request, const FormatBits& offered) {
+std::uint64_t Score(const MipFormatRequest& request, const PixelFormatInfo& offered) {
     constexpr std::uint64_t kMissingBit = 10;
     constexpr std::uint64_t kMissingClass = 100;
     return Cost(request.redBits, offered.red, kMissingBit) +
            Cost(request.greenBits, offered.green, kMissingBit) +
            Cost(request.blueBits, offered.blue, kMissingBit) +
            Cost(request.alphaBits, offered.alpha, kMissingBit) +
-           Cost(request.transparency, offered.transparency, kMissingClass);
+           Cost(request.transparency, static_cast<std::uint32_t>(offered.transparency),
+                kMissingClass);
 }
 
 std::uint8_t ColourByte(float channel) {
@@ -116,10 +101,10 @@ std::uint8_t ChooseMipFormat(const MipFormatRequest& request, std::uint32_t firs
     std::uint64_t bestScore = 0;
     for (std::uint64_t code = firstFormat; code < end; ++code) {
         const auto format = static_cast<std::uint8_t>(code);
-        if (GPLBMAPSection::IsPalettised(format) != request.usePalette) {
+        if (IsPalettised(ToPixelFormat(format)) != request.usePalette) {
             continue;
         }
-        const std::uint64_t score = Score(request, BitsOfFormat(format));
+        const std::uint64_t score = Score(request, InfoOf(format));
         if (!best || score < bestScore) {
             best = format;
             bestScore = score;
@@ -233,8 +218,8 @@ void GPLMIPSection::CheckLevel(const Util::BinaryStream& stream, const GPLBMAPSe
     if (level.GetWidth() != LevelSize(log2Width_, index)) {
         Fail(stream, "GPL bitmap file width mismatch");
     }
-    const FormatBits wanted = BitsOfFormat(format_);
-    const FormatBits found = BitsOf(level);
+    const PixelFormatInfo& wanted = InfoOf(format_);
+    const PixelFormatInfo& found = InfoOf(level.GetFormat());
     if (found.red != wanted.red) {
         Fail(stream, "GPL bitmap red mismatch");
     }
@@ -390,23 +375,23 @@ Util::CountedPtr<Palette> GPLMIPSection::GetPalette() const {
 }
 
 std::uint8_t GPLMIPSection::GetRedBits() const {
-    return BitsOfFormat(format_).red;
+    return InfoOf(format_).red;
 }
 
 std::uint8_t GPLMIPSection::GetGreenBits() const {
-    return BitsOfFormat(format_).green;
+    return InfoOf(format_).green;
 }
 
 std::uint8_t GPLMIPSection::GetBlueBits() const {
-    return BitsOfFormat(format_).blue;
+    return InfoOf(format_).blue;
 }
 
 std::uint8_t GPLMIPSection::GetAlphaBits() const {
-    return BitsOfFormat(format_).alpha;
+    return InfoOf(format_).alpha;
 }
 
 std::uint32_t GPLMIPSection::GetTransparency() const {
-    return BitsOfFormat(format_).transparency;
+    return static_cast<std::uint32_t>(InfoOf(format_).transparency);
 }
 
 } // namespace Ostrel::Trova

@@ -5,19 +5,21 @@
 namespace Ostrel::Trova {
 
 namespace {
-// New pictures are 4-bit palettised (codes 0 to 2, one per transparency class) or 16 bits per
-// pixel: R5 G6 B5 when opaque, A1 R5 G5 B5 when five bits suffice, A4 R4 G4 B4 otherwise.
-std::uint8_t ChoosePbfFormat(std::uint8_t redBits, std::uint8_t greenBits, std::uint8_t blueBits,
-                             std::uint32_t transparency, bool usePalette,
-                             std::uint32_t colourCount) {
+// New pictures are 4-bit palettised (one format per transparency class) or 16 bits per pixel:
+// R5 G6 B5 when opaque, A1 R5 G5 B5 when five bits suffice, A4 R4 G4 B4 otherwise.
+PixelFormat ChoosePbfFormat(std::uint8_t redBits, std::uint8_t greenBits, std::uint8_t blueBits,
+                            std::uint32_t transparency, bool usePalette,
+                            std::uint32_t colourCount) {
     CheckPaletteColourCount(usePalette, colourCount);
+    const auto transparencyClass = static_cast<TransparencyClass>(transparency);
     if (usePalette) {
-        return transparency == 1 ? 1 : transparency == 2 ? 2 : 0;
+        return PalettisedFormatFor(transparencyClass);
     }
-    if (transparency == 0) {
-        return redBits <= 5 && greenBits <= 5 && blueBits <= 5 ? 4 : 3;
+    if (transparencyClass == TransparencyClass::Opaque) {
+        return redBits <= 5 && greenBits <= 5 && blueBits <= 5 ? PixelFormat::A1R5G5B5
+                                                               : PixelFormat::R5G6B5;
     }
-    return 5;
+    return PixelFormat::A4R4G4B4;
 }
 } // namespace
 
@@ -30,7 +32,8 @@ GPLPbfFile::GPLPbfFile(std::uint8_t redBits, std::uint8_t greenBits, std::uint8_
                        std::uint8_t, std::uint32_t transparency, bool usePalette,
                        std::uint32_t colourCount)
     : section_(Util::MakeCounted<GPLBMAPSection>(
-          ChoosePbfFormat(redBits, greenBits, blueBits, transparency, usePalette, colourCount),
+          CodeOf(
+              ChoosePbfFormat(redBits, greenBits, blueBits, transparency, usePalette, colourCount)),
           true, colourCount, Util::CountedPtr<Palette>(), 0)) {}
 
 GPLPbfFile::GPLPbfFile(const GPLPbfFile& other)
