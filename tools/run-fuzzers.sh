@@ -7,7 +7,9 @@ cd "$(dirname "$0")/.."
 build="${1:-build-fuzz}"
 seconds="${FUZZ_SECONDS:-30}"
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+launcher=""; command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}" CCACHE_NOHASHDIR=1
+cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo $launcher \
   -DVELLIX_FUZZ=ON -DVELLIX_GUI=OFF -DVELLIX_BENCH=OFF >/dev/null
 targets=()
 for source in fuzz/*Fuzz.cpp; do
