@@ -25,6 +25,8 @@ public:
     // The member's directory inside the archive; empty for members at the archive's top.
     virtual std::string GetSubfileDirectory(std::uint32_t index) const = 0;
     virtual std::uint32_t GetSubfileSize(std::uint32_t index) const = 0;
+    // Where the member's data starts in the archive.
+    virtual std::uint32_t GetSubfileOffset(std::uint32_t index) const = 0;
     // What the member occupies in the archive.
     virtual std::uint32_t GetSubfileStoredSize(std::uint32_t index) const = 0;
     virtual Util::CountedPtr<Util::BinaryStream> OpenSubfile(std::uint32_t index) = 0;

@@ -117,17 +117,33 @@ const char* ExclusionReason(const std::string& fileName) {
     return "Unsuitable extension";
 }
 
-void PrintReport(std::ostream& out, const std::vector<std::string>& included,
-                 const std::vector<std::pair<std::string, const char*>>& excluded) {
-    out << "Included files\n\n";
-    for (const std::string& name : included) {
-        out << name << '\n';
+void WriteDirectory(Util::BinaryStream& out, const std::vector<SubfileEntry>& entries) {
+    std::vector<std::uint8_t> directory(kCountSize + entries.size() * kRecordSize);
+    Util::WriteU16(directory.data(), static_cast<std::uint16_t>(entries.size()));
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        EncodeRecord(entries[index], directory.data() + kCountSize + index * kRecordSize);
     }
-    out << "\nExcluded files\n\n";
-    for (const auto& [name, reason] : excluded) {
-        out << name << '\t' << reason << '\n';
+    out.SetPosition(0);
+    out.Write(static_cast<std::uint32_t>(directory.size()), directory.data());
+}
+
+SubfileEntry CopyMember(Util::BinaryStream& out, const DatMember& member,
+                        std::vector<std::uint8_t>& buffer) {
+    const std::uint64_t offset = out.GetPosition();
+    const auto source = member.open();
+    const std::uint64_t size = source->GetSize();
+    // Offsets and sizes are recorded in 32 bits; cutting them would lose the member's data.
+    constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
+    if (offset > kLimit || size > kLimit) {
+        throw XFileFormat(source->GetName(), "File does not fit in an ICR2 dat file");
     }
-    out.flush();
+    for (std::uint64_t left = size; left > 0;) {
+        const auto chunk = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, buffer.size()));
+        source->Read(chunk, buffer.data());
+        out.Write(chunk, buffer.data());
+        left -= chunk;
+    }
+    return {member.name, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(size)};
 }
 
 } // namespace
@@ -191,6 +207,10 @@ std::uint32_t ICR2DatFile::GetSubfileSize(std::uint32_t index) const {
     return Entry(index).size;
 }
 
+std::uint32_t ICR2DatFile::GetSubfileOffset(std::uint32_t index) const {
+    return Entry(index).offset;
+}
+
 std::uint32_t ICR2DatFile::GetSubfileStoredSize(std::uint32_t index) const {
     return Entry(index).size;
 }
@@ -209,70 +229,85 @@ CountedPtr<Util::BinaryStream> ICR2DatFile::FindSubfile(const std::string& name)
     return {};
 }
 
-void ICR2DatFile::AddFiles(bool report) {
-    entries_.clear();
-    std::vector<std::string> included;
-    std::vector<std::pair<std::string, const char*>> excluded;
-    for (const auto& file : Util::Platform::ListDirectory(path_.GetParentDirectory())) {
+ArchiveSelection SelectArchiveFiles(const std::string& directory) {
+    ArchiveSelection selection;
+    for (const auto& file : Util::Platform::ListDirectory(directory)) {
         if (file.isDirectory) {
             continue;
         }
         if (const char* reason = ExclusionReason(file.name)) {
-            excluded.emplace_back(file.name, reason);
+            selection.excluded.emplace_back(file.name, reason);
         } else {
-            entries_.push_back({file.name});
-            included.push_back(file.name);
+            selection.included.push_back(file.name);
         }
     }
-    if (report) {
-        PrintReport(std::cout, included, excluded);
+    return selection;
+}
+
+void PrintArchiveReport(std::ostream& out, const ArchiveSelection& selection) {
+    out << "Included files\n\n";
+    for (const std::string& name : selection.included) {
+        out << name << '\n';
+    }
+    out << "\nExcluded files\n\n";
+    for (const auto& [name, reason] : selection.excluded) {
+        out << name << '\t' << reason << '\n';
+    }
+    out.flush();
+}
+
+void CheckICR2MemberName(const std::string& name) {
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of("/\\:") != std::string::npos) {
+        throw Util::XUsage("Member name \"" + name + "\" is not a usable file name");
+    }
+    if (name.size() >= kNameField) {
+        throw Util::XUsage("Member name \"" + name + "\" is longer than " +
+                           std::to_string(kNameField - 1) + " characters");
     }
 }
 
 // The directory is written first with empty records, the data after it, and the directory
 // again once every offset and size is known. A failure leaves the empty records in place.
-void ICR2DatFile::Save() {
-    if (entries_.size() > kMaxCount) {
-        throw XFileFormat(path_.GetFullName(), kCountError);
+std::vector<SubfileEntry> WriteICR2Archive(Util::BinaryStream& out,
+                                           const std::vector<DatMember>& members) {
+    if (members.size() > kMaxCount) {
+        throw XFileFormat(out.GetName(), kCountError);
     }
-    for (SubfileEntry& entry : entries_) {
-        entry.offset = entry.size = 0;
+    std::vector<SubfileEntry> entries;
+    for (const DatMember& member : members) {
+        CheckICR2MemberName(member.name);
+        entries.push_back({member.name});
     }
-    WriteDirectory();
+    WriteDirectory(out, entries);
     std::vector<std::uint8_t> buffer(kCopyChunk);
-    for (SubfileEntry& entry : entries_) {
-        CopyMember(entry, buffer);
+    for (std::size_t index = 0; index < members.size(); ++index) {
+        entries[index] = CopyMember(out, members[index], buffer);
     }
-    WriteDirectory();
+    WriteDirectory(out, entries);
+    return entries;
 }
 
-void ICR2DatFile::WriteDirectory() {
-    std::vector<std::uint8_t> directory(kCountSize + entries_.size() * kRecordSize);
-    Util::WriteU16(directory.data(), static_cast<std::uint16_t>(entries_.size()));
-    for (std::size_t index = 0; index < entries_.size(); ++index) {
-        EncodeRecord(entries_[index], directory.data() + kCountSize + index * kRecordSize);
+void ICR2DatFile::AddFiles(bool report) {
+    const ArchiveSelection selection = SelectArchiveFiles(path_.GetParentDirectory());
+    entries_.clear();
+    for (const std::string& name : selection.included) {
+        entries_.push_back({name});
     }
-    stream_->SetPosition(0);
-    stream_->Write(static_cast<std::uint32_t>(directory.size()), directory.data());
+    if (report) {
+        PrintArchiveReport(std::cout, selection);
+    }
 }
 
-void ICR2DatFile::CopyMember(SubfileEntry& entry, std::vector<std::uint8_t>& buffer) {
-    const std::uint64_t offset = stream_->GetPosition();
-    const auto source = Util::OpenForRead(path_.GetParentDirectory() + entry.name);
-    const std::uint64_t size = source->GetSize();
-    // Offsets and sizes are recorded in 32 bits; cutting them would lose the member's data.
-    constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
-    if (offset > kLimit || size > kLimit) {
-        throw XFileFormat(source->GetName(), "File does not fit in an ICR2 dat file");
+void ICR2DatFile::Save() {
+    std::vector<DatMember> members;
+    for (const SubfileEntry& entry : entries_) {
+        const std::string path = path_.GetParentDirectory() + entry.name;
+        members.push_back({entry.name, [path] {
+                               return Util::OpenForRead(path);
+                           }});
     }
-    for (std::uint64_t left = size; left > 0;) {
-        const auto chunk = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, buffer.size()));
-        source->Read(chunk, buffer.data());
-        stream_->Write(chunk, buffer.data());
-        left -= chunk;
-    }
-    entry.offset = static_cast<std::uint32_t>(offset);
-    entry.size = static_cast<std::uint32_t>(size);
+    entries_ = WriteICR2Archive(*stream_, members);
 }
 
 } // namespace Ostrel::Trova

@@ -3,7 +3,10 @@
 #include "Trova/DatFile.h"
 
 #include <cstdint>
+#include <functional>
+#include <iosfwd>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Ostrel::Trova {
@@ -13,6 +16,32 @@ struct SubfileEntry {
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
 };
+
+// A member of an archive about to be written: its name, and where its bytes come from (opened only
+// when they are copied, so that any number of members can be written).
+struct DatMember {
+    std::string name;
+    std::function<Util::CountedPtr<Util::BinaryStream>()> open;
+};
+
+// The loose files of a directory that go into its archive, and why the others do not.
+struct ArchiveSelection {
+    std::vector<std::string> included;
+    std::vector<std::pair<std::string, const char*>> excluded;
+};
+
+ArchiveSelection SelectArchiveFiles(const std::string& directory);
+// "Included files", then "Excluded files" with their reasons.
+void PrintArchiveReport(std::ostream& out, const ArchiveSelection& selection);
+
+// XUsage unless name fits an ICR2 member record (12 characters at most) and names a plain file.
+void CheckICR2MemberName(const std::string& name);
+
+// Writes a complete ICR2 archive of the members, in their order, from the stream's start, and
+// returns the records written. Too many members, or data beyond the 32-bit offsets, fail with
+// XFileFormat; an unsuitable name with XUsage.
+std::vector<SubfileEntry> WriteICR2Archive(Util::BinaryStream& out,
+                                           const std::vector<DatMember>& members);
 
 // The ICR2 archive layout: a signed 16-bit member count, one 27-byte record per member (name,
 // size, absolute data offset), then the members' bytes, stored uncompressed. Offsets and sizes
@@ -34,6 +63,7 @@ public:
     std::string GetSubfileExtension(std::uint32_t index) const override;
     std::string GetSubfileDirectory(std::uint32_t index) const override;
     std::uint32_t GetSubfileSize(std::uint32_t index) const override;
+    std::uint32_t GetSubfileOffset(std::uint32_t index) const override;
     std::uint32_t GetSubfileStoredSize(std::uint32_t index) const override;
     Util::CountedPtr<Util::BinaryStream> OpenSubfile(std::uint32_t index) override;
     Util::CountedPtr<Util::BinaryStream> FindSubfile(const std::string& name) override;
@@ -44,8 +74,6 @@ private:
     ICR2DatFile(Util::PathName path, Util::CountedPtr<Util::BinaryStream> stream);
     const SubfileEntry& Entry(std::uint32_t index) const;
     void ReadDirectory();
-    void WriteDirectory();
-    void CopyMember(SubfileEntry& entry, std::vector<std::uint8_t>& buffer);
 
     Util::PathName path_;
     Util::CountedPtr<Util::BinaryStream> stream_;

@@ -228,6 +228,24 @@ std::string ResolveCase(const std::string& path) {
     return Join(split.root, resolved);
 }
 
+bool CreateDirectories(const std::string& path) {
+    std::string full;
+    std::size_t last = 0;
+    if (!GetFullPath(path, full, last)) {
+        return false;
+    }
+    const SplitPath split = Split(full);
+    std::vector<std::string> made;
+    for (const std::string& component : split.components) {
+        made.push_back(component);
+        const std::string directory = Join(split.root, made);
+        if (!IsDirectory(directory) && !CreateDirectory(directory)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::uint32_t TickCount() {
     using namespace std::chrono;
     return static_cast<std::uint32_t>(

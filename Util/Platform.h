@@ -51,6 +51,8 @@ std::string LastErrorText();
 bool IsFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool CreateDirectory(const std::string& path);
+// Creates the directory and those above it that are missing; true when it exists afterwards.
+bool CreateDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Replaces target by source in one step where the platform allows it.
 bool RenameFile(const std::string& source, const std::string& target);

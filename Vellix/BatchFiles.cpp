@@ -65,6 +65,10 @@ public:
     }
 
     void Archive(const Place& place) {
+        if (search_.archivesOnly) {
+            found_.files.push_back({place.path, place.relative});
+            return;
+        }
         try {
             const DatDirectory archive(place.path, "");
             for (const std::uint32_t index : InNameOrder(archive)) {
@@ -133,6 +137,16 @@ void FindBatchFiles(const std::string& name, const BatchSearch& search, BatchFil
         searcher.Archive({resolved, "", "*"});
     } else {
         found.files.push_back({name, WithoutExtension(LastComponent(name))});
+    }
+}
+
+void FindArchiveFiles(const std::string& name, BatchFiles& found) {
+    const BatchSearch search{{}, true, true, true};
+    const std::string resolved = Platform::ResolveCase(name);
+    if (Platform::IsDirectory(resolved)) {
+        Searcher(search, found).Directory({resolved, "", "*"});
+    } else {
+        found.files.push_back({name, LastComponent(name)});
     }
 }
 

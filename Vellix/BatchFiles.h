@@ -16,6 +16,7 @@ struct BatchSearch {
     std::vector<BitmapKind> kinds; // the kinds a wildcard or a tree contributes
     bool recursive = false;        // directories (and archives) are searched
     bool archives = true;          // a search goes into the archives it meets
+    bool archivesOnly = false;     // the archives themselves are the files found
 };
 
 struct BatchFile {
@@ -36,6 +37,10 @@ struct BatchFiles {
 // Adds what name stands for, in name order within each directory. A name that is neither a file
 // nor a directory, nor a wildcard, is passed on as it is (the batch reports what is missing).
 void FindBatchFiles(const std::string& name, const BatchSearch& search, BatchFiles& found);
+
+// The archives a name stands for: itself when it is a file, or every archive below it when it is
+// a directory; each archive's relative place ends in its own name.
+void FindArchiveFiles(const std::string& name, BatchFiles& found);
 
 // Whether the name is a wildcard: '*' or '?' in its last component.
 bool IsWildcard(const std::string& name);

@@ -46,25 +46,9 @@ std::string WithSeparator(const std::string& directory) {
                : directory + Util::kPathSeparator;
 }
 
-// Creates the directory and those above it that are missing; a failure shows in the file
-// operations that follow.
-void MakeDirectories(const std::string& directory) {
-    if (directory.empty() || Platform::IsDirectory(directory)) {
-        return;
-    }
-    const std::string parent = Util::PathName(directory).GetParentDirectory();
-    if (parent.size() < directory.size()) {
-        MakeDirectories(parent);
-    }
-    Platform::CreateDirectory(directory);
-}
-
+// A failure shows in the file operations that follow.
 void MakeParentDirectory(const std::string& base) {
-    std::string directory = Util::PathName(base).GetParentDirectory();
-    if (directory.size() > 1 && directory.back() == Util::kPathSeparator) {
-        directory.pop_back();
-    }
-    MakeDirectories(directory);
+    Platform::CreateDirectories(Util::PathName(base).GetParentDirectory());
 }
 
 std::string MessageOf(const std::exception_ptr& failure) {

@@ -184,12 +184,17 @@ int RunBatch(const Arguments& arguments, const std::vector<BitmapKind>& kinds,
     }
     progress.Clear();
     outcomes.insert(outcomes.end(), batch.GetOutcomes().begin(), batch.GetOutcomes().end());
-    if (json) {
-        PrintJson(arguments, outcomes, batch.GetNotes());
-    } else if (settings.dryRun && !arguments.Has("quiet")) {
+    return ReportOutcomes(arguments, outcomes, batch.GetNotes());
+}
+
+int ReportOutcomes(const Arguments& arguments, const std::vector<FileOutcome>& outcomes,
+                   const std::vector<std::string>& notes) {
+    if (arguments.Has("json")) {
+        PrintJson(arguments, outcomes, notes);
+    } else if (arguments.Has("dry-run") && !arguments.Has("quiet")) {
         PrintPlan(outcomes);
     }
-    PrintRemarks(outcomes, batch.GetNotes());
+    PrintRemarks(outcomes, notes);
     const bool failed =
         std::any_of(outcomes.begin(), outcomes.end(),
                     [](const FileOutcome& outcome) { return !outcome.failure.empty(); });

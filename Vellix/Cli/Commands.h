@@ -44,6 +44,11 @@ std::string JsonHelp();
 int RunBatch(const Arguments& arguments, const std::vector<BitmapKind>& kinds,
              const std::function<void(ConversionBatch& batch)>& convert);
 
+// Prints the outcomes as the --json document, or as a dry run's plan, and the notes, skipped
+// files and failures on standard error. Returns 1 when a file failed, else 0.
+int ReportOutcomes(const Arguments& arguments, const std::vector<FileOutcome>& outcomes,
+                   const std::vector<std::string>& notes);
+
 // Prints one line per written file unless --quiet was given.
 class WrittenFiles {
 public:

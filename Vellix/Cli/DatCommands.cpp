@@ -3,14 +3,20 @@
 #include "Trova/DatFile.h"
 #include "Trova/FileFactory.h"
 #include "Trova/FileFactoryRegistry.h"
+#include "Trova/ICR2DatFile.h"
+#include "Trova/TrovaDirectory.h"
 #include "Util/BinaryFile.h"
 #include "Util/Platform.h"
+#include "Util/SafeWrite.h"
 #include "Util/Text.h"
+#include "Vellix/ArchiveEditor.h"
+#include "Vellix/BatchFiles.h"
 #include "Vellix/Cli/Commands.h"
 #include "Vellix/Cli/Report.h"
 
 #include <algorithm>
 #include <iostream>
+#include <numeric>
 
 namespace Ostrel::Vellix::Cli {
 
@@ -71,20 +77,85 @@ std::vector<std::uint8_t> ReadMember(Util::BinaryStream& stream) {
     return data;
 }
 
-void Extract(Trova::DatFile& archive, std::uint32_t index, const std::string& directory,
-             bool overwrite, const WrittenFiles& written) {
-    const std::string name =
-        archive.GetSubfileName(index) + (archive.GetSubfileExtension(index).empty()
-                                             ? ""
-                                             : "." + archive.GetSubfileExtension(index));
+// The member's bytes as a file of the directory; dat extract's outcome for it.
+FileOutcome Extract(Trova::DatFile& archive, std::uint32_t index, const std::string& directory,
+                    bool overwrite, bool dryRun) {
+    const std::string name = MemberName(archive, index);
     CheckMemberName(name);
-    const std::vector<std::uint8_t> data = ReadMember(*archive.OpenSubfile(index));
     const std::string path = directory + name;
-    const auto file = Util::Create(path, overwrite);
-    if (!data.empty()) {
-        file->Write(static_cast<std::uint32_t>(data.size()), data.data());
+    FileOutcome outcome;
+    outcome.file = archive.GetPath().GetFullName() + Util::kPathSeparator + name;
+    outcome.read.push_back(outcome.file);
+    outcome.written.push_back(path);
+    if (Platform::IsFile(path)) {
+        outcome.replaced.push_back(path);
     }
-    written(path);
+    if (dryRun) {
+        if (!overwrite && !outcome.replaced.empty()) {
+            throw Util::XFileOpen(path, "File exists");
+        }
+        return outcome;
+    }
+    const std::vector<std::uint8_t> data = ReadMember(*archive.OpenSubfile(index));
+    Util::WriteSafely(path, overwrite, [&](const auto& stream) {
+        if (!data.empty()) {
+            stream->Write(static_cast<std::uint32_t>(data.size()), data.data());
+        }
+    });
+    return outcome;
+}
+
+void ExtractAll(const Arguments& arguments, Trova::DatFile& archive,
+                const std::vector<std::uint32_t>& chosen, const std::string& directory,
+                std::vector<FileOutcome>& outcomes) {
+    const bool dryRun = arguments.Has("dry-run");
+    if (!dryRun && !Platform::CreateDirectories(directory)) {
+        throw Util::XFileOpen(directory, Platform::LastErrorText());
+    }
+    const WrittenFiles written(arguments);
+    for (const std::uint32_t index : chosen) {
+        outcomes.push_back(Extract(archive, index, directory, arguments.Has("overwrite"), dryRun));
+        if (!dryRun && !arguments.Has("json")) {
+            written(outcomes.back().written.front());
+        }
+    }
+}
+
+// The archives that operands name, or that lie below the directories they name.
+std::vector<BatchFile> FindArchives(const std::vector<std::string>& operands) {
+    BatchFiles found;
+    for (const std::string& operand : operands) {
+        FindArchiveFiles(operand, found);
+    }
+    return found.files;
+}
+
+std::string MemberKind(const Trova::DatFile& archive, std::uint32_t index) {
+    return KindName(KindOfExtension(archive.GetSubfileExtension(index)));
+}
+
+Report MemberReport(const Trova::DatFile& archive, std::uint32_t index) {
+    return Report::Object()
+        .Add("name", Report::Text(MemberName(archive, index)))
+        .Add("size", Report::Integer(archive.GetSubfileSize(index)))
+        .Add("offset", Report::Integer(archive.GetSubfileOffset(index)))
+        .Add("kind", Report::Text(MemberKind(archive, index)));
+}
+
+// Archive order unless a column is chosen: name (without regard to case), size or offset.
+void SortMembers(const Trova::DatFile& archive, std::optional<std::int32_t> column,
+                 std::vector<std::uint32_t>& order) {
+    if (!column) {
+        return;
+    }
+    const auto key = [&](std::uint32_t index) {
+        return *column == 1 ? archive.GetSubfileSize(index) : archive.GetSubfileOffset(index);
+    };
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return *column == 0
+                   ? Util::CompareNoCase(MemberName(archive, a), MemberName(archive, b)) < 0
+                   : key(a) < key(b);
+    });
 }
 
 // The members to extract: all, or those named, each name matched without regard to case.
@@ -114,9 +185,6 @@ std::vector<std::uint32_t> ChooseMembers(const Trova::DatFile& archive,
 
 std::string OutputDirectory(const Arguments& arguments) {
     std::string directory = arguments.Value("output").value_or(".");
-    if (!Platform::IsDirectory(directory) && !Platform::CreateDirectory(directory)) {
-        throw Util::XFileOpen(directory, Platform::LastErrorText());
-    }
     if (directory.back() != Util::kPathSeparator) {
         directory += Util::kPathSeparator;
     }
@@ -127,39 +195,46 @@ std::string OutputDirectory(const Arguments& arguments) {
 
 int RunDatList(const Arguments& arguments) {
     const auto archive = OpenArchive(arguments.Operands()[0]);
-    const bool json = arguments.Has("json");
-    Report members = Report::Array();
-    for (std::uint32_t index = 0; index < archive->GetSubfileCount(); ++index) {
-        const std::string name = MemberName(*archive, index);
-        const std::uint32_t size = archive->GetSubfileSize(index);
-        if (!json) {
-            std::cout << name << '\t' << size << '\n';
-            continue;
+    std::vector<std::uint32_t> order(archive->GetSubfileCount());
+    std::iota(order.begin(), order.end(), 0u);
+    SortMembers(*archive, arguments.Choice("sort", {"name", "size", "offset"}), order);
+    if (arguments.Has("json")) {
+        Report members = Report::Array();
+        for (const std::uint32_t index : order) {
+            members.Append(MemberReport(*archive, index));
         }
-        members.Append(
-            Report::Object()
-                .Add("name", Report::Text(name))
-                .Add("size", Report::Integer(size))
-                .Add("storedSize", Report::Integer(archive->GetSubfileStoredSize(index))));
-    }
-    if (json) {
         members.WriteJson(std::cout);
         std::cout << '\n';
+        return 0;
     }
+    std::uint64_t total = 0;
+    std::cout << "Name\tSize\tOffset\tKind\n";
+    for (const std::uint32_t index : order) {
+        std::cout << MemberName(*archive, index) << '\t' << archive->GetSubfileSize(index) << '\t'
+                  << archive->GetSubfileOffset(index) << '\t' << MemberKind(*archive, index)
+                  << '\n';
+        total += archive->GetSubfileSize(index);
+    }
+    std::cout << order.size() << " members, " << total << " bytes\n";
     return 0;
 }
 
 int RunDatExtract(const Arguments& arguments) {
     const auto& operands = arguments.Operands();
-    const auto archive = OpenArchive(operands[0]);
-    const std::vector<std::string> names(operands.begin() + 1, operands.end());
-    const std::vector<std::uint32_t> chosen = ChooseMembers(*archive, names);
     const std::string directory = OutputDirectory(arguments);
-    const WrittenFiles written(arguments);
-    for (const std::uint32_t index : chosen) {
-        Extract(*archive, index, directory, arguments.Has("overwrite"), written);
+    std::vector<FileOutcome> outcomes;
+    if (!arguments.Has("recursive")) {
+        const auto archive = OpenArchive(operands[0]);
+        const std::vector<std::string> names(operands.begin() + 1, operands.end());
+        ExtractAll(arguments, *archive, ChooseMembers(*archive, names), directory, outcomes);
+    } else {
+        for (const BatchFile& found : FindArchives(operands)) {
+            const auto archive = OpenArchive(found.path);
+            const std::string below = directory + found.relative + Util::kPathSeparator;
+            ExtractAll(arguments, *archive, ChooseMembers(*archive, {}), below, outcomes);
+        }
     }
-    return 0;
+    return ReportOutcomes(arguments, outcomes, {});
 }
 
 int RunDatBuild(const Arguments& arguments) {
@@ -171,11 +246,33 @@ int RunDatBuild(const Arguments& arguments) {
     if (!factory || !factory->HasFacet<Trova::CreateDat>()) {
         throw Util::XUsage("Cannot create an archive in " + directory);
     }
-    const auto archive = factory->GetFacet<Trova::CreateDat>()->Create();
-    archive->AddFiles(arguments.Has("report"));
-    std::cout.flush(); // the report goes to the process's standard output stream as well
-    archive->Save();
-    WrittenFiles{arguments}(archive->GetPath().GetFullName());
+    const std::string path = factory->GetFacet<Trova::GetDirectory>()->directory.GetArchivePath();
+    const bool report = arguments.Has("report");
+    const bool dryRun = arguments.Has("dry-run");
+    if (report || dryRun) {
+        Trova::PrintArchiveReport(std::cout,
+                                  Trova::SelectArchiveFiles(directory + Util::kPathSeparator));
+    }
+    if (Platform::IsFile(path) && arguments.Has("overwrite")) {
+        const auto kept = RebuildArchive(path, arguments.Has("keep-members"), dryRun);
+        if (report || dryRun) {
+            std::cout << "\nKept members\n\n";
+            for (const std::string& name : kept) {
+                std::cout << name << '\n';
+            }
+        }
+    } else if (dryRun) {
+        if (Platform::IsFile(path)) {
+            throw Util::XFileOpen(path, "File exists");
+        }
+    } else {
+        const auto archive = factory->GetFacet<Trova::CreateDat>()->Create();
+        archive->AddFiles(false);
+        archive->Save();
+    }
+    if (!dryRun) {
+        WrittenFiles{arguments}(path);
+    }
     return 0;
 }
 
