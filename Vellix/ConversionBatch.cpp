@@ -40,10 +40,10 @@ std::string SafeRelative(const std::string& relative) {
     return relative;
 }
 
+// The directory as a full path with a trailing separator, so that every path the batch reports
+// is a full one.
 std::string WithSeparator(const std::string& directory) {
-    return !directory.empty() && directory.back() == Util::kPathSeparator
-               ? directory
-               : directory + Util::kPathSeparator;
+    return Util::PathName(directory).GetAsDirectory();
 }
 
 // A failure shows in the file operations that follow.

@@ -6,10 +6,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,118 +32,32 @@ std::string Quote(const std::string& text) {
     return "'" + text + "'";
 }
 
-// Parsed JSON, just enough to check the tool's output.
-struct Json {
-    enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
-    double number = 0;
-    bool flag = false;
-    std::string text;
-    std::vector<Json> elements;
-    std::map<std::string, Json> members;
-
-    const Json& operator[](const std::string& key) const { return members.at(key); }
-    const Json& operator[](std::size_t index) const { return elements.at(index); }
-};
-
-class JsonParser {
+// A JSON document as Python's json module reads it, which also proves it valid UTF-8 JSON,
+// flattened to one value per path: "[0].name", "files[2].written[0]"; "files#" counts.
+class Json {
 public:
-    explicit JsonParser(const std::string& text) : text_(text) {}
-
-    Json ParseAll() {
-        Json value = Parse();
-        Skip();
-        if (pos_ != text_.size()) {
-            throw std::runtime_error("trailing characters in JSON");
+    explicit Json(const std::string& flat) {
+        std::istringstream lines(flat);
+        for (std::string line; std::getline(lines, line);) {
+            const std::size_t equals = line.find('=');
+            values_[line.substr(0, equals)] = line.substr(equals + 1);
         }
-        return value;
+    }
+    const std::string& operator[](const std::string& path) const { return values_.at(path); }
+    double Number(const std::string& path) const { return std::stod(values_.at(path)); }
+    std::size_t Count(const std::string& path) const { return std::stoul(values_.at(path + "#")); }
+    // The strings of an array.
+    std::vector<std::string> Strings(const std::string& path) const {
+        std::vector<std::string> strings;
+        for (std::size_t index = 0; index < Count(path); ++index) {
+            strings.push_back((*this)[path + "[" + std::to_string(index) + "]"]);
+        }
+        return strings;
     }
 
 private:
-    void Skip() {
-        while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) {
-            ++pos_;
-        }
-    }
-    void Expect(char c) {
-        Skip();
-        if (pos_ >= text_.size() || text_[pos_] != c) {
-            throw std::runtime_error(std::string("expected ") + c + " in JSON");
-        }
-        ++pos_;
-    }
-    bool Next(char c) {
-        Skip();
-        if (pos_ < text_.size() && text_[pos_] == c) {
-            ++pos_;
-            return true;
-        }
-        return false;
-    }
-    bool Word(const char* word) {
-        Skip();
-        const std::string w(word);
-        if (text_.compare(pos_, w.size(), w) == 0) {
-            pos_ += w.size();
-            return true;
-        }
-        return false;
-    }
-    std::string String() {
-        Expect('"');
-        std::string out;
-        while (pos_ < text_.size() && text_[pos_] != '"') {
-            if (text_[pos_] == '\\') {
-                ++pos_;
-            }
-            out += text_[pos_++];
-        }
-        Expect('"');
-        return out;
-    }
-    Json Parse() {
-        Json value;
-        Skip();
-        if (Next('{')) {
-            value.kind = Json::Kind::Object;
-            if (!Next('}')) {
-                do {
-                    const std::string key = String();
-                    Expect(':');
-                    value.members[key] = Parse();
-                } while (Next(','));
-                Expect('}');
-            }
-        } else if (Next('[')) {
-            value.kind = Json::Kind::Array;
-            if (!Next(']')) {
-                do {
-                    value.elements.push_back(Parse());
-                } while (Next(','));
-                Expect(']');
-            }
-        } else if (pos_ < text_.size() && text_[pos_] == '"') {
-            value.kind = Json::Kind::String;
-            value.text = String();
-        } else if (Word("null")) {
-        } else if (Word("true") || Word("false")) {
-            value.kind = Json::Kind::Bool;
-            value.flag = text_[pos_ - 1] == 'e' && text_[pos_ - 2] == 'u';
-        } else {
-            std::size_t used = 0;
-            value.kind = Json::Kind::Number;
-            value.number = std::stod(text_.substr(pos_), &used);
-            pos_ += used;
-        }
-        return value;
-    }
-
-    const std::string& text_;
-    std::size_t pos_ = 0;
+    std::map<std::string, std::string> values_;
 };
-
-Json ParseJson(const std::string& text) {
-    return JsonParser(text).ParseAll();
-}
 
 // The sample game directory, made once by the samples script with the binaries under test.
 class CliTest : public ::testing::Test {
@@ -178,6 +93,18 @@ protected:
         return result;
     }
 
+    Json Parse(const std::string& text) const {
+        const std::string document = dir_ / "document.json";
+        WriteBytes(document, std::vector<std::uint8_t>(text.begin(), text.end()));
+        int status = -1;
+        const std::string flat =
+            RunCommand("python3 " + Quote(VELLIX_SOURCE_DIR "/tests/Cli/flatten-json.py") + " <" +
+                           Quote(document),
+                       &status);
+        EXPECT_EQ(status, 0) << text;
+        return Json(flat);
+    }
+
     static std::unique_ptr<TempDir> samples_;
     TempDir dir_;
 };
@@ -209,6 +136,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndSuggestTheNearestName) {
         {"to-bmp CAR1.MIP --all-levels --level 2", "exclude each other"},
         {"to-bmp CAR1.MIP --transparency half", "one of none separate colour"},
         {"to-bmp . --level 1", "is a directory (give -r"},
+        {"to-bmp -rx .", "unknown option -rx"},
+        {"dat rename cars.dat A.MIP", "takes 3 operand"},
         {"to-mip a.bmp --bits 9,8,8,8", "--bits: Please enter an integer between 1 and 8."},
         {"to-mip a.bmp --bits 8,8,8", "4 integers separated by commas"},
         {"to-mip a.bmp --key 1,2,3,", "3 integers separated by commas"},
@@ -226,15 +155,24 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndSuggestTheNearestName) {
 }
 
 TEST_F(CliTest, EverySubcommandHasHelp) {
-    for (const char* command : {"list", "info", "to-bmp", "from-bmp", "to-mip", "to-pbf", "to-srb",
-                                "dat list", "dat extract", "dat build"}) {
+    for (const char* command :
+         {"list", "info", "to-bmp", "from-bmp", "to-mip", "to-pbf", "to-srb", "dat list",
+          "dat extract", "dat build", "dat add", "dat remove", "dat rename"}) {
         const Result result = Run(std::string(command) + " --help");
         EXPECT_EQ(result.status, 0) << command;
         EXPECT_THAT(result.out, HasSubstr(std::string("Usage: vellix-cli ") + command));
+        EXPECT_EQ(Run(std::string("help ") + command).out, result.out);
     }
-    EXPECT_THAT(Run("to-srb --help").out, HasSubstr("--used-width U"));
-    EXPECT_THAT(Run("--help").out, HasSubstr("dat extract ARCHIVE"));
+    const std::vector<std::pair<std::string, std::string>> texts = {
+        {"to-srb --help", "--used-width U"},   {"to-bmp -h", "-r, --recursive"},
+        {"--help", "dat extract ARCHIVE"},     {"dat --help", "dat rename ARCHIVE OLD NEW"},
+        {"--version", "vellix-cli 2.0.0.0\n"}, {"help json", "\"failure\": null"},
+    };
+    for (const auto& [arguments, text] : texts) {
+        EXPECT_THAT(Run(arguments).out, HasSubstr(text)) << arguments;
+    }
     EXPECT_EQ(Run("").status, 2);
+    EXPECT_EQ(Run("dat").status, 2);
 }
 
 // Failures: exit status 1 with the exception's message on standard error.
@@ -283,23 +221,22 @@ TEST_F(CliTest, ConvertingTwiceWithoutOverwriteFailsAtTheFirstExistingFile) {
 TEST_F(CliTest, ListShowsTheColumnsOfEveryBitmapSortedByName) {
     const Result result = Run("list . --json");
     ASSERT_EQ(result.status, 0) << result.err;
-    const Json list = ParseJson(result.out);
-    ASSERT_EQ(list.elements.size(), 8u); // TRACK.TRK and cars.dat are not bitmaps
+    const Json list = Parse(result.out);
+    ASSERT_EQ(list.Count(""), 8u); // TRACK.TRK and cars.dat are not bitmaps
     std::vector<std::string> names;
-    for (const Json& entry : list.elements) {
-        names.push_back(entry["name"].text);
+    for (std::size_t entry = 0; entry < list.Count(""); ++entry) {
+        names.push_back(list["[" + std::to_string(entry) + "].name"]);
     }
     EXPECT_THAT(names, ::testing::ElementsAre("CAR1.MIP", "ROAD.PBF", "banner.srb", "checker.pbf",
                                               "fence.mip", "fence.srb", "sky.mip", "wheel.mip"));
-    const Json& car = list[0];
-    EXPECT_EQ(car["type"].text, "MIP");
-    EXPECT_EQ(car["levels"].number, 4);
-    EXPECT_EQ(car["width"].number, 64);
-    EXPECT_EQ(car["palette"].number, 2);
-    EXPECT_EQ(car["transparency"].text, "Opaque");
-    EXPECT_EQ(list[7]["transparency"].text, "Partial");
-    EXPECT_EQ(list[7]["alpha"].number, 4);
-    EXPECT_EQ(car.members.size(), 11u);
+    EXPECT_EQ(list["[0].type"], "MIP");
+    EXPECT_EQ(list.Number("[0].levels"), 4);
+    EXPECT_EQ(list.Number("[0].width"), 64);
+    EXPECT_EQ(list.Number("[0].palette"), 2);
+    EXPECT_EQ(list["[0].transparency"], "Opaque");
+    EXPECT_EQ(list["[7].transparency"], "Partial");
+    EXPECT_EQ(list.Number("[7].alpha"), 4);
+    EXPECT_EQ(list.Count("[0]"), 11u);
 }
 
 TEST_F(CliTest, ListShowsAnUnreadableFileWithItsMessageAndFailsAtTheEnd) {
@@ -323,32 +260,32 @@ TEST_F(CliTest, ListSortsByAnyColumnAndListsArchives) {
     EXPECT_THAT(result.out, HasSubstr("FLAG.PBF"));
     int previous = 1 << 30;
     for (std::size_t line = 1; line < lines.size(); ++line) {
-        const Json row = ParseJson(
+        const Json row = Parse(
             Run("info cars.dat/" + lines[line].substr(0, lines[line].find(' ')) + " --json").out);
-        EXPECT_LE(row["width"].number, previous);
-        previous = static_cast<int>(row["width"].number);
+        EXPECT_LE(row.Number("width"), previous);
+        previous = static_cast<int>(row.Number("width"));
     }
 }
 
 TEST_F(CliTest, InfoDescribesLevelsPaletteAndGeometry) {
-    const Json srb = ParseJson(Run("info banner.srb --json").out);
-    EXPECT_EQ(srb["kind"].text, "SRB");
-    ASSERT_EQ(srb["levels"].elements.size(), 5u);
-    EXPECT_EQ(srb["levels"][4]["width"].number, 8);
-    EXPECT_EQ(srb["levels"][4]["height"].number, 2);
-    EXPECT_EQ(srb["corners"][0]["x"].number, -2); // --width 4 around the centre
-    EXPECT_EQ(srb["corners"][1]["x"].number, 2);
-    EXPECT_EQ(srb["corners"][2]["v"].number, 1);
+    const Json srb = Parse(Run("info banner.srb --json").out);
+    EXPECT_EQ(srb["kind"], "SRB");
+    ASSERT_EQ(srb.Count("levels"), 5u);
+    EXPECT_EQ(srb.Number("levels[4].width"), 8);
+    EXPECT_EQ(srb.Number("levels[4].height"), 2);
+    EXPECT_EQ(srb.Number("corners[0].x"), -2); // --width 4 around the centre
+    EXPECT_EQ(srb.Number("corners[1].x"), 2);
+    EXPECT_EQ(srb.Number("corners[2].v"), 1);
 
-    const Json sky = ParseJson(Run("info SKY.MIP --json").out);
-    EXPECT_TRUE(sky["repeat"]["horizontal"].flag);
-    EXPECT_TRUE(sky["repeat"]["vertical"].flag);
-    EXPECT_FALSE(sky["palette"]["palettised"].flag);
-    EXPECT_EQ(sky["bits"]["green"].number, 6);
+    const Json sky = Parse(Run("info SKY.MIP --json").out);
+    EXPECT_EQ(sky["repeat.horizontal"], "true");
+    EXPECT_EQ(sky["repeat.vertical"], "true");
+    EXPECT_EQ(sky["palette.palettised"], "false");
+    EXPECT_EQ(sky.Number("bits.green"), 6);
 
-    const Json flag = ParseJson(Run("info cars.dat/flag.pbf --json").out);
-    EXPECT_EQ(flag["palette"]["colours"].number, 4);
-    EXPECT_EQ(flag["transparency"].number, 1);
+    const Json flag = Parse(Run("info cars.dat/flag.pbf --json").out);
+    EXPECT_EQ(flag.Number("palette.colours"), 4);
+    EXPECT_EQ(flag.Number("transparency"), 1);
 }
 
 // Conversions, checked byte for byte where the result is determined.
@@ -377,8 +314,8 @@ TEST_F(CliTest, KeyColourAndArchiveMembersGoToTheGameDirectory) {
     result = Run("from-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
     ASSERT_EQ(result.status, 0) << result.err;
     // The loose copy now shadows the member and holds the same pixels and palette.
-    const Json member = ParseJson(Run("info FLAG.PBF --json").out);
-    EXPECT_EQ(member["transparency"].number, 1);
+    const Json member = Parse(Run("info FLAG.PBF --json").out);
+    EXPECT_EQ(member.Number("transparency"), 1);
     ASSERT_EQ(Run("to-bmp FLAG.PBF --transparency colour --key 0,255,0 --overwrite").status, 0);
     const auto again = ReadBytes(Cars("FLAG.bmp"));
     ASSERT_EQ(
@@ -392,14 +329,14 @@ TEST_F(CliTest, NewFilesTakeTheRequestedFormat) {
                   "--levels 2 --width 10 --height 5 --used-width 0.5")
                   .status,
               0);
-    const Json srb = ParseJson(Run("info sky.srb --json").out);
-    EXPECT_EQ(srb["levels"].elements.size(), 2u);
-    EXPECT_EQ(srb["corners"][0]["x"].number, -5);
-    EXPECT_EQ(srb["corners"][0]["z"].number, 2.5);
-    EXPECT_EQ(srb["corners"][1]["u"].number, 0.5);
+    const Json srb = Parse(Run("info sky.srb --json").out);
+    EXPECT_EQ(srb.Count("levels"), 2u);
+    EXPECT_EQ(srb.Number("corners[0].x"), -5);
+    EXPECT_EQ(srb.Number("corners[0].z"), 2.5);
+    EXPECT_EQ(srb.Number("corners[1].u"), 0.5);
     ASSERT_EQ(Run("to-pbf sky.bmp --colours 16 --transparency none --class opaque").status, 0);
-    const Json pbf = ParseJson(Run("info sky.pbf --json").out);
-    EXPECT_EQ(pbf["palette"]["colours"].number, 16);
+    const Json pbf = Parse(Run("info sky.pbf --json").out);
+    EXPECT_EQ(pbf.Number("palette.colours"), 16);
 }
 
 // Archives.
@@ -450,8 +387,8 @@ TEST_F(CliTest, BuildPacksTheSuitableFilesAndReportsTheOthers) {
     EXPECT_THAT(result.out, HasSubstr("readme.txt\tUnsuitable extension\n"));
     EXPECT_THAT(result.out, HasSubstr(dir_ / "pack/pack.dat"));
 
-    const Json members = ParseJson(Run("dat list ../pack/pack.dat --json").out);
-    ASSERT_EQ(members.elements.size(), 2u);
+    const Json members = Parse(Run("dat list ../pack/pack.dat --json").out);
+    ASSERT_EQ(members.Count(""), 2u);
     const auto packed = ReadBytes(dir_ / "pack/pack.dat");
     EXPECT_EQ(packed[0], 2);
     EXPECT_EQ(packed.size(),
@@ -460,6 +397,168 @@ TEST_F(CliTest, BuildPacksTheSuitableFilesAndReportsTheOthers) {
     result = Run("dat build ../pack");
     EXPECT_EQ(result.status, 1); // the archive exists already
     EXPECT_THAT(result.err, HasSubstr("pack.dat"));
+}
+
+// Batches over a nested installation: two track folders, each with its own archive.
+
+class InstallationTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        for (const char* track : {"track1", "track2"}) {
+            const fs::path folder = fs::path(dir_ / "game") / track;
+            fs::create_directories(folder);
+            fs::copy(Cars(), folder, fs::copy_options::recursive);
+            fs::rename(folder / "cars.dat", folder / (std::string(track) + ".dat"));
+        }
+    }
+
+    // Every file below the directory with a checksum of its bytes.
+    static std::map<std::string, std::size_t> Tree(const std::string& directory) {
+        std::map<std::string, std::size_t> files;
+        for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+            if (entry.is_regular_file()) {
+                const auto bytes = ReadBytes(entry.path().string());
+                files[entry.path().string()] =
+                    std::hash<std::string>()(std::string(bytes.begin(), bytes.end()));
+            }
+        }
+        return files;
+    }
+};
+
+TEST_F(InstallationTest, RecursionTakesEveryFileOfTheKindWithOrWithoutArchives) {
+    // Eight bitmaps loose and ten in the archive of each track.
+    const std::vector<std::pair<std::string, std::size_t>> cases = {
+        {"to-bmp -r ../game", 36},
+        {"to-bmp -r ../game --no-archives", 16},
+        {"to-bmp ../game/track1/track1.dat/*.MIP", 5},
+        {"to-bmp -r ../game/track2/track2.dat", 10},
+        {"to-mip -r ../game", 0},
+    };
+    for (const auto& [arguments, count] : cases) {
+        const Result result = Run(arguments + " --dry-run --json");
+        EXPECT_EQ(result.status, 0) << arguments << result.err;
+        const Json plan = Parse(result.out);
+        EXPECT_EQ(plan.Count("files"), count) << arguments;
+        EXPECT_EQ(plan["dryRun"], "true");
+    }
+}
+
+TEST_F(InstallationTest, OutputTreeKeepsEachFilesPlaceAndTheJsonMatchesTheDisk) {
+    const Result result = Run("to-bmp -r ../game -o ../out --overwrite --json");
+    ASSERT_EQ(result.status, 0) << result.err;
+    const Json done = Parse(result.out);
+    std::set<std::string> written;
+    for (std::size_t file = 0; file < done.Count("files"); ++file) {
+        for (const std::string& path :
+             done.Strings("files[" + std::to_string(file) + "].written")) {
+            EXPECT_TRUE(fs::exists(path)) << path;
+            written.insert(path);
+        }
+    }
+    EXPECT_EQ(written.size(), Tree(dir_ / "out").size());
+    EXPECT_TRUE(fs::exists(dir_ / "out/track1/CAR1_ti.bmp"));
+    EXPECT_TRUE(fs::exists(dir_ / "out/track2/track2.dat/GRASS2.bmp"));
+
+    // The pictures come back into the files they were taken from, unchanged.
+    const auto before = Tree(dir_ / "game/track1");
+    ASSERT_EQ(Run("from-bmp ../game/track1/ROAD.PBF ../game/track1/sky.mip --pictures "
+                  "../out/track1 --overwrite -q")
+                  .status,
+              0);
+    EXPECT_EQ(Tree(dir_ / "game/track1"), before);
+}
+
+TEST_F(InstallationTest, DryRunsWriteNothing) {
+    ASSERT_EQ(Run("to-bmp CAR1.MIP -q").status, 0);
+    const auto before = Tree(dir_.Path());
+    const Result plan = Run("to-bmp CAR1.MIP --overwrite -n");
+    EXPECT_EQ(plan.out, "read CAR1.MIP\nreplace " + Cars("CAR1.bmp") + "\nreplace " +
+                            Cars("CAR1_ti.bmp") + "\n");
+    for (const char* arguments :
+         {"to-bmp -r ../game -o ../out", "from-bmp CAR1.MIP --overwrite",
+          "to-mip CAR1.bmp --overwrite", "dat add cars.dat sky.mip", "dat remove cars.dat FLAG.PBF",
+          "dat extract -r ../game", "dat rename cars.dat FLAG.PBF F.PBF",
+          "dat build . --overwrite --keep-members"}) {
+        EXPECT_EQ(Run(std::string(arguments) + " --dry-run").status, 0) << arguments;
+    }
+    EXPECT_EQ(Tree(dir_.Path()), before);
+}
+
+TEST_F(InstallationTest, KeepGoingReportsEveryFailureAndExitsWithOne) {
+    WriteBytes(Cars("broken.mip"), {'n', 'o', 't'});
+    Result result = Run("to-bmp CAR1.MIP broken.mip sky.mip -o ../out");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_FALSE(fs::exists(dir_ / "out")); // every file is checked before the first is written
+
+    result = Run("to-bmp CAR1.MIP broken.mip sky.mip -o ../out -k --json");
+    EXPECT_EQ(result.status, 1);
+    EXPECT_THAT(result.err, HasSubstr("broken.mip: "));
+    const Json done = Parse(result.out);
+    EXPECT_EQ(done["failed"], "1");
+    EXPECT_EQ(done.Count("files[0].written"), 2u);
+    EXPECT_NE(done["files[1].failure"], "null");
+    EXPECT_EQ(done.Count("files[2].written"), 2u);
+    EXPECT_TRUE(fs::exists(dir_ / "out/sky.bmp"));
+}
+
+TEST_F(InstallationTest, MixedBatchesApplyLevelOptionsToTheFilesWithLevels) {
+    const Result result = Run("to-bmp CAR1.MIP ROAD.PBF banner.srb --all-levels --json");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("level options were ignored"));
+    const Json done = Parse(result.out);
+    EXPECT_EQ(done.Count("files[0].written"), 8u);  // four levels and their transparency
+    EXPECT_EQ(done.Count("files[1].written"), 2u);  // one picture
+    EXPECT_EQ(done.Count("files[2].written"), 10u); // five levels
+    const auto before = Tree(Cars());
+    ASSERT_EQ(Run("from-bmp banner.srb ROAD.PBF --all-levels --overwrite -q").status, 0);
+    EXPECT_EQ(Tree(Cars()), before);
+}
+
+// Archive edits, read back member for member.
+
+TEST_F(InstallationTest, ArchiveEditsKeepOrderAndEveryOtherMember) {
+    ASSERT_EQ(Run("dat extract cars.dat -o ../before -q").status, 0);
+    fs::copy(Cars("sky.mip"), Cars("NEW.MIP"));
+    fs::copy(Cars("sky.mip"), Cars("wheel.mip"), fs::copy_options::overwrite_existing);
+    const std::vector<std::pair<std::string, std::string>> edits = {
+        {"dat add cars.dat NEW.MIP wheel.mip", "replace cars.dat/wheel.mip"},
+        {"dat remove cars.dat flag.pbf TRACK.TRK", ""},
+        {"dat rename cars.dat GRASS2.MIP GRASS3.MIP", ""},
+    };
+    for (const auto& [arguments, plan] : edits) {
+        EXPECT_THAT(Run(arguments + " -n").out, HasSubstr(plan));
+        ASSERT_EQ(Run(arguments).status, 0) << arguments;
+    }
+    const Json members = Parse(Run("dat list cars.dat --json").out);
+    std::vector<std::string> names;
+    for (std::size_t index = 0; index < members.Count(""); ++index) {
+        names.push_back(members["[" + std::to_string(index) + "].name"]);
+    }
+    EXPECT_THAT(names, ::testing::ElementsAre("checker.pbf", "fence.mip", "wheel.mip", "ROAD.PBF",
+                                              "banner.srb", "CAR1.MIP", "GRASS3.MIP", "fence.srb",
+                                              "sky.mip", "NEW.MIP"));
+    ASSERT_EQ(Run("dat extract cars.dat -o ../after -q").status, 0);
+    for (const std::string& name : names) {
+        const std::string original = name == "GRASS3.MIP"                       ? "GRASS2.MIP"
+                                     : name == "NEW.MIP" || name == "wheel.mip" ? "sky.mip"
+                                                                                : name;
+        EXPECT_EQ(ReadBytes(dir_ / "after/" + name), ReadBytes(dir_ / "before/" + original))
+            << name;
+    }
+    EXPECT_THAT(Run("dat rename cars.dat sky.mip NEW.MIP").err, HasSubstr("already"));
+    EXPECT_THAT(Run("dat add cars.dat ../before/GRASS2.MIP ../game").err, HasSubstr("game"));
+}
+
+TEST_F(InstallationTest, RebuildKeepsTheMembersOnlyTheOldArchiveHas) {
+    EXPECT_EQ(Run("dat build .").status, 1);
+    const Result result = Run("dat build . --overwrite --keep-members --report");
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_THAT(result.out, HasSubstr("Kept members\n\nFLAG.PBF\nGRASS2.MIP\n"));
+    EXPECT_EQ(Parse(Run("dat list cars.dat --json").out).Count(""), 11u);
+    ASSERT_EQ(Run("dat build . --overwrite").status, 0);
+    EXPECT_EQ(Parse(Run("dat list cars.dat --json").out).Count(""), 9u);
 }
 
 } // namespace
