@@ -1,9 +1,72 @@
 #include "Vellix/OptionFields.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
 namespace Ostrel::Vellix {
+
+namespace {
+constexpr char kSourceUnit[] = "OptionFields";
+
+struct ControlNames {
+    Control control;
+    const char* label;
+    const char* option;
+};
+
+// clang-format off
+constexpr std::array<ControlNames, 30> kControlNames{{
+    {Control::AllLevels,            "All Levels",                          "all-levels"},
+    {Control::Level,                "Level",                               "level"},
+    {Control::Overwrite,            "Overwrite",                           "overwrite"},
+    {Control::GenerateSubLevels,    "Generate Sub-Levels",                 "no-sub-levels"},
+    {Control::RedBits,              "Red Bits",                            "bits"},
+    {Control::GreenBits,            "Green Bits",                          "bits"},
+    {Control::BlueBits,             "Blue Bits",                           "bits"},
+    {Control::AlphaBits,            "Alpha Bits",                          "bits"},
+    {Control::Opaque,               "Opaque",                              "class"},
+    {Control::OpaqueTransparent,    "Opaque/Transparent",                  "class"},
+    {Control::PartialTransparency,  "Partial Transparency",                "class"},
+    {Control::IndividualPalettes,   "Individual Palettes",                 "individual-palettes"},
+    {Control::HorizontalRepeat,     "Horizontal Repeat",                   "repeat"},
+    {Control::VerticalRepeat,       "Vertical Repeat",                     "repeat"},
+    {Control::LevelCount,           "Levels",                              "levels"},
+    {Control::AutomaticLevelCount,  "Automatic Level Count",               "levels"},
+    {Control::UsePalette,           "Use Palette",                         "no-palette"},
+    {Control::ColourCount,          "",                                    "colours"},
+    {Control::TransparencyRed,      "Red",                                 "key"},
+    {Control::TransparencyGreen,    "Green",                               "key"},
+    {Control::TransparencyBlue,     "Blue",                                "key"},
+    {Control::SeparateTransparency, "Transparency in Separate Bitmap",     "transparency"},
+    {Control::SpecifiedColour,      "Transparency using Specified Colour", "transparency"},
+    {Control::NoTransparency,       "No Transparency",                     "transparency"},
+    {Control::Width,                "Width",                               "width"},
+    {Control::Height,               "Height",                              "height"},
+    {Control::UsedWidth,            "Used Width",                          "used-width"},
+    {Control::UsedHeight,           "Used Height",                         "used-height"},
+    {Control::HorizontalCentre,     "Horizontal Centre",                   "centre-x"},
+    {Control::VerticalCentre,       "Vertical Centre",                     "centre-y"},
+}};
+// clang-format on
+
+const ControlNames& NamesOf(Control control) {
+    const auto found =
+        std::find_if(kControlNames.begin(), kControlNames.end(),
+                     [&](const ControlNames& names) { return names.control == control; });
+    OSTREL_ASSERT(found != kControlNames.end());
+    return *found;
+}
+
+} // namespace
+
+const char* ControlLabel(Control control) {
+    return NamesOf(control).label;
+}
+
+const char* ControlOption(Control control) {
+    return NamesOf(control).option;
+}
 
 namespace {
 

@@ -56,6 +56,12 @@ inline constexpr std::array<Control, 3> kTransparencyKindButtons{
 inline constexpr std::array<Control, 3> kTransparencyMethodButtons{
     Control::NoTransparency, Control::SeparateTransparency, Control::SpecifiedColour};
 
+// What a control is called: its label in the dialogs ("" for one labelled by its neighbour, like
+// the colour count beside "Use Palette") and the command-line option that sets it (without the
+// leading dashes).
+const char* ControlLabel(Control control);
+const char* ControlOption(Control control);
+
 // A click on one of these re-reads the dialog and re-applies its enabling rules.
 bool IsGoverningControl(Control control);
 

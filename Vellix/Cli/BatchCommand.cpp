@@ -160,8 +160,11 @@ int RunBatch(const Arguments& arguments, const std::vector<BitmapKind>& kinds,
              const std::function<void(ConversionBatch& batch)>& convert) {
     const bool json = arguments.Has("json");
     const bool quiet = json || arguments.Has("quiet");
-    const BatchSettings settings{arguments.Value("output").value_or(""),
-                                 arguments.Value("pictures").value_or(""), arguments.Has("dry-run"),
+    // Only some conversions take each folder option.
+    const auto folder = [&](const std::string& option) {
+        return arguments.Declares(option) ? arguments.Value(option).value_or("") : "";
+    };
+    const BatchSettings settings{folder("output"), folder("pictures"), arguments.Has("dry-run"),
                                  arguments.Has("keep-going")};
     const BatchFiles found = FindFiles(arguments, kinds);
     ConversionBatch batch(quiet || settings.dryRun ? WrittenFileHandler()

@@ -8,6 +8,7 @@
 namespace Ostrel::Vellix::Cli {
 
 namespace {
+constexpr char kSourceUnit[] = "CommandLine";
 
 std::string Dashed(const std::string& name) {
     return "--" + name;
@@ -140,7 +141,17 @@ void Arguments::SetOption(const OptionSpec& option, const std::optional<std::str
     }
 }
 
+void Arguments::RequireDeclared(const std::string& option) const {
+    OSTREL_ASSERT(Declares(option));
+}
+
+bool Arguments::Has(const std::string& option) const {
+    RequireDeclared(option);
+    return values_.count(option) != 0;
+}
+
 std::optional<std::string> Arguments::Value(const std::string& option) const {
+    RequireDeclared(option);
     const auto found = values_.find(option);
     if (found == values_.end()) {
         return std::nullopt;

@@ -48,7 +48,10 @@ public:
 
     const CommandSpec& Command() const { return *command_; }
     const std::vector<std::string>& Operands() const { return operands_; }
-    bool Has(const std::string& option) const { return values_.count(option) != 0; }
+    bool Declares(const std::string& option) const { return FindOption(option) != nullptr; }
+    // Every other lookup names an option the command declares; any other name is a fault of the
+    // caller (XAssertion), never a silent "not given".
+    bool Has(const std::string& option) const;
     // The option's value when it was given.
     std::optional<std::string> Value(const std::string& option) const;
 
@@ -64,6 +67,7 @@ public:
 
 private:
     const OptionSpec* FindOption(const std::string& name) const;
+    void RequireDeclared(const std::string& option) const;
     void AddOption(const std::string& word, const std::vector<std::string>& words,
                    std::size_t& next);
     void AddShortOptions(const std::string& word, const std::vector<std::string>& words,

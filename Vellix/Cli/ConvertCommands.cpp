@@ -5,57 +5,19 @@
 #include "Vellix/ConversionBatch.h"
 #include "Vellix/ConversionOptions.h"
 
+#include <initializer_list>
 #include <limits>
 
 namespace Ostrel::Vellix::Cli {
 
 namespace {
 
-// The option that sets each dialog field, for messages about values out of range.
-const char* OptionOfControl(Control control) {
-    switch (control) {
-    case Control::Level:
-        return "level";
-    case Control::RedBits:
-    case Control::GreenBits:
-    case Control::BlueBits:
-    case Control::AlphaBits:
-        return "bits";
-    case Control::Opaque:
-        return "class";
-    case Control::LevelCount:
-        return "levels";
-    case Control::ColourCount:
-        return "colours";
-    case Control::TransparencyRed:
-    case Control::TransparencyGreen:
-    case Control::TransparencyBlue:
-        return "key";
-    case Control::NoTransparency:
-        return "transparency";
-    case Control::Width:
-        return "width";
-    case Control::Height:
-        return "height";
-    case Control::UsedWidth:
-        return "used-width";
-    case Control::UsedHeight:
-        return "used-height";
-    case Control::HorizontalCentre:
-        return "centre-x";
-    case Control::VerticalCentre:
-        return "centre-y";
-    default:
-        return "options";
-    }
-}
-
 // The dialog's own range checks, reported against the option that set the value.
 void Validate(DialogOptions& options) {
     try {
         options.Validate();
     } catch (const XInvalidField& error) {
-        throw XCommandLine(std::string("--") + OptionOfControl(error.GetControl()) + ": " +
+        throw XCommandLine(std::string("--") + ControlOption(error.GetControl()) + ": " +
                            error.Message());
     }
 }
@@ -68,40 +30,57 @@ std::int32_t ToInt32(const Arguments& arguments, const std::string& option, std:
     return static_cast<std::int32_t>(value);
 }
 
-void SetInt(const Arguments& arguments, const std::string& option, std::int32_t& field) {
+void SetInt(const Arguments& arguments, Control control, std::int32_t& field) {
+    const std::string option = ControlOption(control);
     if (const auto value = arguments.Integer(option)) {
         field = ToInt32(arguments, option, *value);
     }
 }
 
-void SetNumber(const Arguments& arguments, const std::string& option, double& field) {
+void SetNumber(const Arguments& arguments, Control control, double& field) {
+    const std::string option = ControlOption(control);
     if (const auto value = arguments.Number(option)) {
         field = *value;
     }
 }
 
-void RejectTogether(const Arguments& arguments, const std::string& a, const std::string& b) {
-    if (arguments.Has(a) && arguments.Has(b)) {
-        throw XCommandLine("options --" + a + " and --" + b + " exclude each other");
+// A comma-separated option that sets several fields at once ("--bits 5,6,5,0").
+void SetInts(const Arguments& arguments, Control control,
+             std::initializer_list<std::int32_t*> fields) {
+    const std::string option = ControlOption(control);
+    if (const auto values = arguments.Integers(option, fields.size())) {
+        auto value = values->begin();
+        for (std::int32_t* field : fields) {
+            *field = ToInt32(arguments, option, *value++);
+        }
+    }
+}
+
+bool Given(const Arguments& arguments, Control control) {
+    return arguments.Has(ControlOption(control));
+}
+
+void RejectTogether(const Arguments& arguments, Control a, Control b) {
+    if (Given(arguments, a) && Given(arguments, b)) {
+        throw XCommandLine(std::string("options --") + ControlOption(a) + " and --" +
+                           ControlOption(b) + " exclude each other");
     }
 }
 
 void ApplyShared(const Arguments& arguments, DialogOptions& options) {
-    if (const auto method = arguments.Choice("transparency", {"none", "separate", "colour"})) {
+    if (const auto method = arguments.Choice(ControlOption(Control::NoTransparency),
+                                             {"none", "separate", "colour"})) {
         options.transparency.method = *method;
     }
-    if (const auto key = arguments.Integers("key", 3)) {
-        options.transparency.red = ToInt32(arguments, "key", (*key)[0]);
-        options.transparency.green = ToInt32(arguments, "key", (*key)[1]);
-        options.transparency.blue = ToInt32(arguments, "key", (*key)[2]);
-    }
-    options.overwrite = arguments.Has("overwrite");
+    SetInts(arguments, Control::TransparencyRed,
+            {&options.transparency.red, &options.transparency.green, &options.transparency.blue});
+    options.overwrite = Given(arguments, Control::Overwrite);
 }
 
 template <typename OptionsT> void ApplyLevelChoice(const Arguments& arguments, OptionsT& options) {
-    RejectTogether(arguments, "all-levels", "level");
-    options.allLevels = arguments.Has("all-levels");
-    SetInt(arguments, "level", options.level);
+    RejectTogether(arguments, Control::AllLevels, Control::Level);
+    options.allLevels = Given(arguments, Control::AllLevels);
+    SetInt(arguments, Control::Level, options.level);
 }
 
 // Every option is checked before the first file is looked at, so a usage error is reported as
@@ -113,26 +92,23 @@ template <typename OptionsT> void Prepare(const Arguments& arguments, OptionsT& 
 
 void ApplyFormat(const Arguments& arguments, NewFileOptions& options) {
     PixelFormatOptions& format = options.format;
-    if (const auto bits = arguments.Integers("bits", 4)) {
-        format.redBits = ToInt32(arguments, "bits", (*bits)[0]);
-        format.greenBits = ToInt32(arguments, "bits", (*bits)[1]);
-        format.blueBits = ToInt32(arguments, "bits", (*bits)[2]);
-        format.alphaBits = ToInt32(arguments, "bits", (*bits)[3]);
-    }
-    if (const auto kind = arguments.Choice("class", {"opaque", "transparent", "partial"})) {
+    SetInts(arguments, Control::RedBits,
+            {&format.redBits, &format.greenBits, &format.blueBits, &format.alphaBits});
+    if (const auto kind = arguments.Choice(ControlOption(Control::Opaque),
+                                           {"opaque", "transparent", "partial"})) {
         format.transparencyKind = *kind;
     }
-    RejectTogether(arguments, "colours", "no-palette");
-    format.usePalette = !arguments.Has("no-palette");
-    SetInt(arguments, "colours", format.colourCount);
+    RejectTogether(arguments, Control::ColourCount, Control::UsePalette);
+    format.usePalette = !Given(arguments, Control::UsePalette);
+    SetInt(arguments, Control::ColourCount, format.colourCount);
 }
 
 void ApplyLevelled(const Arguments& arguments, NewLevelledFileOptions& options) {
     ApplyFormat(arguments, options);
-    RejectTogether(arguments, "individual-palettes", "no-palette");
-    options.individualPalettes = arguments.Has("individual-palettes");
-    options.automaticLevelCount = !arguments.Has("levels");
-    SetInt(arguments, "levels", options.levelCount);
+    RejectTogether(arguments, Control::IndividualPalettes, Control::UsePalette);
+    options.individualPalettes = Given(arguments, Control::IndividualPalettes);
+    options.automaticLevelCount = !Given(arguments, Control::LevelCount);
+    SetInt(arguments, Control::LevelCount, options.levelCount);
 }
 
 template <typename OptionsT> int ConvertNew(const Arguments& arguments, OptionsT& options) {
@@ -160,7 +136,7 @@ int RunToBmp(const Arguments& arguments) {
 int RunFromBmp(const Arguments& arguments) {
     MipFromBmpOptions options;
     ApplyLevelChoice(arguments, options);
-    options.generateSubLevels = !arguments.Has("no-sub-levels");
+    options.generateSubLevels = !Given(arguments, Control::GenerateSubLevels);
     Prepare(arguments, options);
     const FromBmpSettings settings{options.allLevels, options.level, options.generateSubLevels,
                                    options.transparency, options.overwrite};
@@ -171,8 +147,10 @@ int RunFromBmp(const Arguments& arguments) {
 int RunToMip(const Arguments& arguments) {
     BmpMipOptions options;
     ApplyLevelled(arguments, options);
-    const std::int32_t repeat =
-        arguments.Choice("repeat", {"none", "horizontal", "vertical", "both"}).value_or(0);
+    const std::int32_t repeat = arguments
+                                    .Choice(ControlOption(Control::HorizontalRepeat),
+                                            {"none", "horizontal", "vertical", "both"})
+                                    .value_or(0);
     options.horizontalRepeat = (repeat & 1) != 0;
     options.verticalRepeat = (repeat & 2) != 0;
     return ConvertNew(arguments, options);
@@ -188,12 +166,12 @@ int RunToSrb(const Arguments& arguments) {
     BmpSrbOptions options;
     ApplyLevelled(arguments, options);
     SrbGeometry& geometry = options.geometry;
-    SetNumber(arguments, "width", geometry.width);
-    SetNumber(arguments, "height", geometry.height);
-    SetNumber(arguments, "used-width", geometry.usedWidth);
-    SetNumber(arguments, "used-height", geometry.usedHeight);
-    SetNumber(arguments, "centre-x", geometry.horizontalCentre);
-    SetNumber(arguments, "centre-y", geometry.verticalCentre);
+    SetNumber(arguments, Control::Width, geometry.width);
+    SetNumber(arguments, Control::Height, geometry.height);
+    SetNumber(arguments, Control::UsedWidth, geometry.usedWidth);
+    SetNumber(arguments, Control::UsedHeight, geometry.usedHeight);
+    SetNumber(arguments, Control::HorizontalCentre, geometry.horizontalCentre);
+    SetNumber(arguments, Control::VerticalCentre, geometry.verticalCentre);
     return ConvertNew(arguments, options);
 }
 

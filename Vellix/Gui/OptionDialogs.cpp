@@ -49,72 +49,6 @@ constexpr std::array kDisplayOrder{
     Control::Overwrite,
 };
 
-const char* Label(Control control) {
-    switch (control) {
-    case Control::AllLevels:
-        return "All Levels";
-    case Control::Level:
-        return "Level";
-    case Control::Overwrite:
-        return "Overwrite";
-    case Control::GenerateSubLevels:
-        return "Generate Sub-Levels";
-    case Control::RedBits:
-        return "Red Bits";
-    case Control::GreenBits:
-        return "Green Bits";
-    case Control::BlueBits:
-        return "Blue Bits";
-    case Control::AlphaBits:
-        return "Alpha Bits";
-    case Control::Opaque:
-        return "Opaque";
-    case Control::OpaqueTransparent:
-        return "Opaque/Transparent";
-    case Control::PartialTransparency:
-        return "Partial Transparency";
-    case Control::IndividualPalettes:
-        return "Individual Palettes";
-    case Control::HorizontalRepeat:
-        return "Horizontal Repeat";
-    case Control::VerticalRepeat:
-        return "Vertical Repeat";
-    case Control::LevelCount:
-        return "Levels";
-    case Control::AutomaticLevelCount:
-        return "Automatic Level Count";
-    case Control::UsePalette:
-        return "Use Palette";
-    case Control::TransparencyRed:
-        return "Red";
-    case Control::TransparencyGreen:
-        return "Green";
-    case Control::TransparencyBlue:
-        return "Blue";
-    case Control::SeparateTransparency:
-        return "Transparency in Separate Bitmap";
-    case Control::SpecifiedColour:
-        return "Transparency using Specified Colour";
-    case Control::NoTransparency:
-        return "No Transparency";
-    case Control::Width:
-        return "Width";
-    case Control::Height:
-        return "Height";
-    case Control::UsedWidth:
-        return "Used Width";
-    case Control::UsedHeight:
-        return "Used Height";
-    case Control::HorizontalCentre:
-        return "Horizontal Centre";
-    case Control::VerticalCentre:
-        return "Vertical Centre";
-    case Control::ColourCount:
-        break;
-    }
-    return "";
-}
-
 const std::array<Control, 3>& GroupButtons(Control group) {
     return group == Control::Opaque ? kTransparencyKindButtons : kTransparencyMethodButtons;
 }
@@ -140,7 +74,7 @@ void COptionsDlg::Build() {
         }
         QWidget* widget = MakeFieldWidget(*field);
         if (field->kind == FieldKind::Integer || field->kind == FieldKind::Number) {
-            form->addRow(Label(control), widget);
+            form->addRow(ControlLabel(control), widget);
         } else {
             form->addRow(widget);
         }
@@ -162,7 +96,7 @@ QWidget* COptionsDlg::MakeFieldWidget(const Field& field) {
         widgets_[field.control] = edit;
         return edit;
     }
-    auto* box = new QCheckBox(Label(field.control));
+    auto* box = new QCheckBox(ControlLabel(field.control));
     widgets_[field.control] = box;
     if (IsGoverningControl(field.control)) {
         connect(box, &QCheckBox::clicked, this, &COptionsDlg::OnGoverningClick);
@@ -186,7 +120,7 @@ QWidget* COptionsDlg::MakeRadioGroup(Control group) {
     groups_[group] = buttons;
     const auto& controls = GroupButtons(group);
     for (std::size_t index = 0; index < controls.size(); ++index) {
-        auto* button = new QRadioButton(Label(controls[index]));
+        auto* button = new QRadioButton(ControlLabel(controls[index]));
         buttons->addButton(button, static_cast<int>(index));
         layout->addWidget(button);
         widgets_[controls[index]] = button;
