@@ -125,6 +125,7 @@ const std::vector<CommandSpec> commands = {
       {"overwrite", nullptr, "rebuild an existing archive"},
       {"keep-members", nullptr, "with --overwrite, keep the members no loose file replaces"},
       kDryRun,
+      kJsonResults,
       kQuiet},
      RunDatBuild},
     {"dat add",

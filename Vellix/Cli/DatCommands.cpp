@@ -6,6 +6,7 @@
 #include "Trova/ICR2DatFile.h"
 #include "Trova/TrovaDirectory.h"
 #include "Util/BinaryFile.h"
+#include "Util/PathName.h"
 #include "Util/Platform.h"
 #include "Util/SafeWrite.h"
 #include "Util/Text.h"
@@ -183,6 +184,33 @@ std::vector<std::uint32_t> ChooseMembers(const Trova::DatFile& archive,
     return chosen;
 }
 
+// dat build's account of the directory's files: those packed and those left out with the reason.
+std::vector<FileOutcome> BuildOutcomes(const Trova::ArchiveSelection& selection,
+                                       const std::string& archive) {
+    const std::string directory = Util::PathName(archive).GetParentDirectory();
+    std::vector<FileOutcome> outcomes;
+    for (const std::string& name : selection.included) {
+        outcomes.push_back({directory + name,
+                            {directory + name},
+                            {archive + Util::kPathSeparator + name},
+                            {},
+                            {},
+                            {}});
+    }
+    for (const auto& [name, reason] : selection.excluded) {
+        outcomes.push_back({directory + name, {}, {}, {}, reason, {}});
+    }
+    return outcomes;
+}
+
+std::vector<std::string> KeptNotes(const std::vector<std::string>& kept) {
+    std::vector<std::string> notes;
+    for (const std::string& name : kept) {
+        notes.push_back("Kept from the old archive: " + name);
+    }
+    return notes;
+}
+
 std::string OutputDirectory(const Arguments& arguments) {
     std::string directory = arguments.Value("output").value_or(".");
     if (directory.back() != Util::kPathSeparator) {
@@ -247,28 +275,28 @@ int RunDatBuild(const Arguments& arguments) {
         throw Util::XUsage("Cannot create an archive in " + directory);
     }
     const std::string path = factory->GetFacet<Trova::GetDirectory>()->directory.GetArchivePath();
-    const bool report = arguments.Has("report");
     const bool dryRun = arguments.Has("dry-run");
-    if (report || dryRun) {
-        Trova::PrintArchiveReport(std::cout,
-                                  Trova::SelectArchiveFiles(directory + Util::kPathSeparator));
-    }
+    std::vector<std::string> kept;
     if (Platform::IsFile(path) && arguments.Has("overwrite")) {
-        const auto kept = RebuildArchive(path, arguments.Has("keep-members"), dryRun);
-        if (report || dryRun) {
-            std::cout << "\nKept members\n\n";
-            for (const std::string& name : kept) {
-                std::cout << name << '\n';
-            }
-        }
-    } else if (dryRun) {
-        if (Platform::IsFile(path)) {
-            throw Util::XFileOpen(path, "File exists");
-        }
-    } else {
+        kept = RebuildArchive(path, arguments.Has("keep-members"), dryRun);
+    } else if (Platform::IsFile(path) && dryRun) {
+        throw Util::XFileOpen(path, "File exists");
+    } else if (!dryRun) {
         const auto archive = factory->GetFacet<Trova::CreateDat>()->Create();
         archive->AddFiles(false);
         archive->Save();
+    }
+    const Trova::ArchiveSelection selection =
+        Trova::SelectArchiveFiles(Util::PathName(path).GetParentDirectory());
+    if (arguments.Has("json")) {
+        return ReportOutcomes(arguments, BuildOutcomes(selection, path), KeptNotes(kept));
+    }
+    if (arguments.Has("report") || dryRun) {
+        Trova::PrintArchiveReport(std::cout, selection);
+        std::cout << "\nKept members\n\n";
+        for (const std::string& name : kept) {
+            std::cout << name << '\n';
+        }
     }
     if (!dryRun) {
         WrittenFiles{arguments}(path);

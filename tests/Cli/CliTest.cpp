@@ -557,6 +557,10 @@ TEST_F(InstallationTest, RebuildKeepsTheMembersOnlyTheOldArchiveHas) {
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_THAT(result.out, HasSubstr("Kept members\n\nFLAG.PBF\nGRASS2.MIP\n"));
     EXPECT_EQ(Parse(Run("dat list cars.dat --json").out).Count(""), 11u);
+    const Json plan = Parse(Run("dat build . --overwrite --keep-members -n --json").out);
+    EXPECT_EQ(plan.Strings("notes"),
+              (std::vector<std::string>{"Kept from the old archive: FLAG.PBF",
+                                        "Kept from the old archive: GRASS2.MIP"}));
     ASSERT_EQ(Run("dat build . --overwrite").status, 0);
     EXPECT_EQ(Parse(Run("dat list cars.dat --json").out).Count(""), 9u);
 }
