@@ -26,6 +26,11 @@ int main(int argc, char** argv) {
     std::size_t count = 0;
     for (int i = 1; i < argc; ++i) {
         const std::filesystem::path path(argv[i]);
+        // A misspelt corpus folder must not pass as an empty one.
+        if (!std::filesystem::exists(path)) {
+            std::fprintf(stderr, "No such input: %s\n", argv[i]);
+            return 1;
+        }
         if (std::filesystem::is_directory(path)) {
             for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) {
                 if (entry.is_regular_file()) {
