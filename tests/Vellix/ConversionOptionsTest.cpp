@@ -39,28 +39,11 @@ private:
 };
 
 using Keys = std::vector<std::string>;
-const Keys kSharedKeys = {"TransparencyMethod", "TransparencyRed", "TransparencyGreen",
-                          "TransparencyBlue"};
-
-Keys Join(Keys own, const char* overwriteKey) {
-    own.insert(own.end(), kSharedKeys.begin(), kSharedKeys.end());
-    own.push_back(overwriteKey);
-    return own;
-}
-
-Keys FormatKeys(const std::string& prefix) {
-    Keys keys;
-    for (const char* name : {"RedBits", "GreenBits", "BlueBits", "AlphaBits", "Transparency",
-                             "UsePalette", "ColourCount"}) {
-        keys.push_back(prefix + name);
-    }
-    return keys;
-}
 
 struct Dialog {
     const char* name;
     std::function<std::unique_ptr<DialogOptions>(const SettingsStore&)> make;
-    Keys keys; // every key, in write order, when every stored-when condition holds
+    Keys keys;
 };
 
 template <class Options>
@@ -70,35 +53,56 @@ std::function<std::unique_ptr<DialogOptions>(const SettingsStore&)> Maker() {
     };
 }
 
+// Every key, in write order, when every stored-when condition holds.
 std::vector<Dialog> AllDialogs() {
-    Keys bmpMip = {"BmpMipAutomaticLevelCount", "BmpMipLevelCount"};
-    Keys bmpSrb = {"BmpSrbAutomaticLevelCount", "BmpSrbLevelCount"};
-    for (Keys* keys : {&bmpMip, &bmpSrb}) {
-        const std::string prefix = keys->front().substr(0, 6);
-        const Keys format = FormatKeys(prefix);
-        keys->insert(keys->end(), format.begin(), format.end());
-        keys->push_back(prefix + "IndividualPalettes");
-    }
-    bmpMip.insert(bmpMip.end(), {"BmpMipHorizontalRepeat", "BmpMipVerticalRepeat"});
-    bmpSrb.insert(bmpSrb.end(),
-                  {"BmpSrbWidth", "BmpSrbHeight", "BmpSrbUsedWidth", "BmpSrbUsedHeight",
-                   "BmpSrbHorizontalCentre", "BmpSrbVerticalCentre"});
     return {
-        {"MipBmp", Maker<MipBmpOptions>(),
-         Join({"MipBmpAllLevels", "MipBmpLevel"}, "OverwriteBmp")},
-        {"SrbBmp", Maker<SrbBmpOptions>(),
-         Join({"SrbBmpAllLevels", "SrbBmpLevel"}, "OverwriteBmp")},
-        {"MipFromBmp", Maker<MipFromBmpOptions>(),
-         Join({"MipFromBmpAllLevels", "MipFromBmpLevel", "MipFromBmpGenerateSubLevels"},
-              "OverwriteOther")},
-        {"SrbFromBmp", Maker<SrbFromBmpOptions>(),
-         Join({"SrbFromBmpAllLevels", "SrbFromBmpLevel", "SrbFromBmpGenerateSubLevels"},
-              "OverwriteOther")},
-        {"PbfBmp", Maker<PbfBmpOptions>(), Join({}, "OverwriteBmp")},
-        {"PbfFromBmp", Maker<PbfFromBmpOptions>(), Join({}, "OverwriteOther")},
-        {"BmpMip", Maker<BmpMipOptions>(), Join(bmpMip, "OverwriteOther")},
-        {"BmpPbf", Maker<BmpPbfOptions>(), Join(FormatKeys("BmpPbf"), "OverwriteOther")},
-        {"BmpSrb", Maker<BmpSrbOptions>(), Join(bmpSrb, "OverwriteOther")},
+        {"MipBmp",
+         Maker<MipBmpOptions>(),
+         {"MipBmpAllLevels", "MipBmpLevel", "TransparencyMethod", "TransparencyRed",
+          "TransparencyGreen", "TransparencyBlue", "OverwriteBmp"}},
+        {"SrbBmp",
+         Maker<SrbBmpOptions>(),
+         {"SrbBmpAllLevels", "SrbBmpLevel", "TransparencyMethod", "TransparencyRed",
+          "TransparencyGreen", "TransparencyBlue", "OverwriteBmp"}},
+        {"MipFromBmp",
+         Maker<MipFromBmpOptions>(),
+         {"MipFromBmpAllLevels", "MipFromBmpLevel", "MipFromBmpGenerateSubLevels",
+          "TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
+          "OverwriteOther"}},
+        {"SrbFromBmp",
+         Maker<SrbFromBmpOptions>(),
+         {"SrbFromBmpAllLevels", "SrbFromBmpLevel", "SrbFromBmpGenerateSubLevels",
+          "TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
+          "OverwriteOther"}},
+        {"PbfBmp",
+         Maker<PbfBmpOptions>(),
+         {"TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
+          "OverwriteBmp"}},
+        {"PbfFromBmp",
+         Maker<PbfFromBmpOptions>(),
+         {"TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
+          "OverwriteOther"}},
+        {"BmpMip",
+         Maker<BmpMipOptions>(),
+         {"BmpMipAutomaticLevelCount", "BmpMipLevelCount", "BmpMipRedBits", "BmpMipGreenBits",
+          "BmpMipBlueBits", "BmpMipAlphaBits", "BmpMipTransparency", "BmpMipUsePalette",
+          "BmpMipColourCount", "BmpMipIndividualPalettes", "BmpMipHorizontalRepeat",
+          "BmpMipVerticalRepeat", "TransparencyMethod", "TransparencyRed", "TransparencyGreen",
+          "TransparencyBlue", "OverwriteOther"}},
+        {"BmpPbf",
+         Maker<BmpPbfOptions>(),
+         {"BmpPbfRedBits", "BmpPbfGreenBits", "BmpPbfBlueBits", "BmpPbfAlphaBits",
+          "BmpPbfTransparency", "BmpPbfUsePalette", "BmpPbfColourCount", "TransparencyMethod",
+          "TransparencyRed", "TransparencyGreen", "TransparencyBlue", "OverwriteOther"}},
+        {"BmpSrb",
+         Maker<BmpSrbOptions>(),
+         {"BmpSrbAutomaticLevelCount", "BmpSrbLevelCount",   "BmpSrbRedBits",
+          "BmpSrbGreenBits",           "BmpSrbBlueBits",     "BmpSrbAlphaBits",
+          "BmpSrbTransparency",        "BmpSrbUsePalette",   "BmpSrbColourCount",
+          "BmpSrbIndividualPalettes",  "BmpSrbWidth",        "BmpSrbHeight",
+          "BmpSrbUsedWidth",           "BmpSrbUsedHeight",   "BmpSrbHorizontalCentre",
+          "BmpSrbVerticalCentre",      "TransparencyMethod", "TransparencyRed",
+          "TransparencyGreen",         "TransparencyBlue",   "OverwriteOther"}},
     };
 }
 
