@@ -22,9 +22,6 @@ public:
     GPLMipFile(const GPLMipFile& other);
     GPLMipFile& operator=(const GPLMipFile&) = delete;
 
-    bool GetHorizontalRepeat() const override { return mip_->GetHorizontalRepeat(); }
-    bool GetVerticalRepeat() const override { return mip_->GetVerticalRepeat(); }
-
     bool HasN4Value() const override { return mip_->GetVersion() == kN4MipVersion; }
     std::uint32_t GetN4Value(std::uint32_t) const override { return mip_->GetN4Value(); }
     bool HasN4Name() const override { return mip_->GetVersion() == kN4MipVersion; }

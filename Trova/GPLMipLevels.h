@@ -28,6 +28,8 @@ public:
     std::uint8_t GetBlueBits() const override { return mip_->GetBlueBits(); }
     std::uint8_t GetAlphaBits() const override { return mip_->GetAlphaBits(); }
     std::uint32_t GetTransparency() const override { return mip_->GetTransparency(); }
+    bool GetHorizontalRepeat() const override { return mip_->GetHorizontalRepeat(); }
+    bool GetVerticalRepeat() const override { return mip_->GetVerticalRepeat(); }
 
 protected:
     GPLMipLevels() = default;

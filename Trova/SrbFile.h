@@ -45,6 +45,9 @@ public:
     virtual std::uint8_t GetBlueBits() const = 0;
     virtual std::uint8_t GetAlphaBits() const = 0;
     virtual std::uint32_t GetTransparency() const = 0;
+    // Whether the picture repeats along the rectangle, as the MIP image's flags say.
+    virtual bool GetHorizontalRepeat() const = 0;
+    virtual bool GetVerticalRepeat() const = 0;
 
     // Any index other than 1, 2 or 3 gives corner 0.
     virtual WorldPoint GetCorner(std::uint32_t index) const = 0;
