@@ -6,6 +6,7 @@
 #include "Util/Exception.h"
 #include "Util/PathName.h"
 #include "Util/Platform.h"
+#include "Util/Text.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/EntryPath.h"
 
@@ -129,6 +130,7 @@ bool ConversionBatch::HasFailures() const {
 
 void ConversionBatch::Run(const Job& job) {
     CheckMethod(job.method);
+    claimed_.clear();
     outcomes_.assign(items_.size(), {});
     for (std::size_t index = 0; index < items_.size(); ++index) {
         outcomes_[index].file = items_[index].path;
@@ -202,7 +204,18 @@ FileReporter ConversionBatch::ReporterFor(std::size_t index) {
                 if (onWritten_ && !settings_.dryRun) {
                     onWritten_(path);
                 }
+            },
+            [this](const std::string& path) {
+                Claim(path);
             }};
+}
+
+// Two files of a batch whose names differ only in extension (fence.mip and fence.srb) would
+// write the same picture: the second would silently take the first one's place.
+void ConversionBatch::Claim(const std::string& path) {
+    if (!claimed_.insert(Util::ToLower(path)).second) {
+        throw Util::XUsage(path + " is written for another file of the batch already");
+    }
 }
 
 // ---- Names -------------------------------------------------------------------------------------

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,7 @@ private:
     void ConvertOne(const Job& job, std::size_t index);
     void Fail(std::size_t index);
     FileReporter ReporterFor(std::size_t index);
+    void Claim(const std::string& path);
     std::string PicturesBase(const Item& item, const std::string& root) const;
     std::string TargetBase(const Item& item) const;
     void NoteLevelsIgnored(bool levelsChosen);
@@ -135,6 +137,7 @@ private:
     std::vector<Item> items_;
     std::vector<FileOutcome> outcomes_;
     std::vector<std::string> notes_;
+    std::set<std::string> claimed_; // the paths written so far, lower-cased
 };
 
 } // namespace Ostrel::Vellix

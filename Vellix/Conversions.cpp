@@ -25,12 +25,13 @@ namespace Platform = Util::Platform;
 // A dry run fails where the real run would find a file in the way, and writes nothing.
 void WriteReporting(const std::string& target, bool overwrite, const Util::ContentWriter& write,
                     const FileReporter& files) {
-    const bool replacing = Platform::IsFile(Platform::ResolveCase(target));
+    const std::string path = Platform::ResolveCase(target);
+    files.Writing(path);
+    const bool replacing = Platform::IsFile(path);
     if (!files.dryRun) {
         files.Written(Util::WriteSafely(target, overwrite, write), replacing);
         return;
     }
-    const std::string path = Platform::ResolveCase(target);
     if (replacing && !overwrite) {
         throw Util::XFileOpen(path, "File exists");
     }

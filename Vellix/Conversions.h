@@ -28,10 +28,17 @@ struct FileReporter {
     bool dryRun = false;
     std::function<void(const std::string& path)> onRead;
     std::function<void(const std::string& path, bool replaced)> onWritten;
+    // Told before a file is written; may refuse it by throwing.
+    std::function<void(const std::string& path)> onWriting;
 
     void Read(const std::string& path) const {
         if (onRead) {
             onRead(path);
+        }
+    }
+    void Writing(const std::string& path) const {
+        if (onWriting) {
+            onWriting(path);
         }
     }
     void Written(const std::string& path, bool replaced) const {

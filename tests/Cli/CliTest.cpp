@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -428,26 +429,33 @@ protected:
 };
 
 TEST_F(InstallationTest, RecursionTakesEveryFileOfTheKindWithOrWithoutArchives) {
-    // Eight bitmaps loose and ten in the archive of each track.
-    const std::vector<std::pair<std::string, std::size_t>> cases = {
-        {"to-bmp -r ../game", 36},
-        {"to-bmp -r ../game --no-archives", 16},
-        {"to-bmp ../game/track1/track1.dat/*.MIP", 5},
-        {"to-bmp -r ../game/track2/track2.dat", 10},
-        {"to-mip -r ../game", 0},
+    // Eight bitmaps loose and ten in the archive of each track. A file that would write a picture
+    // another file of the batch writes fails: fence.srb after fence.mip, and without an output
+    // folder each member that has a loose namesake.
+    const std::vector<std::tuple<std::string, std::size_t, std::size_t>> cases = {
+        {"to-bmp -r ../game", 36, 18},
+        {"to-bmp -r ../game -o ../out", 36, 4},
+        {"to-bmp -r ../game --no-archives", 16, 2},
+        {"to-bmp ../game/track1/track1.dat/*.MIP", 5, 0},
+        {"to-bmp -r ../game/track2/track2.dat", 10, 1},
+        {"to-mip -r ../game", 0, 0},
     };
-    for (const auto& [arguments, count] : cases) {
-        const Result result = Run(arguments + " --dry-run --json");
-        EXPECT_EQ(result.status, 0) << arguments << result.err;
+    for (const auto& [arguments, count, failed] : cases) {
+        const Result result = Run(arguments + " --dry-run --keep-going --json");
+        EXPECT_EQ(result.status, failed == 0 ? 0 : 1) << arguments << result.err;
         const Json plan = Parse(result.out);
         EXPECT_EQ(plan.Count("files"), count) << arguments;
+        EXPECT_EQ(plan.Number("failed"), failed) << arguments;
         EXPECT_EQ(plan["dryRun"], "true");
     }
+    EXPECT_THAT(Run("to-bmp -r ../game --overwrite -k -q").err,
+                HasSubstr("track1/fence.srb: " + dir_ / "game/track1/fence.bmp" +
+                          " is written for another file of the batch already"));
 }
 
 TEST_F(InstallationTest, OutputTreeKeepsEachFilesPlaceAndTheJsonMatchesTheDisk) {
-    const Result result = Run("to-bmp -r ../game -o ../out --overwrite --json");
-    ASSERT_EQ(result.status, 0) << result.err;
+    const Result result = Run("to-bmp -r ../game -o ../out --keep-going --json");
+    ASSERT_EQ(result.status, 1) << result.err; // the four fence.srb files
     const Json done = Parse(result.out);
     std::set<std::string> written;
     for (std::size_t file = 0; file < done.Count("files"); ++file) {
@@ -477,7 +485,7 @@ TEST_F(InstallationTest, DryRunsWriteNothing) {
     EXPECT_EQ(plan.out, "read CAR1.MIP\nreplace " + Cars("CAR1.bmp") + "\nreplace " +
                             Cars("CAR1_ti.bmp") + "\n");
     for (const char* arguments :
-         {"to-bmp -r ../game -o ../out", "from-bmp CAR1.MIP --overwrite",
+         {"to-bmp ../game/track1/track1.dat/*.MIP -o ../out", "from-bmp CAR1.MIP --overwrite",
           "to-mip CAR1.bmp --overwrite", "dat add cars.dat sky.mip", "dat remove cars.dat FLAG.PBF",
           "dat extract -r ../game", "dat rename cars.dat FLAG.PBF F.PBF",
           "dat build . --overwrite --keep-members"}) {

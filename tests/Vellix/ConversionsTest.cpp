@@ -354,9 +354,8 @@ TEST(ConversionsFromBmp, AFailedWriteKeepsTheOriginalFile) {
     settings.transparency.method = kNoTransparency;
     settings.overwrite = true;
     std::vector<std::string> written;
-    const FileReporter record{false, nullptr, [&](const std::string& path, bool) {
-                                  written.push_back(path);
-                              }};
+    const FileReporter record{
+        false, nullptr, [&](const std::string& path, bool) { written.push_back(path); }, nullptr};
     EXPECT_NE(MessageOf([&] {
                   LevelsFromBmp(failing, dir / "car", "mip", settings, record);
               }).find("write to"),
