@@ -1,21 +1,29 @@
 #include "Vellix/Gui/MainFrame.h"
 
+#include "Util/Exception.h"
+#include "Vellix/BitmapFile.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/Gui/AboutDlg.h"
 #include "Vellix/Gui/CommandGuard.h"
+#include "Vellix/Gui/FileListModel.h"
 #include "Vellix/Gui/Icons.h"
 #include "Vellix/Gui/NavigationBar.h"
+#include "Vellix/Gui/PreviewPane.h"
 #include "Vellix/Gui/VellixListView.h"
 #include "Vellix/Gui/VellixTreeView.h"
 #include "Vellix/PseudoDirectory.h"
 #include "Vellix/SettingsStore.h"
 
+#include <QAbstractItemView>
 #include <QActionGroup>
 #include <QByteArray>
+#include <QDockWidget>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 
 #include <array>
 
@@ -59,7 +67,7 @@ void WriteLayout(SettingsStore& settings, const char* key, const QByteArray& lay
 } // namespace
 
 CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
-    : QMainWindow(parent), settings_(settings) {
+    : QMainWindow(parent), settings_(settings), previewSettings_(PreviewSettings::Read(settings)) {
     setWindowTitle(kApplicationTitle);
     setWindowIcon(ApplicationIcon());
     splitter_ = new QSplitter(Qt::Horizontal, this);
@@ -77,6 +85,7 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
     });
     connect(navigation_, &NavigationBar::FilterChanged, list_, &CVellixListView::SetNameFilter);
 
+    CreatePreview();
     CreateViewActions();
     CreateMenus();
     CreateStatusBar();
@@ -85,7 +94,12 @@ CMainFrame::CMainFrame(SettingsStore& settings, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
+    // The dock hides as it goes; that is no choice of the user's.
+    disconnect(previewDock_->toggleViewAction(), nullptr, this, nullptr);
+    disconnect(preview_, nullptr, this, nullptr);
     RememberPlace();
+    preview_->StoreChoices(previewSettings_);
+    previewSettings_.Write(settings_);
     // The tree's nodes own the directory the list shows; the list lets go of it first.
     list_->ShowContainer(nullptr);
 }
@@ -193,15 +207,119 @@ void CMainFrame::CreateMenus() {
     view->addAction(Action(kCommandArrange));
     view->addSeparator();
     view->addAction(list_->Action(kCommandThumbnails));
+    view->addMenu(MakeThumbnailSizeMenu());
     view->addAction(Action(kCommandShowHidden));
     view->addAction(Action(kCommandRefresh));
     view->addSeparator();
+    view->addAction(previewDock_->toggleViewAction());
     view->addAction(Action(kCommandStatusBar));
     // The list may have changed its style since the menu was last shown.
     connect(view, &QMenu::aboutToShow, this, &CMainFrame::UpdateViewActions);
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->addAction(Action(kCommandAbout));
+}
+
+void CMainFrame::CreatePreview() {
+    preview_ = new CPreviewPane(previewSettings_, RememberedKeyColour(settings_));
+    previewDock_ = new QDockWidget("Preview", this);
+    previewDock_->setObjectName("PreviewDock");
+    previewDock_->setWidget(preview_);
+    addDockWidget(Qt::RightDockWidgetArea, previewDock_);
+    previewDock_->setVisible(previewSettings_.paneShown);
+    QAction* toggle = previewDock_->toggleViewAction();
+    toggle->setText("&Preview");
+    toggle->setStatusTip("Show or hide the preview of the selected file");
+    connect(toggle, &QAction::toggled, this, [this](bool shown) {
+        previewSettings_.paneShown = shown;
+        PreviewSelection();
+    });
+    connect(preview_, &CPreviewPane::Inspected, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            statusBar()->clearMessage();
+        } else {
+            statusBar()->showMessage(text);
+        }
+    });
+    // The preview follows the selection once the list has drawn it.
+    previewTimer_ = new QTimer(this);
+    previewTimer_->setSingleShot(true);
+    previewTimer_->setInterval(0);
+    connect(previewTimer_, &QTimer::timeout, this, &CMainFrame::PreviewSelection);
+    connect(list_, &CVellixListView::SelectionChanged, previewTimer_, qOverload<>(&QTimer::start));
+    for (auto* view : list_->findChildren<QAbstractItemView*>()) {
+        if (!qobject_cast<QHeaderView*>(view)) {
+            connect(view, &QAbstractItemView::activated, this, &CMainFrame::OpenPreviewWindow);
+        }
+    }
+}
+
+QMenu* CMainFrame::MakeThumbnailSizeMenu() {
+    auto* menu = new QMenu("Thumbnail &Size", this);
+    auto* sizes = new QActionGroup(menu);
+    for (std::uint32_t side : kThumbnailSizes) {
+        QAction* action = menu->addAction(QString("%1 × %1").arg(side));
+        action->setCheckable(true);
+        action->setChecked(side == previewSettings_.thumbnailSize);
+        action->setStatusTip("Sets the size of the large icons and their thumbnails.");
+        sizes->addAction(action);
+        connect(action, &QAction::triggered, this, [this, side] {
+            previewSettings_.thumbnailSize = side;
+            list_->SetThumbnailSize(static_cast<int>(side));
+        });
+    }
+    list_->SetThumbnailSize(static_cast<int>(previewSettings_.thumbnailSize));
+    return menu;
+}
+
+Util::CountedPtr<BitmapFile> CMainFrame::SelectedFile(QString& failure) const {
+    const auto selection = list_->GetSelection();
+    const PseudoDirectory* container = list_->Container();
+    if (selection.size() != 1 || !container) {
+        return {};
+    }
+    try {
+        return MakeBitmapFile(*container,
+                              list_->Files().Rows().at(selection.front()).summary.entryIndex);
+    } catch (const Util::Exception& exception) {
+        failure = QString::fromStdString(exception.Message());
+    } catch (const std::exception& exception) {
+        failure = QString::fromStdString(exception.what());
+    }
+    return {};
+}
+
+void CMainFrame::PreviewSelection() {
+    if (previewDock_->isHidden()) {
+        return;
+    }
+    QString failure;
+    preview_->SetKeyColour(RememberedKeyColour(settings_));
+    preview_->ShowFile(SelectedFile(failure));
+    if (!failure.isEmpty()) {
+        preview_->ShowFailure(failure);
+    }
+}
+
+CPreviewPane* CMainFrame::OpenPreviewWindow() {
+    QString failure;
+    const auto file = SelectedFile(failure);
+    if (!file) {
+        return nullptr;
+    }
+    PreviewSettings settings = previewSettings_;
+    preview_->StoreChoices(settings);
+    // A window of its own, closed with the main window.
+    auto* window = new CPreviewPane(settings, RememberedKeyColour(settings_), this);
+    window->setWindowFlag(Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(
+        QString::fromStdString(file->GetBaseName() + "." + file->GetExtension()) + " - " +
+        kApplicationTitle);
+    window->resize(900, 700);
+    window->ShowFile(file);
+    window->show();
+    return window;
 }
 
 void CMainFrame::CreateStatusBar() {

@@ -4,19 +4,27 @@
 // side, the menus and the status bar with the commands' prompts and the number of files. It
 // remembers its place: the last folder, its size and position and the splitter.
 
+#include "Util/CountedPtr.h"
+#include "Vellix/TexturePicture.h"
+
 #include <QMainWindow>
 
 #include <map>
 
+class QDockWidget;
 class QLabel;
+class QMenu;
 class QSplitter;
+class QTimer;
 
 namespace Ostrel::Vellix {
+class BitmapFile;
 class SettingsStore;
 } // namespace Ostrel::Vellix
 
 namespace Ostrel::Vellix::Gui {
 
+class CPreviewPane;
 class CVellixListView;
 class CVellixTreeView;
 class NavigationBar;
@@ -59,6 +67,12 @@ public:
     // Sets the list's style (kStyleIcon...) and moves the radio mark.
     void SetViewStyle(int style);
 
+    // The preview of the selected file, in a dock that the View menu shows and hides.
+    CPreviewPane* PreviewPane() const { return preview_; }
+    QDockWidget* PreviewDock() const { return previewDock_; }
+    // Opens the selected file in a preview window of its own; null when not one file is selected.
+    CPreviewPane* OpenPreviewWindow();
+
 private:
     QAction* AddAction(int commandId, const QString& text, const QString& prompt);
     void CreateViewActions();
@@ -69,6 +83,11 @@ private:
     void UpdateCounts();
     void RestorePlace();
     void RememberPlace();
+    void CreatePreview();
+    QMenu* MakeThumbnailSizeMenu();
+    // The one selected file; null for none or several. A file that cannot be read sets failure.
+    Util::CountedPtr<BitmapFile> SelectedFile(QString& failure) const;
+    void PreviewSelection();
 
     SettingsStore& settings_;
     CVellixTreeView* tree_ = nullptr;
@@ -77,6 +96,10 @@ private:
     NavigationBar* navigation_ = nullptr;
     QLabel* counts_ = nullptr;
     std::map<int, QAction*> actions_;
+    PreviewSettings previewSettings_;
+    CPreviewPane* preview_ = nullptr;
+    QDockWidget* previewDock_ = nullptr;
+    QTimer* previewTimer_ = nullptr;
 };
 
 } // namespace Ostrel::Vellix::Gui

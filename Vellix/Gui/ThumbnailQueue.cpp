@@ -1,5 +1,7 @@
 #include "Vellix/Gui/ThumbnailQueue.h"
 
+#include "Vellix/Gui/RgbaImage.h"
+
 #include "Trova/BitmapUtils.h"
 #include "Util/Exception.h"
 
@@ -10,23 +12,8 @@
 
 namespace Ostrel::Vellix::Gui {
 
-// Nearest neighbour, stretched to the icon, without the alpha.
 QImage ThumbnailImage(const Trova::Bitmap& picture, QSize size) {
-    const auto height = static_cast<std::uint32_t>(size.height());
-    const auto width = static_cast<std::uint32_t>(size.width());
-    Trova::BitmapSimple scaled(height, width);
-    Trova::Resize(picture, height, width, scaled);
-    QImage image(size, QImage::Format_RGB32);
-    for (std::uint32_t row = 0; row < height; ++row) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(row)));
-        for (std::uint32_t column = 0; column < width; ++column) {
-            const Trova::Colour colour = scaled.GetPixel(row, column);
-            line[column] = qRgb(static_cast<int>(Trova::ChannelToInt(colour.GetRed(), 8)),
-                                static_cast<int>(Trova::ChannelToInt(colour.GetGreen(), 8)),
-                                static_cast<int>(Trova::ChannelToInt(colour.GetBlue(), 8)));
-        }
-    }
-    return image;
+    return ToQImage(MakeThumbnail(picture, static_cast<std::uint32_t>(size.width()), {}));
 }
 
 ThumbnailQueue::ThumbnailQueue(QSize large, QSize small, QObject* parent)

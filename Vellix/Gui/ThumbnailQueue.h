@@ -21,7 +21,7 @@ class Bitmap;
 
 namespace Ostrel::Vellix::Gui {
 
-// A picture scaled to the icon's size.
+// A picture scaled into the icon's square with its aspect kept, over a small checkerboard.
 QImage ThumbnailImage(const Trova::Bitmap& picture, QSize size);
 
 class ThumbnailQueue final : public QObject {
@@ -38,6 +38,11 @@ public:
     ~ThumbnailQueue() override;
 
     void Start(std::vector<Job> jobs);
+    // For the next start.
+    void SetSizes(QSize large, QSize small) {
+        large_ = large;
+        small_ = small;
+    }
     void Cancel();
     bool IsBusy() const { return running_ > 0; }
 

@@ -1,5 +1,7 @@
 #include "Vellix/Gui/VellixListView.h"
 
+#include "Vellix/TexturePicture.h"
+
 #include "Util/Exception.h"
 #include "Util/Platform.h"
 #include "Vellix/ConversionBatch.h"
@@ -98,9 +100,10 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
 
     QAction* thumbnails = commands_->Action(kCommandThumbnails);
     thumbnails->setChecked(settings_.individualIcons);
-    // Only the flag changes; the icons follow at the next filling.
-    connect(thumbnails, &QAction::toggled, this,
-            [this](bool checked) { settings_.individualIcons = checked; });
+    connect(thumbnails, &QAction::toggled, this, [this](bool checked) {
+        settings_.individualIcons = checked;
+        Fill();
+    });
 
     refreshTimer_->setInterval(kRefreshPollMilliseconds);
     connect(refreshTimer_, &QTimer::timeout, this, &CVellixListView::OnRefreshTick);
@@ -209,17 +212,27 @@ QIcon CVellixListView::KindIcon(BitmapKind kind) {
     return icon;
 }
 
+void CVellixListView::SetThumbnailSize(int side) {
+    largeIcon_ = QSize(side, side);
+    kindIcons_.clear();
+    thumbnails_->SetSizes(largeIcon_, smallIcon_);
+    if (settings_.viewStyle == kStyleIcon) {
+        icons_->setIconSize(largeIcon_);
+    }
+    Fill();
+}
+
 // In list order, so the rows in view after a filling come first.
 void CVellixListView::MakeThumbnails() {
     std::vector<ThumbnailQueue::Job> jobs;
     if (settings_.individualIcons && container_) {
-        const auto width = static_cast<std::uint32_t>(largeIcon_.width());
-        const auto height = static_cast<std::uint32_t>(largeIcon_.height());
         for (std::size_t row : GetListOrder()) {
             const FileSummary& summary = files_->Rows()[row].summary;
+            const PictureSize fitted = FitIntoSquare(
+                summary.width, summary.height, static_cast<std::uint32_t>(largeIcon_.width()));
             if (summary.LevelCount() > 0) {
                 jobs.push_back({row, SourceOfEntry(*container_, summary.entryIndex),
-                                ThumbnailLevel(summary, width, height)});
+                                ThumbnailLevel(summary, fitted.width, fitted.height)});
             }
         }
     }

@@ -59,6 +59,8 @@ public:
     void Arrange();
     // Narrows the list to the files whose name holds text, case ignored.
     void SetNameFilter(const QString& text);
+    // The side of the large icons and their thumbnails; the thumbnails are made again.
+    void SetThumbnailSize(int side);
     // Selects the listed file of that name and gives the list the focus; false when none.
     bool SelectEntry(const QString& name);
 

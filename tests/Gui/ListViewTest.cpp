@@ -245,16 +245,17 @@ TEST_F(ListViewTest, ThumbnailsComeFromTheSmallestLevelCoveringTheIcon) {
             .toImage()
             .pixel(size.width() / 2, size.height() / 2);
     };
-    // Level 3 of the square is 32 x 32; level 1 of the wide one is 128 x 32, its level 2 too low.
+    // Level 3 of the square is 32 x 32; the wide one stays a strip, 32 x 8 from its level 3,
+    // with clear margins above and below.
     EXPECT_EQ(iconColour(0, view.LargeIconSize()), LevelColour(3));
     EXPECT_EQ(iconColour(0, view.SmallIconSize()), LevelColour(3));
-    EXPECT_EQ(iconColour(1, view.LargeIconSize()), LevelColour(1));
+    EXPECT_EQ(iconColour(1, view.LargeIconSize()), LevelColour(3));
+    const QIcon wide = model->index(1, 0).data(Qt::DecorationRole).value<QIcon>();
+    EXPECT_EQ(qAlpha(wide.pixmap(view.LargeIconSize()).toImage().pixel(16, 2)), 0);
 
-    // Switching thumbnails off shows at the next filling, not before.
+    // Switching thumbnails off takes effect at once.
     view.Action(kCommandThumbnails)->trigger();
     EXPECT_FALSE(view.Action(kCommandThumbnails)->isChecked());
-    EXPECT_EQ(iconColour(0, view.LargeIconSize()), LevelColour(3));
-    view.ShowContainer(&directory);
     EXPECT_EQ(iconColour(0, view.LargeIconSize()),
               TypeIcon(BitmapKind::Mip, 32).toImage().pixel(16, 16));
 }

@@ -72,10 +72,10 @@ TEST_F(MainFrameTest, MenusHoldTheirEntriesInOrder) {
     EXPECT_EQ(Texts(TopMenu(frame, 0)),
               QStringList({"Convert &To Bmp", "Convert &From Bmp", "Convert to &Mip",
                            "Convert to &Pbf/Stp", "Convert to &Srb", "-", "E&xit"}));
-    EXPECT_EQ(
-        Texts(TopMenu(frame, 1)),
-        QStringList({"Large &Icons", "&Small Icons", "&List", "&Details", "&Arrange Icons", "-",
-                     "&Thumbnails", "Show &Hidden Folders", "&Refresh", "-", "Status &Bar"}));
+    EXPECT_EQ(Texts(TopMenu(frame, 1)),
+              QStringList({"Large &Icons", "&Small Icons", "&List", "&Details", "&Arrange Icons",
+                           "-", "&Thumbnails", "Thumbnail &Size", "Show &Hidden Folders",
+                           "&Refresh", "-", "&Preview", "Status &Bar"}));
     EXPECT_EQ(Texts(TopMenu(frame, 2)), QStringList({"&About Vellix..."}));
 
     // The conversion entries are the list view's own actions, so its enabling rules hold.

@@ -1,0 +1,280 @@
+#include "Gui/GuiTestEnvironment.h"
+#include "Support/TestSupport.h"
+#include "Trova/GPLMipFile.h"
+#include "Trova/GPLSrbFile.h"
+#include "Trova/Palette.h"
+#include "Util/BinaryFile.h"
+#include "Vellix/BitmapList.h"
+#include "Vellix/Gui/MainFrame.h"
+#include "Vellix/Gui/PaletteStrip.h"
+#include "Vellix/Gui/PreviewPane.h"
+#include "Vellix/Gui/TextureCanvas.h"
+#include "Vellix/Gui/VellixListView.h"
+#include "Vellix/RealDirectory.h"
+#include "Vellix/SettingsStore.h"
+
+#include <QAbstractItemView>
+#include <QDockWidget>
+#include <QLabel>
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+using namespace Ostrel;
+using namespace Ostrel::Vellix;
+using namespace Ostrel::Vellix::Gui;
+using Ostrel::Test::TempDir;
+using Trova::Colour;
+
+namespace {
+
+const Colour kRed(1, 0, 0, 1);
+const Colour kGreen(0, 1, 0, 1);
+const Colour kBlue(0, 0, 1, 1);
+const Colour kClear;
+
+void Paint(Trova::Bitmap& level, const std::vector<Colour>& texels) {
+    for (std::uint32_t row = 0; row < level.GetHeight(); ++row) {
+        for (std::uint32_t column = 0; column < level.GetWidth(); ++column) {
+            level.SetPixel(row, column, texels[(row * level.GetWidth() + column) % texels.size()]);
+        }
+    }
+}
+
+// 8 x 4, levels red, green, blue; repeats horizontally only.
+void WriteLevels(const std::string& path) {
+    Trova::GPLMipFile mip(4, 8, 8, 8, 8, 8, 1, false, 0, false, true, false, 3, 0, 8, 0);
+    Paint(*mip.GetBitmap(0), {kRed});
+    Paint(*mip.GetBitmap(1), {kGreen});
+    Paint(*mip.GetBitmap(2), {kBlue});
+    mip.Write(Util::CreateNew(path));
+}
+
+// 2 x 1: opaque red, then fully transparent.
+void WriteHalfClear(const std::string& path) {
+    Trova::GPLMipFile mip(1, 2, 8, 8, 8, 8, 2, false, 0, false, true, true, 1, 0, 8, 0);
+    Paint(*mip.GetBitmap(0), {kRed, kClear});
+    mip.Write(Util::CreateNew(path));
+}
+
+// 4 x 4 with a palette of its own per level: level 0 red, green, blue, clear; level 1 blue only.
+void WritePalettes(const std::string& path) {
+    Trova::GPLMipFile mip(4, 4, 8, 8, 8, 8, 1, true, 4, true, true, true, 2, 0, 8, 0);
+    const std::vector<Colour> entries = {kRed, kGreen, kBlue, kClear};
+    for (std::uint32_t index = 0; index < 4; ++index) {
+        mip.GetBitmapPalette(0)->SetColour(index, entries[index]);
+    }
+    mip.GetBitmapPalette(1)->SetColour(0, kBlue);
+    Paint(*mip.GetBitmap(0), entries);
+    Paint(*mip.GetBitmap(1), {kBlue});
+    mip.Write(Util::CreateNew(path));
+}
+
+void WriteSrb(const std::string& path) {
+    Trova::GPLSrbFile srb(64, 64, 5, 6, 5, 0, 0, false, 0, false, 1,
+                          {{{-1, 0, 1}, {1, 0, 1}, {1, 0, 0}, {-1, 0, 0}}},
+                          {{{0, 0}, {1, 0}, {1, 0.5}, {0, 0.5}}}, 0, 6);
+    srb.Write(Util::CreateNew(path));
+}
+
+void WriteLarge(const std::string& path) {
+    Trova::GPLMipFile mip(512, 512, 5, 6, 5, 0, 0, false, 0, false, true, true, 1, 0, 8, 0);
+    Paint(*mip.GetBitmap(0), {kGreen});
+    mip.Write(Util::CreateNew(path));
+}
+
+QRgb Texel(const CPreviewPane& pane, int column, int row) {
+    return pane.Canvas()->Picture().pixel(column, row);
+}
+
+class PreviewTest : public ::testing::Test {
+protected:
+    PreviewTest() {
+        WriteLevels(dir / "levels.mip");
+        WriteHalfClear(dir / "clear.mip");
+        WritePalettes(dir / "palettes.mip");
+        WriteSrb(dir / "sign.srb");
+        WriteLarge(dir / "large.mip");
+        container = std::make_unique<RealDirectory>(dir.Path());
+        for (const FileRecord& record : ListRecords(*container)) {
+            files[record.entryName] = record.file;
+        }
+        pane.resize(400, 400);
+    }
+    void Show(const std::string& name) { pane.ShowFile(files.at(name)); }
+
+    TempDir dir;
+    std::unique_ptr<RealDirectory> container;
+    std::map<std::string, Util::CountedPtr<BitmapFile>> files;
+    CPreviewPane pane{PreviewSettings{}, kRed};
+};
+
+} // namespace
+
+TEST_F(PreviewTest, LevelStepperAndStripShowEachLevel) {
+    Show("levels.mip");
+    EXPECT_EQ(pane.LevelStepper()->maximum(), 3);
+    EXPECT_EQ(pane.LevelStrip()->count(), 3);
+    const struct {
+        std::function<void()> step;
+        std::uint32_t level;
+        QString size;
+        QRgb colour;
+    } cases[] = {
+        {[] {}, 0, "8 × 4", qRgb(255, 0, 0)},
+        {[this] { pane.LevelStepper()->setValue(2); }, 1, "4 × 2", qRgb(0, 255, 0)},
+        {[this] { pane.LevelStrip()->setCurrentRow(2); }, 2, "2 × 1", qRgb(0, 0, 255)},
+        {[this] { pane.LevelStepper()->stepDown(); }, 1, "4 × 2", qRgb(0, 255, 0)},
+    };
+    for (const auto& c : cases) {
+        c.step();
+        EXPECT_EQ(pane.Level(), c.level);
+        EXPECT_EQ(pane.LevelSizeLabel()->text(), c.size);
+        EXPECT_EQ(pane.LevelStrip()->currentRow(), static_cast<int>(c.level));
+        EXPECT_EQ(Texel(pane, 0, 0), c.colour) << c.level;
+    }
+}
+
+TEST_F(PreviewTest, ZoomScalesWithoutSmoothingAndDrawsTheGridAt8x) {
+    Show("levels.mip");
+    pane.show();
+    const CTextureCanvas& canvas = *pane.Canvas();
+    const double fit = std::min(canvas.width() / 8.0, canvas.height() / 4.0);
+    const struct {
+        PreviewZoom zoom;
+        double scale;
+    } cases[] = {{PreviewZoom::Fit, fit},
+                 {PreviewZoom::Actual, 1},
+                 {PreviewZoom::Double, 2},
+                 {PreviewZoom::Quadruple, 4},
+                 {PreviewZoom::Octuple, 8}};
+    for (const auto& c : cases) {
+        pane.SetZoom(c.zoom);
+        EXPECT_EQ(canvas.Scale(), c.scale);
+        EXPECT_EQ(canvas.PictureRect().width(), 8 * c.scale);
+    }
+    // At 8x: red texels, a darker line between them.
+    const QImage shot = pane.Canvas()->grab().toImage();
+    const QPointF corner = canvas.PictureRect().topLeft();
+    EXPECT_EQ(shot.pixel((corner + QPointF(4, 4)).toPoint()), qRgb(255, 0, 0));
+    EXPECT_LT(qRed(shot.pixel((corner + QPointF(8, 4)).toPoint())), 255);
+
+    // The wheel steps down to 4x and, past 1:1, back to fitting.
+    QWheelEvent down(QPointF(10, 10), pane.Canvas()->mapToGlobal(QPointF(10, 10)), {},
+                     QPoint(0, -120), Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(pane.Canvas(), &down);
+    EXPECT_EQ(pane.Zoom(), PreviewZoom::Quadruple);
+    for (int step = 0; step < 3; ++step) {
+        QApplication::sendEvent(pane.Canvas(), &down);
+    }
+    EXPECT_EQ(pane.Zoom(), PreviewZoom::Fit);
+}
+
+TEST_F(PreviewTest, TransparencyShowsAsChosen) {
+    Show("clear.mip");
+    const struct {
+        AlphaDisplay alpha;
+        QRgb clear;
+    } cases[] = {{AlphaDisplay::Checkerboard, qRgb(153, 153, 153)},
+                 {AlphaDisplay::GreyAlpha, qRgb(0, 0, 0)},
+                 {AlphaDisplay::KeyColour, qRgb(255, 0, 0)}}; // the pane's key colour
+    for (const auto& c : cases) {
+        pane.SetAlphaDisplay(c.alpha);
+        EXPECT_EQ(Texel(pane, 1, 0), c.clear);
+        EXPECT_EQ(Texel(pane, 0, 0),
+                  c.alpha == AlphaDisplay::GreyAlpha ? qRgb(255, 255, 255) : qRgb(255, 0, 0));
+    }
+    EXPECT_EQ(pane.FactsLabel()->text(),
+              "Transparency: Partial · Mean colour: 255, 0, 0, 128 · Repeats: both ways");
+}
+
+TEST_F(PreviewTest, TilingHonoursTheRepeatFlags) {
+    Show("levels.mip"); // repeats horizontally only
+    pane.SetTiled(true);
+    const QImage& tiled = pane.Canvas()->Picture();
+    ASSERT_EQ(tiled.size(), QSize(24, 12));
+    const struct {
+        int column, row;
+        bool drawn;
+    } cases[] = {{0, 4, true}, {23, 7, true}, {8, 4, true}, {8, 0, false}, {8, 11, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(qAlpha(tiled.pixel(c.column, c.row)), c.drawn ? 255 : 0)
+            << c.column << "," << c.row;
+    }
+    pane.SetTiled(false);
+    EXPECT_EQ(pane.Canvas()->Picture().size(), QSize(8, 4));
+}
+
+TEST_F(PreviewTest, PaletteStripMarksTheHoveredTexelsEntry) {
+    Show("palettes.mip");
+    pane.show();
+    const CPaletteStrip& strip = *pane.PaletteStrip();
+    ASSERT_EQ(strip.Colours().size(), 4u);
+    const QImage swatches = pane.PaletteStrip()->grab().toImage();
+    EXPECT_EQ(swatches.pixel(strip.SwatchRect(2).center()), qRgb(0, 0, 255));
+
+    // The mouse over texel (1, 0), which holds entry 1.
+    pane.SetZoom(PreviewZoom::Octuple);
+    QSignalSpy inspected(&pane, &CPreviewPane::Inspected);
+    const QPoint texel = (pane.Canvas()->PictureRect().topLeft() + QPointF(12, 4)).toPoint();
+    QTest::mouseMove(pane.Canvas(), texel);
+    EXPECT_EQ(strip.Marked(), 1u);
+    const QString text = "x 1, y 0  R 0 G 255 B 0 A 255  (0, 255, 0, 255)  index 1";
+    EXPECT_EQ(pane.InspectorLabel()->text(), text);
+    ASSERT_FALSE(inspected.isEmpty());
+    EXPECT_EQ(inspected.last().at(0).toString(), text);
+
+    // Level 1 has a palette of its own.
+    pane.SetLevel(1);
+    EXPECT_EQ(strip.Colours().front(), QColor(0, 0, 255));
+    EXPECT_FALSE(strip.Marked());
+}
+
+TEST_F(PreviewTest, SrbUsedAreaAndOriginAreShown) {
+    Show("sign.srb");
+    EXPECT_TRUE(pane.FactsLabel()->text().endsWith("Used area: 64 × 32, origin 32, 32"));
+    EXPECT_FALSE(pane.PaletteStrip()->isVisibleTo(&pane));
+}
+
+TEST_F(PreviewTest, LargeLevelsAreComposedOffTheWindowsThread) {
+    QSignalSpy composed(&pane, &CPreviewPane::Composed);
+    Show("large.mip");
+    EXPECT_TRUE(pane.IsComposing());
+    pane.SetAlphaDisplay(AlphaDisplay::GreyAlpha); // asked while busy: composed afterwards
+    ASSERT_TRUE(composed.wait(10000));
+    if (pane.IsComposing()) {
+        ASSERT_TRUE(composed.wait(10000));
+    }
+    EXPECT_EQ(pane.Canvas()->Picture().size(), QSize(512, 512));
+    EXPECT_EQ(Texel(pane, 511, 511), qRgb(255, 255, 255)); // grey alpha of an opaque texel
+}
+
+TEST_F(PreviewTest, MainWindowPreviewsTheSelectionAndRemembersItsChoices) {
+    MemorySettingsStore settings;
+    {
+        CMainFrame frame(settings);
+        frame.show();
+        frame.ListView()->ShowContainer(container.get());
+        QAbstractItemView* items = frame.ListView()->CurrentItemView();
+        items->setCurrentIndex(items->model()->index(0, 0)); // clear.mip, by name
+        CPreviewPane* window = frame.OpenPreviewWindow();
+        ASSERT_TRUE(window);
+        EXPECT_TRUE(window->isWindow());
+        EXPECT_EQ(window->LevelSizeLabel()->text(), "2 × 1");
+        QTest::qWait(1);
+        EXPECT_EQ(frame.PreviewPane()->LevelSizeLabel()->text(), "2 × 1");
+        frame.PreviewPane()->SetZoom(PreviewZoom::Quadruple);
+        frame.PreviewDock()->toggleViewAction()->trigger();
+        frame.ListView()->ShowContainer(nullptr);
+    }
+    const PreviewSettings remembered = PreviewSettings::Read(settings);
+    EXPECT_FALSE(remembered.paneShown);
+    EXPECT_EQ(remembered.zoom, PreviewZoom::Quadruple);
+}
