@@ -46,17 +46,24 @@ Util::CountedPtr<FileFactory> FileFactoryRegistry::GetFactory(const std::string&
         }
         cache_.erase(cached);
     }
-    Util::CountedPtr<FileFactory> factory;
+    const Util::CountedPtr<FileFactory> factory = MakeFactory(path, update);
+    if (factory) {
+        cache_[key] = {factory, update};
+    }
+    return factory;
+}
+
+Util::CountedPtr<FileFactory> FileFactoryRegistry::MakeFactory(const std::string& requested,
+                                                               bool update) const {
+    const std::string path = WithoutFinalSeparator(requested);
     if (!Util::FileExists(path)) {
         const TrovaDirectory directory(path);
-        factory = ChooseForDirectory(directory)->CreateFactory(directory, update);
-    } else if (FileFactoryRecognizer* recognizer = ChooseForFile(path)) {
-        factory = recognizer->CreateDatFactory(path, update);
-    } else {
-        return factory;
+        return ChooseForDirectory(directory)->CreateFactory(directory, update);
     }
-    cache_[key] = {factory, update};
-    return factory;
+    if (FileFactoryRecognizer* recognizer = ChooseForFile(path)) {
+        return recognizer->CreateDatFactory(path, update);
+    }
+    return {};
 }
 
 Util::CountedPtr<FileFactory> FileFactoryRegistry::GetFactory(const TrovaDirectory& directory,

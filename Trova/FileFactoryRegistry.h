@@ -35,6 +35,9 @@ public:
     // whose archive is open for modification.
     Util::CountedPtr<FileFactory> GetFactory(const std::string& path, bool update);
     Util::CountedPtr<FileFactory> GetFactory(const TrovaDirectory& directory, bool update);
+    // A factory for path that the registry does not keep: its files and caches are its owner's
+    // alone, so a worker thread may use it while other threads use the registry's.
+    Util::CountedPtr<FileFactory> MakeFactory(const std::string& path, bool update) const;
     void Register(FileFactoryRecognizer* recognizer);
     void Unregister(FileFactoryRecognizer* recognizer);
     // Drops the factories nobody else holds and purges the file caches of the others.

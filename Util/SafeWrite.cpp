@@ -8,6 +8,8 @@ namespace Ostrel::Util {
 
 namespace {
 
+thread_local CommitGate commitGate;
+
 // A name beside the target that no file has yet.
 std::string TemporaryNameFor(const std::string& target) {
     for (int attempt = 0;; ++attempt) {
@@ -30,6 +32,7 @@ std::string WriteSafely(const std::string& target, bool overwrite, const Content
     const std::string temporary = TemporaryNameFor(path);
     try {
         write(CreateNew(temporary)); // the stream is closed when write returns
+        PassCommitGate();
         if (!Platform::RenameFile(temporary, path)) {
             throw XFileWrite(path);
         }
@@ -41,6 +44,16 @@ std::string WriteSafely(const std::string& target, bool overwrite, const Content
         throw;
     }
     return path;
+}
+
+void SetCommitGate(CommitGate gate) {
+    commitGate = std::move(gate);
+}
+
+void PassCommitGate() {
+    if (commitGate) {
+        commitGate();
+    }
 }
 
 } // namespace Ostrel::Util

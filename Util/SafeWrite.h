@@ -21,4 +21,13 @@ using ContentWriter = std::function<void(const CountedPtr<BinaryStream>& stream)
 // call made, and the exception propagates.
 std::string WriteSafely(const std::string& target, bool overwrite, const ContentWriter& write);
 
+// Called on the writing thread when a file's complete content is ready, before it is put in
+// place. Work spread over several threads uses it to put files in place in the order the work
+// was given: it may wait, or throw to leave the file unwritten. Set for the calling thread only;
+// empty for none.
+using CommitGate = std::function<void()>;
+void SetCommitGate(CommitGate gate);
+// Calls the calling thread's gate, if it has one: for steps that must come in the same order.
+void PassCommitGate();
+
 } // namespace Ostrel::Util

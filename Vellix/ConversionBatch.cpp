@@ -1,17 +1,22 @@
 #include "Vellix/ConversionBatch.h"
 
+#include "Trova/FileFactoryRegistry.h"
 #include "Trova/MipFile.h"
 #include "Trova/PbfFile.h"
 #include "Trova/SrbFile.h"
+#include "Trova/TrovaDirectory.h"
 #include "Util/Exception.h"
 #include "Util/PathName.h"
 #include "Util/Platform.h"
+#include "Util/SafeWrite.h"
 #include "Util/Text.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/EntryPath.h"
+#include "Vellix/OrderedRun.h"
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 
 namespace Ostrel::Vellix {
 
@@ -137,23 +142,34 @@ void ConversionBatch::Run(const Job& job) {
     }
     std::vector<bool> failed(items_.size());
     CheckAll(job, failed);
-    for (std::size_t index = 0; index < items_.size(); ++index) {
-        if (cancel_ && cancel_()) {
-            for (std::size_t rest = index; rest < items_.size(); ++rest) {
-                outcomes_[rest].skipped = "Cancelled";
+    const bool inArchive = std::any_of(
+        items_.begin(), items_.end(), [](const Item& item) { return item.container->IsArchive(); });
+    if (settings_.jobs > 1 && items_.size() > 1 && !inArchive) {
+        ConvertSpread(job, failed);
+    } else {
+        for (std::size_t index = 0; index < items_.size() && StartOne(index); ++index) {
+            if (!failed[index]) {
+                ConvertOne(job, index);
             }
-            break;
-        }
-        if (progress_) {
-            progress_(index, items_.size(), items_[index].path);
-        }
-        if (!failed[index]) {
-            ConvertOne(job, index);
         }
     }
     if (progress_) {
         progress_(items_.size(), items_.size(), "");
     }
+}
+
+// Before each file: false when the batch is cancelled, which skips the files not reached.
+bool ConversionBatch::StartOne(std::size_t index) {
+    if (cancel_ && cancel_()) {
+        for (std::size_t rest = index; rest < items_.size(); ++rest) {
+            outcomes_[rest].skipped = "Cancelled";
+        }
+        return false;
+    }
+    if (progress_) {
+        progress_(index, items_.size(), items_[index].path);
+    }
+    return true;
 }
 
 // Every file before the first is written, so that a batch that cannot go through as a whole
@@ -193,19 +209,25 @@ void ConversionBatch::Fail(std::size_t index) {
     }
 }
 
-FileReporter ConversionBatch::ReporterFor(std::size_t index) {
+// A file converted on a worker thread (spread) has its written files only noted, to be told
+// later on the calling thread, and claims its names only in its turn, when every file before it
+// is done: so the claims come in the batch's order, one file at a time.
+FileReporter ConversionBatch::ReporterFor(std::size_t index, bool spread) {
     FileOutcome& outcome = outcomes_[index];
     return {settings_.dryRun, [&outcome](const std::string& path) { AddOnce(outcome.read, path); },
-            [this, &outcome](const std::string& path, bool replaced) {
+            [this, &outcome, spread](const std::string& path, bool replaced) {
                 outcome.written.push_back(path);
                 if (replaced) {
                     outcome.replaced.push_back(path);
                 }
-                if (onWritten_ && !settings_.dryRun) {
+                if (onWritten_ && !settings_.dryRun && !spread) {
                     onWritten_(path);
                 }
             },
-            [this](const std::string& path) {
+            [this, spread](const std::string& path) {
+                if (spread) {
+                    Util::PassCommitGate();
+                }
                 Claim(path);
             }};
 }
@@ -215,6 +237,126 @@ FileReporter ConversionBatch::ReporterFor(std::size_t index) {
 void ConversionBatch::Claim(const std::string& path) {
     if (!claimed_.insert(Util::ToLower(path)).second) {
         throw Util::XUsage(path + " is written for another file of the batch already");
+    }
+}
+
+// ---- Several files at once ---------------------------------------------------------------------
+
+namespace {
+
+// One entry of a container as a worker thread sees it: its names taken on the calling thread,
+// and a file factory of the worker's own, so that the threads share no file objects or caches.
+class WorkerDirectory final : public PseudoDirectory {
+public:
+    WorkerDirectory(const PseudoDirectory& shared, std::uint32_t index)
+        : index_(index), name_(shared.GetEntryName(index)),
+          baseName_(shared.GetEntryBaseName(index)), extension_(shared.GetEntryExtension(index)),
+          qualifiedName_(shared.GetEntryQualifiedName(index)), path_(shared.GetPathName()) {}
+
+    // Made on the worker thread that uses it; factories maps directories to the worker's own.
+    void UseFactory(std::map<std::string, Util::CountedPtr<Trova::FileFactory>>& factories) {
+        const std::string directory = Trova::TrovaDirectory(path_.GetFullName()).GetDirectoryPath();
+        auto& factory = factories[directory];
+        if (!factory) {
+            factory = Trova::GetFactoryRegistry().MakeFactory(directory, false);
+        }
+        factory_ = factory;
+    }
+
+    std::uint32_t GetEntryCount() const override { return index_ + 1; }
+    bool IsSubdirectory(std::uint32_t) const override { return false; }
+    std::string GetEntryName(std::uint32_t index) const override { return Check(index, name_); }
+    std::string GetEntryBaseName(std::uint32_t index) const override {
+        return Check(index, baseName_);
+    }
+    std::string GetEntryExtension(std::uint32_t index) const override {
+        return Check(index, extension_);
+    }
+    std::string GetEntryQualifiedName(std::uint32_t index) const override {
+        return Check(index, qualifiedName_);
+    }
+    Util::CountedPtr<Trova::FileFactory> GetFileFactory() const override { return factory_; }
+    Util::PathName GetPathName() const override { return path_; }
+    bool IsArchive() const override { return false; }
+    std::string GetArchiveSubdirectory() const override { return {}; }
+
+private:
+    const std::string& Check(std::uint32_t index, const std::string& value) const {
+        OSTREL_ASSERT(index == index_);
+        return value;
+    }
+
+    static constexpr char kSourceUnit[] = "ConversionBatch";
+    std::uint32_t index_;
+    std::string name_;
+    std::string baseName_;
+    std::string extension_;
+    std::string qualifiedName_;
+    Util::PathName path_;
+    Util::CountedPtr<Trova::FileFactory> factory_;
+};
+
+} // namespace
+
+// The files go to worker threads in order; the calling thread reports progress, asks whether to
+// cancel and tells the written files, all in order. The first failure in order is the one that
+// propagates.
+void ConversionBatch::ConvertSpread(const Job& job, const std::vector<bool>& failed) {
+    const unsigned threads =
+        static_cast<unsigned>(std::min<std::size_t>(settings_.jobs, items_.size()));
+    std::vector<std::unique_ptr<WorkerDirectory>> directories(items_.size());
+    std::vector<std::map<std::string, Util::CountedPtr<Trova::FileFactory>>> factories(threads);
+    std::vector<std::exception_ptr> errors(items_.size());
+    std::vector<bool> started(items_.size());
+    OrderedRunSteps steps;
+    steps.start = [&](std::size_t index) {
+        if (!StartOne(index)) {
+            return false;
+        }
+        directories[index] =
+            std::make_unique<WorkerDirectory>(*items_[index].container, items_[index].index);
+        started[index] = true;
+        return true;
+    };
+    steps.work = [&](std::size_t index, unsigned worker) {
+        // The worker owns the directory from here, so that it alone counts its factory's owners.
+        const std::unique_ptr<WorkerDirectory> directory = std::move(directories[index]);
+        if (failed[index]) {
+            return true;
+        }
+        directory->UseFactory(factories[worker]);
+        Item item = items_[index];
+        item.container = directory.get();
+        try {
+            job.convert(item, ReporterFor(index, true));
+        } catch (const XAbandoned& abandoned) {
+            outcomes_[index].skipped = abandoned.Message();
+        } catch (...) {
+            outcomes_[index].failure = MessageOf(std::current_exception());
+            errors[index] = std::current_exception();
+            return settings_.keepGoing;
+        }
+        return true;
+    };
+    steps.finish = [&](std::size_t index) {
+        if (onWritten_ && !settings_.dryRun) {
+            for (const std::string& path : outcomes_[index].written) {
+                onWritten_(path);
+            }
+        }
+    };
+    RunInOrder(items_.size(), threads, steps);
+    for (std::size_t index = 0; index < items_.size(); ++index) {
+        if (!started[index] && outcomes_[index].skipped.empty() && !failed[index]) {
+            outcomes_[index].skipped = XAbandoned().Message();
+        }
+    }
+    factories.clear();
+    const auto first =
+        std::find_if(errors.begin(), errors.end(),
+                     [](const std::exception_ptr& error) { return error != nullptr; });
+    if (first != errors.end() && !settings_.keepGoing) {
+        std::rethrow_exception(*first);
     }
 }
 

@@ -8,6 +8,7 @@
 // skipped, or why it failed) is kept for the caller to show.
 
 #include "Util/CountedPtr.h"
+#include "Util/Platform.h"
 #include "Vellix/BitmapFile.h"
 #include "Vellix/ConversionOptions.h"
 #include "Vellix/Conversions.h"
@@ -36,6 +37,10 @@ struct BatchSettings {
     bool dryRun = false;
     // A failure ends only its own file instead of the batch.
     bool keepGoing = false;
+    // Files converted at once, each on a thread of its own. Files in archives are converted one
+    // by one. The outcomes, the order of reports and of writing and the first failure stay as
+    // with one: no file after a failed one is written.
+    unsigned jobs = 1;
 };
 
 // What became of one file of a batch.
@@ -119,9 +124,11 @@ private:
     static std::function<void(const Item& item)> LevelCheck(bool allLevels, std::int32_t level);
     void Run(const Job& job);
     void CheckAll(const Job& job, std::vector<bool>& failed);
+    bool StartOne(std::size_t index);
     void ConvertOne(const Job& job, std::size_t index);
+    void ConvertSpread(const Job& job, const std::vector<bool>& failed);
     void Fail(std::size_t index);
-    FileReporter ReporterFor(std::size_t index);
+    FileReporter ReporterFor(std::size_t index, bool spread = false);
     void Claim(const std::string& path);
     std::string PicturesBase(const Item& item, const std::string& root) const;
     std::string TargetBase(const Item& item) const;
@@ -129,6 +136,8 @@ private:
     template <typename NewT, typename OptionsT>
     void ConvertNew(const OptionsT& options, const NewT& make);
 
+    // Names are found by case through one index per directory for the batch's life.
+    Util::Platform::CaseIndexScope caseIndex_;
     WrittenFileHandler onWritten_;
     BatchSettings settings_;
     BatchProgress progress_;

@@ -7,11 +7,16 @@
 #include "Vellix/Cli/Commands.h"
 #include "Vellix/Cli/Report.h"
 
+#include <algorithm>
 #include <iostream>
+#include <thread>
 
 namespace Ostrel::Vellix::Cli {
 
 namespace {
+
+// More threads than this help no machine this runs on and only cost memory.
+constexpr std::int64_t kMostJobs = 64;
 
 namespace Platform = Util::Platform;
 
@@ -154,6 +159,18 @@ void PrintRemarks(const std::vector<FileOutcome>& outcomes, const std::vector<st
     }
 }
 
+// --jobs, from 1 up; the processors there are when it is not given.
+unsigned Jobs(const Arguments& arguments) {
+    const auto jobs = arguments.Declares("jobs") ? arguments.Integer("jobs") : std::nullopt;
+    if (!jobs) {
+        return std::max(1u, std::thread::hardware_concurrency());
+    }
+    if (*jobs < 1 || *jobs > kMostJobs) {
+        throw XCommandLine("option --jobs is out of range: " + *arguments.Value("jobs"));
+    }
+    return static_cast<unsigned>(*jobs);
+}
+
 } // namespace
 
 int RunBatch(const Arguments& arguments, const std::vector<BitmapKind>& kinds,
@@ -165,7 +182,7 @@ int RunBatch(const Arguments& arguments, const std::vector<BitmapKind>& kinds,
         return arguments.Declares(option) ? arguments.Value(option).value_or("") : "";
     };
     const BatchSettings settings{folder("output"), folder("pictures"), arguments.Has("dry-run"),
-                                 arguments.Has("keep-going")};
+                                 arguments.Has("keep-going"), Jobs(arguments)};
     const BatchFiles found = FindFiles(arguments, kinds);
     ConversionBatch batch(quiet || settings.dryRun ? WrittenFileHandler()
                                                    : WrittenFiles(arguments));

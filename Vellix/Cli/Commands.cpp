@@ -22,6 +22,8 @@ const OptionSpec kKeepGoing{"keep-going", nullptr,
                             "go on after a failure; report every failure at the end", 'k'};
 const OptionSpec kOutput{"output", "DIR",
                          "write below DIR, each file at its place relative to its operand", 'o'};
+const OptionSpec kJobs{"jobs", "N", "convert N files at once (default: the number of processors)",
+                       'j'};
 const OptionSpec kOverwrite{"overwrite", nullptr, "replace files that exist already"};
 const OptionSpec kTransparency{
     "transparency", "none|separate|colour",
@@ -40,7 +42,7 @@ const OptionSpec kLevels{"levels", "N", "the number of levels (default: down to 
 // The options of a command's own, then those every conversion batch has.
 std::vector<OptionSpec> BatchOptions(std::vector<OptionSpec> options) {
     options.insert(options.end(), {kTransparency, kKey, kOverwrite, kRecursive, kNoArchives,
-                                   kDryRun, kKeepGoing, kJsonResults, kQuiet});
+                                   kDryRun, kKeepGoing, kJobs, kJsonResults, kQuiet});
     return options;
 }
 

@@ -112,12 +112,16 @@ std::set<std::string> Listing(const std::string& directory) {
 // Runs one command over paths and lists the files it wrote (their names only).
 struct Runner {
     std::vector<std::string> written;
+    unsigned jobs = 1;
 
     template <typename OptionsT>
     void operator()(const std::vector<std::string>& paths, const OptionsT& options) {
         ConversionBatch batch([this](const std::string& path) {
             written.push_back(Util::PathName(path).GetFileName());
         });
+        BatchSettings settings;
+        settings.jobs = jobs;
+        batch.SetSettings(settings);
         for (const auto& path : paths) {
             batch.AddPath(path);
         }
@@ -370,65 +374,74 @@ TEST(ConversionsFromBmp, AFailedWriteKeepsTheOriginalFile) {
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"car.mip", "car.bmp", "new.bmp"}));
 }
 
+// Several files at once write and report the same files in the same order as one at a time.
 TEST(ConversionsBatch, TheFirstFailureEndsTheBatchAndEarlierFilesStay) {
-    TempDir dir;
-    Save(*MakeMip(Opaque), dir / "a.mip");
-    Save(*MakeMip(Pattern), dir / "b.mip");
-    Save(*MakeMip(Opaque), dir / "c.mip");
-    Runner run;
-    EXPECT_EQ(MessageOf([&] {
-                  run({dir / "a.mip", dir / "b.mip", dir / "c.mip"}, ToBmp(kNoTransparency, true));
-              }),
-              "Bitmap is transparent");
-    EXPECT_EQ(run.written, (std::vector<std::string>{"a.bmp", "a_1.bmp", "a_2.bmp"}));
-    EXPECT_TRUE(Util::FileExists(dir / "a_2.bmp"));
-    EXPECT_FALSE(Util::FileExists(dir / "b.bmp"));
-    EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
+    for (const unsigned jobs : {1u, 2u, 4u}) {
+        TempDir dir;
+        std::vector<std::string> paths;
+        for (const char* name : {"a", "b", "c", "d", "e"}) {
+            Save(*MakeMip(name[0] == 'c' ? Pattern : Opaque), dir / (name + std::string(".mip")));
+            paths.push_back(dir / (name + std::string(".mip")));
+        }
+        Runner run;
+        run.jobs = jobs;
+        EXPECT_EQ(MessageOf([&] { run(paths, ToBmp(kNoTransparency, true)); }),
+                  "Bitmap is transparent");
+        EXPECT_EQ(run.written, (std::vector<std::string>{"a.bmp", "a_1.bmp", "a_2.bmp", "b.bmp",
+                                                         "b_1.bmp", "b_2.bmp"}));
+        for (const char* name : {"c.bmp", "d.bmp", "e.bmp", "e_2.bmp"}) {
+            EXPECT_FALSE(Util::FileExists(dir / name)) << name << " with " << jobs;
+        }
+    }
 }
 
 // What the desktop's progress dialog and the tool's --keep-going, --dry-run and --json rely on.
 TEST(ConversionsBatch, KeepsGoingReportsEveryFileAndStopsWhenCancelled) {
-    TempDir dir;
-    Save(*MakeMip(Opaque), dir / "a.mip");
-    Save(*MakeMip(Pattern), dir / "b.mip"); // transparent: fails without transparency
-    Save(*MakeMip(Opaque), dir / "c.mip");
-    const auto run = [&](BatchSettings settings, int cancelAfter) {
-        auto batch = std::make_unique<ConversionBatch>();
-        std::vector<std::size_t> progress;
-        batch->SetSettings(settings);
-        batch->SetProgress(
-            [&](std::size_t done, std::size_t, const std::string&) { progress.push_back(done); });
-        batch->SetCancel([&] { return static_cast<int>(progress.size()) >= cancelAfter; });
-        for (const char* name : {"a.mip", "b.mip", "c.mip"}) {
-            batch->AddPath(dir / name);
-        }
-        MipBmpOptions options = ToBmp(kNoTransparency, false);
-        options.overwrite = true;
-        batch->Convert(options);
-        EXPECT_EQ(progress.size(), static_cast<std::size_t>(std::min(cancelAfter, 3)) + 1);
-        return batch;
-    };
-    auto batch = run({"", "", false, true}, 9);
-    const auto& done = batch->GetOutcomes();
-    ASSERT_EQ(done.size(), 3u);
-    EXPECT_EQ(done[0].written, std::vector<std::string>{dir / "a.bmp"});
-    EXPECT_EQ(done[0].read, std::vector<std::string>{dir / "a.mip"});
-    EXPECT_EQ(done[1].failure, "Bitmap is transparent");
-    EXPECT_TRUE(done[1].written.empty());
-    EXPECT_EQ(done[2].written, std::vector<std::string>{dir / "c.bmp"});
-    EXPECT_TRUE(batch->HasFailures());
+    for (const unsigned jobs : {1u, 2u}) {
+        TempDir dir;
+        Save(*MakeMip(Opaque), dir / "a.mip");
+        Save(*MakeMip(Pattern), dir / "b.mip"); // transparent: fails without transparency
+        Save(*MakeMip(Opaque), dir / "c.mip");
+        const auto run = [&](BatchSettings settings, int cancelAfter) {
+            auto batch = std::make_unique<ConversionBatch>();
+            std::vector<std::size_t> progress;
+            settings.jobs = jobs;
+            batch->SetSettings(settings);
+            batch->SetProgress([&](std::size_t done, std::size_t, const std::string&) {
+                progress.push_back(done);
+            });
+            batch->SetCancel([&] { return static_cast<int>(progress.size()) >= cancelAfter; });
+            for (const char* name : {"a.mip", "b.mip", "c.mip"}) {
+                batch->AddPath(dir / name);
+            }
+            MipBmpOptions options = ToBmp(kNoTransparency, false);
+            options.overwrite = true;
+            batch->Convert(options);
+            EXPECT_EQ(progress.size(), static_cast<std::size_t>(std::min(cancelAfter, 3)) + 1);
+            return batch;
+        };
+        auto batch = run({"", "", false, true}, 9);
+        const auto& done = batch->GetOutcomes();
+        ASSERT_EQ(done.size(), 3u);
+        EXPECT_EQ(done[0].written, std::vector<std::string>{dir / "a.bmp"});
+        EXPECT_EQ(done[0].read, std::vector<std::string>{dir / "a.mip"});
+        EXPECT_EQ(done[1].failure, "Bitmap is transparent");
+        EXPECT_TRUE(done[1].written.empty());
+        EXPECT_EQ(done[2].written, std::vector<std::string>{dir / "c.bmp"});
+        EXPECT_TRUE(batch->HasFailures());
 
-    ASSERT_TRUE(Util::Platform::RemoveFile(dir / "c.bmp"));
-    const std::string out = dir / "out";
-    batch = run({out, "", true, true}, 9);
-    EXPECT_EQ(batch->GetOutcomes()[0].written,
-              std::vector<std::string>{out + Util::kPathSeparator + "a.bmp"});
-    EXPECT_FALSE(Util::Platform::IsDirectory(out));
-    EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
+        ASSERT_TRUE(Util::Platform::RemoveFile(dir / "c.bmp"));
+        const std::string out = dir / "out";
+        batch = run({out, "", true, true}, 9);
+        EXPECT_EQ(batch->GetOutcomes()[0].written,
+                  std::vector<std::string>{out + Util::kPathSeparator + "a.bmp"});
+        EXPECT_FALSE(Util::Platform::IsDirectory(out));
+        EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
 
-    batch = run({"", "", false, true}, 1);
-    EXPECT_EQ(batch->GetOutcomes()[1].skipped, "Cancelled");
-    EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
+        batch = run({"", "", false, true}, 1);
+        EXPECT_EQ(batch->GetOutcomes()[1].skipped, "Cancelled");
+        EXPECT_FALSE(Util::FileExists(dir / "c.bmp"));
+    }
 }
 
 TEST(ConversionsBatch, PathsAreMatchedWithoutRegardToCase) {
