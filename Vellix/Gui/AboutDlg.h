@@ -4,7 +4,8 @@
 
 namespace Ostrel::Vellix::Gui {
 
-// "About Vellix": the program's icon, its name and version, and an OK button.
+// "About Vellix": the program's icon, its name and version, the Qt version, the build date and
+// the licence, and an OK button.
 class CAboutDlg : public QDialog {
     Q_OBJECT
 public:

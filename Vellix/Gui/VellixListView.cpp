@@ -35,6 +35,9 @@ namespace {
 // How often a pending refresh looks at the clock.
 constexpr int kRefreshPollMilliseconds = 50;
 
+// The widths of the details view's columns, as "100,50,...".
+constexpr char kColumnWidthsKey[] = "ColumnWidths";
+
 int ColumnOfKey(int sortKey) {
     const auto& columns = ListColumns();
     for (std::size_t column = 0; column < columns.size(); ++column) {
@@ -84,9 +87,7 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
     details_->setAllColumnsShowFocus(true);
     details_->header()->setSectionsClickable(true);
     details_->header()->setSortIndicatorShown(true);
-    for (std::size_t column = 0; column < ListColumns().size(); ++column) {
-        details_->header()->resizeSection(static_cast<int>(column), ListColumns()[column].width);
-    }
+    RestoreColumnWidths();
     connect(details_->header(), &QHeaderView::sectionClicked, this,
             &CVellixListView::OnColumnClicked);
     connect(icons_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -118,6 +119,31 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
 CVellixListView::~CVellixListView() {
     SetDirectoryChangeReceiver(nullptr);
     settings_.Write(store_);
+    QStringList widths;
+    for (int column = 0; column < details_->header()->count(); ++column) {
+        widths << QString::number(details_->header()->sectionSize(column));
+    }
+    store_.WriteString(kSettingsSection, kColumnWidthsKey, widths.join(',').toStdString());
+}
+
+void CVellixListView::RestoreColumnWidths() {
+    const QStringList widths =
+        QString::fromStdString(store_.GetString(kSettingsSection, kColumnWidthsKey, "")).split(',');
+    QHeaderView* header = details_->header();
+    for (int column = 0; column < header->count(); ++column) {
+        const int remembered = widths.value(column).toInt();
+        const auto listed = static_cast<std::size_t>(column);
+        const int standard = listed < ListColumns().size() ? ListColumns()[listed].width : 200;
+        header->resizeSection(column, remembered > 0 ? remembered : standard);
+    }
+}
+
+// Names are never cut off while the column could show them whole.
+void CVellixListView::WidenNameColumn() {
+    const int wanted = static_cast<const QAbstractItemView*>(details_)->sizeHintForColumn(0);
+    if (wanted > details_->header()->sectionSize(0)) {
+        details_->header()->resizeSection(0, wanted);
+    }
 }
 
 QAction* CVellixListView::Action(int commandId) const {
@@ -197,6 +223,7 @@ void CVellixListView::Fill() {
         }
         files_->Reset(std::move(rows));
         Sort();
+        WidenNameColumn();
     }
     UpdateCommands();
     emit Filled();

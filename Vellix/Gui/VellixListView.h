@@ -104,6 +104,8 @@ private:
     void OnRefreshTick();
 
     void Fill();
+    void RestoreColumnWidths();
+    void WidenNameColumn();
     QIcon KindIcon(BitmapKind kind);
     void MakeThumbnails();
     void OnThumbnailMade(std::size_t row, const QImage& large, const QImage& small);

@@ -177,6 +177,7 @@ TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirProperties) {
     EXPECT_EQ(view.CurrentItemView(), view.DetailsView());
     EXPECT_EQ(ColumnTexts(view, 0),
               (std::vector<std::string>{"a.bmp", "b.MIP", "c.m16", "d.stp", "f.srb"}));
+
     EXPECT_EQ(ColumnTexts(view, 1), (std::vector<std::string>{"bmp", "MIP", "m16", "stp", "srb"}));
     EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"1", "3", "2", "1", "1"}));
     EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"4", "16", "32", "2", "8"}));
@@ -279,6 +280,7 @@ TEST_F(ListViewTest, ColumnClicksSortAndTheOrderOutlivesTheView) {
         ClickColumn(view, 2); // "Levels"
         ClickColumn(view, 2);
         view.SetViewStyle(kStyleIcon);
+        view.DetailsView()->header()->resizeSection(4, 77);
     }
     EXPECT_EQ(store.GetInt(kSettingsSection, kSortOrderKey, 0), -kColumnLevels);
     CVellixListView again(store);
@@ -291,6 +293,7 @@ TEST_F(ListViewTest, ColumnClicksSortAndTheOrderOutlivesTheView) {
     EXPECT_EQ(icons->viewMode(), QListView::IconMode);
     EXPECT_EQ(again.DetailsView()->header()->sortIndicatorSection(), 2);
     EXPECT_EQ(again.DetailsView()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(again.DetailsView()->header()->sectionSize(4), 77);
 }
 
 TEST_F(ListViewTest, CommandsFollowTheKindsOfTheSelection) {
@@ -498,7 +501,8 @@ TEST_F(ListViewTest, EachStyleShowsTheSameItemsAndSelection) {
 TEST_F(ListViewTest, AFileThatCannotBeReadIsListedWithItsMessageAmongTheOthers) {
     TempDir dir;
     WriteBmp(dir / "a.bmp", 4);
-    WriteBytes(dir / "broken.mip", {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
+    const std::string broken = "broken_texture_of_the_long_straight.mip";
+    WriteBytes(dir / broken, {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
     WriteMip(dir / "c.mip", 8, 8, 2);
     RealDirectory directory(dir.Path());
     CVellixListView view(store);
@@ -506,18 +510,22 @@ TEST_F(ListViewTest, AFileThatCannotBeReadIsListedWithItsMessageAmongTheOthers) 
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
     QSignalSpy made(&view, &CVellixListView::ThumbnailsMade);
     view.ShowContainer(&directory);
-    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "broken.mip", "c.mip"}));
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", broken, "c.mip"}));
     EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"1", "", "2"}));
     const std::string message = ColumnTexts(view, FileListModel::kErrorColumn)[1];
-    EXPECT_NE(message.find("broken.mip"), std::string::npos) << message;
-    const QModelIndex broken = view.CurrentItemView()->model()->index(1, 0);
-    EXPECT_EQ(broken.data(Qt::ToolTipRole).toString().toStdString(), message);
-    EXPECT_FALSE(broken.data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_NE(message.find(broken), std::string::npos) << message;
+    // The name column is wide enough for the longest name.
+    EXPECT_GT(view.DetailsView()->header()->sectionSize(0), ListColumns()[0].width);
+    EXPECT_GE(view.DetailsView()->header()->sectionSize(0),
+              static_cast<QAbstractItemView*>(view.DetailsView())->sizeHintForColumn(0));
+    const QModelIndex item = view.CurrentItemView()->model()->index(1, 0);
+    EXPECT_EQ(item.data(Qt::ToolTipRole).toString().toStdString(), message);
+    EXPECT_FALSE(item.data(Qt::DecorationRole).value<QIcon>().isNull());
     // It takes no part in the commands, and the filter and a second filling keep the model sound.
     SelectRows(view, {1, 2});
     EXPECT_FALSE(view.Action(kCommandToBmp)->isEnabled());
     view.SetNameFilter("MIP");
-    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"broken.mip", "c.mip"}));
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{broken, "c.mip"}));
     ASSERT_TRUE(made.count() == 1 || made.wait(10000));
     view.ShowContainer(&directory);
     EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 2);

@@ -270,6 +270,10 @@ TEST_F(MainFrameTest, AboutBoxShowsNameAndVersion) {
     frame.Action(kCommandAbout)->trigger();
     EXPECT_EQ(title, "About Vellix");
     EXPECT_TRUE(labels.contains("Vellix Version 2.0"));
+    const QString details = labels.filter("Qt ").value(0);
+    EXPECT_TRUE(details.contains("Version 2.0.0.0") && details.contains(qVersion()) &&
+                details.contains("built on") && details.contains("Licence"))
+        << details.toStdString();
 }
 
 TEST(AbortReport, WritesTheLogAndTellsWhereItIs) {
