@@ -234,28 +234,38 @@ const char* CommandText(int command) {
     }
 }
 
-bool IsCommandEnabled(int command, const std::vector<BitmapKind>& selection) {
+std::string CommandBlocker(int command, const std::vector<BitmapKind>& selection) {
     if (command == kCommandThumbnails) {
-        return true;
+        return "";
     }
     if (selection.empty()) {
-        return false;
+        return "Select the files to convert first";
     }
-    const auto allAre = [&](BitmapKind kind) {
-        return std::all_of(selection.begin(), selection.end(),
-                           [&](BitmapKind each) { return each == kind; });
+    const auto all = [&](const auto& test) {
+        return std::all_of(selection.begin(), selection.end(), test);
     };
     switch (command) {
     case kCommandToBmp:
+        return all(IsGameKind) ? ""
+                               : "Select only MIP, PBF/STP and SRB files to make pictures of them";
     case kCommandFromBmp:
-        return IsGameKind(selection.front()) && allAre(selection.front());
+        return IsGameKind(selection.front()) &&
+                       all([&](BitmapKind kind) { return kind == selection.front(); })
+                   ? ""
+                   : "Select game files of one kind to put pictures back into them";
     case kCommandToMip:
     case kCommandToPbf:
     case kCommandToSrb:
-        return allAre(BitmapKind::Bmp);
+        return all([](BitmapKind kind) { return kind == BitmapKind::Bmp; })
+                   ? ""
+                   : "Select only BMP files to make new game files";
     default:
-        return true;
+        return "";
     }
+}
+
+bool IsCommandEnabled(int command, const std::vector<BitmapKind>& selection) {
+    return CommandBlocker(command, selection).empty();
 }
 
 ListViewSettings ListViewSettings::Read(const SettingsStore& store) {

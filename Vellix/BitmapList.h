@@ -96,7 +96,10 @@ inline constexpr int kCommandToSrb = 32779;
 inline constexpr int kCommandThumbnails = 32783;
 
 const char* CommandText(int command);
-// Game-file commands want files of one game kind; the "Convert to" commands want BMP files only.
+// Why a command cannot take the selection, as a prompt that says what to select; empty when it
+// can. "Convert To Bmp" takes any mix of game files, "Convert From Bmp" game files of one kind,
+// the "Convert to" commands BMP files only.
+std::string CommandBlocker(int command, const std::vector<BitmapKind>& selection);
 bool IsCommandEnabled(int command, const std::vector<BitmapKind>& selection);
 
 // The view styles as stored.

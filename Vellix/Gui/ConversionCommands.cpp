@@ -1,16 +1,67 @@
 #include "Vellix/Gui/ConversionCommands.h"
 
+#include "Util/PathName.h"
+#include "Util/Platform.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/ConversionBatch.h"
 #include "Vellix/Gui/CommandGuard.h"
 #include "Vellix/Gui/OptionDialogs.h"
 
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QWidget>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
 
 namespace Ostrel::Vellix::Gui {
 
-ConversionCommands::ConversionCommands(SettingsStore& store, QWidget* window, BatchFiller fillBatch)
-    : QObject(window), store_(store), window_(window), fillBatch_(std::move(fillBatch)) {
+namespace {
+
+bool AllOf(const std::vector<BitmapKind>& kinds, BitmapKind kind) {
+    return std::all_of(kinds.begin(), kinds.end(), [&](BitmapKind each) { return each == kind; });
+}
+
+ToBmpSettings MixedToBmpSettings(const MipBmpOptions& options) {
+    return {options.allLevels, options.level, options.transparency, options.overwrite};
+}
+
+} // namespace
+
+ConversionReport ReportOf(const ConversionBatch& batch, bool cancelled) {
+    std::size_t count = 0;
+    std::string first;
+    for (const FileOutcome& outcome : batch.GetOutcomes()) {
+        count += outcome.written.size();
+        if (first.empty() && !outcome.written.empty()) {
+            first = outcome.written.front();
+        }
+    }
+    ConversionReport report;
+    if (count == 0) {
+        report.text = "Wrote no files";
+    } else {
+        report.folder = QString::fromStdString(
+            Util::PathName(Util::PathName(first).GetParentDirectory()).GetFullName());
+        report.text = QString("Wrote %1 %2 to %3")
+                          .arg(count)
+                          .arg(count == 1 ? "file" : "files")
+                          .arg(report.folder);
+    }
+    if (cancelled) {
+        report.text += "; cancelled";
+    }
+    return report;
+}
+
+ConversionCommands::ConversionCommands(SettingsStore& store, QWidget* window,
+                                       std::function<Selection()> selected)
+    : QObject(window), store_(store), window_(window), selected_(std::move(selected)) {
     for (int command : {kCommandToBmp, kCommandFromBmp, kCommandToMip, kCommandToPbf, kCommandToSrb,
                         kCommandThumbnails}) {
         auto* action = new QAction(CommandText(command), this);
@@ -29,60 +80,166 @@ QAction* ConversionCommands::Action(int commandId) const {
 
 void ConversionCommands::Update(const std::vector<BitmapKind>& selection) {
     for (const auto& [command, action] : actions_) {
-        action->setEnabled(IsCommandEnabled(command, selection));
+        if (command == kCommandThumbnails) {
+            continue;
+        }
+        const std::string blocker = CommandBlocker(command, selection);
+        action->setEnabled(blocker.empty());
+        action->setStatusTip(QString::fromStdString(blocker));
     }
 }
 
 void ConversionCommands::Run(int commandId) {
-    RunCommand(window_, [&] {
-        ConversionBatch batch;
-        fillBatch_(batch);
-        Convert(commandId, batch);
-    });
+    RunCommand(window_, [&] { Convert(commandId, selected_()); });
 }
 
-void ConversionCommands::Convert(int commandId, ConversionBatch& batch) {
-    const BitmapKind kind = batch.GetKind();
+void ConversionCommands::Convert(int commandId, Selection selection) {
+    if (!selection.container || !IsCommandEnabled(commandId, selection.kinds)) {
+        return;
+    }
+    const auto& kinds = selection.kinds;
+    const auto convert = [](ConversionBatch& batch, const auto& options) {
+        batch.Convert(options);
+    };
     switch (commandId) {
     case kCommandToBmp:
-        if (kind == BitmapKind::Mip) {
-            ConvertWith<CMipBmpDlg>(batch);
-        } else if (kind == BitmapKind::Srb) {
-            ConvertWith<CSrbBmpDlg>(batch);
-        } else if (kind == BitmapKind::Pbf) {
-            ConvertWith<CPbfBmpDlg>(batch);
+        if (AllOf(kinds, BitmapKind::Srb)) {
+            ConvertWith<CSrbBmpDlg>(std::move(selection), nullptr, convert);
+        } else if (AllOf(kinds, BitmapKind::Pbf)) {
+            ConvertWith<CPbfBmpDlg>(std::move(selection), nullptr, convert);
+        } else {
+            // MIP files, or any mix: the level options apply to the files with levels.
+            ConvertWith<CMipBmpDlg>(std::move(selection), nullptr,
+                                    [](ConversionBatch& batch, const auto& options) {
+                                        batch.ConvertToBmp(MixedToBmpSettings(options));
+                                    });
         }
         break;
     case kCommandFromBmp:
-        if (kind == BitmapKind::Mip) {
-            ConvertWith<CMipFromBmpDlg>(batch);
-        } else if (kind == BitmapKind::Srb) {
-            ConvertWith<CSrbFromBmpDlg>(batch);
-        } else if (kind == BitmapKind::Pbf) {
-            ConvertWith<CPbfFromBmpDlg>(batch);
+        if (kinds.front() == BitmapKind::Mip) {
+            ConvertWith<CMipFromBmpDlg>(std::move(selection), nullptr, convert);
+        } else if (kinds.front() == BitmapKind::Srb) {
+            ConvertWith<CSrbFromBmpDlg>(std::move(selection), nullptr, convert);
+        } else {
+            ConvertWith<CPbfFromBmpDlg>(std::move(selection), nullptr, convert);
         }
         break;
     case kCommandToMip:
-        ConvertWith<CBmpMipDlg>(batch);
+        ConvertWith<CBmpMipDlg>(std::move(selection), "mip", convert);
         break;
     case kCommandToPbf:
-        ConvertWith<CBmpPbfDlg>(batch);
+        ConvertWith<CBmpPbfDlg>(std::move(selection), "pbf", convert);
         break;
     case kCommandToSrb:
-        ConvertWith<CBmpSrbDlg>(batch);
+        ConvertWith<CBmpSrbDlg>(std::move(selection), "srb", convert);
         break;
     default:
         break;
     }
 }
 
-template <typename DialogT> void ConversionCommands::ConvertWith(ConversionBatch& batch) {
+// newExtension: the extension of the game files a "Convert to" command makes; before one
+// replaces an existing file the user is asked, whatever the overwrite setting says.
+template <typename DialogT, typename StartT>
+void ConversionCommands::ConvertWith(Selection selection, const char* newExtension,
+                                     const StartT& start) {
     DialogT dialog(store_, window_);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    const WaitCursor wait;
-    batch.Convert(dialog.GetOptions());
+    auto options = dialog.GetOptions();
+    bool replacing = false;
+    if (newExtension) {
+        if (!AskReplacing(selection, newExtension, replacing)) {
+            return;
+        }
+        options.overwrite = replacing;
+    }
+    ConversionBatch batch;
+    for (std::uint32_t entry : selection.entries) {
+        batch.Add(*selection.container, entry);
+    }
+    RunInBackground(batch, [&] { start(batch, options); });
+}
+
+bool ConversionCommands::AskReplacing(Selection& selection, const char* extension,
+                                      bool& replacing) {
+    bool replaceAll = false;
+    std::vector<std::uint32_t> kept;
+    const std::string directory = BmpDirectory(*selection.container);
+    for (std::uint32_t entry : selection.entries) {
+        const std::string target = Util::Platform::ResolveCase(
+            directory + selection.container->GetEntryBaseName(entry) + "." + extension);
+        if (Util::Platform::IsFile(target) && !replaceAll) {
+            QMessageBox box(QMessageBox::Question, kApplicationTitle,
+                            QString("%1 exists already. Replace it with a new file?")
+                                .arg(QString::fromStdString(target)),
+                            QMessageBox::NoButton, window_);
+            QAbstractButton* replace = box.addButton("&Replace", QMessageBox::YesRole);
+            QAbstractButton* skip = box.addButton("&Skip", QMessageBox::NoRole);
+            QAbstractButton* all = box.addButton("Replace &All", QMessageBox::YesRole);
+            box.addButton(QMessageBox::Cancel);
+            box.exec();
+            if (box.clickedButton() == skip) {
+                continue;
+            }
+            if (box.clickedButton() != replace && box.clickedButton() != all) {
+                return false;
+            }
+            replaceAll = box.clickedButton() == all;
+        }
+        replacing = replacing || Util::Platform::IsFile(target);
+        kept.push_back(entry);
+    }
+    selection.entries = std::move(kept);
+    return true;
+}
+
+void ConversionCommands::RunInBackground(ConversionBatch& batch,
+                                         const std::function<void()>& work) {
+    QProgressDialog progress("Converting...", "Cancel", 0, static_cast<int>(batch.GetCount()),
+                             window_);
+    progress.setWindowTitle(kApplicationTitle);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoClose(false);
+    std::atomic<bool> cancelled = false;
+    connect(&progress, &QProgressDialog::canceled, this, [&cancelled] { cancelled = true; });
+    batch.SetCancel([&cancelled] { return cancelled.load(); });
+    // On the worker: the dialog hears of each file through its own thread's queue.
+    batch.SetProgress([&progress](std::size_t done, std::size_t total, const std::string& file) {
+        QMetaObject::invokeMethod(
+            &progress,
+            [&progress, done, total, name = QString::fromStdString(file)] {
+                progress.setValue(static_cast<int>(done));
+                if (done < total) {
+                    progress.setLabelText(
+                        QString("Converting %1 of %2: %3").arg(done + 1).arg(total).arg(name));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    std::exception_ptr failure;
+    QEventLoop loop;
+    QFutureWatcher<void> watcher;
+    connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    emit Running(true);
+    watcher.setFuture(QtConcurrent::run([&] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    loop.exec();
+    emit Running(false);
+    const bool stopped = cancelled;
+    progress.disconnect(this); // closing the dialog counts as Cancel
+    progress.close();
+    emit Reported(ReportOf(batch, stopped));
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 } // namespace Ostrel::Vellix::Gui

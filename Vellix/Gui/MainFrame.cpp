@@ -5,6 +5,7 @@
 #include "Vellix/BitmapList.h"
 #include "Vellix/Gui/AboutDlg.h"
 #include "Vellix/Gui/CommandGuard.h"
+#include "Vellix/Gui/ConversionCommands.h"
 #include "Vellix/Gui/FileListModel.h"
 #include "Vellix/Gui/Icons.h"
 #include "Vellix/Gui/NavigationBar.h"
@@ -24,6 +25,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+#include <QUrl>
 
 #include <array>
 
@@ -54,6 +56,16 @@ constexpr char kLastFolderKey[] = "LastFolder";
 constexpr char kWindowGeometryKey[] = "WindowGeometry";
 constexpr char kSplitterKey[] = "Splitter";
 constexpr char kShowHiddenKey[] = "ShowHiddenFolders";
+
+QString ReportText(const ConversionReport& report) {
+    if (report.folder.isEmpty()) {
+        return report.text.toHtmlEscaped();
+    }
+    const QString link = QString("<a href=\"%1\">%2</a>")
+                             .arg(QUrl::fromLocalFile(report.folder).toString(QUrl::FullyEncoded),
+                                  report.folder.toHtmlEscaped());
+    return report.text.toHtmlEscaped().replace(report.folder.toHtmlEscaped(), link);
+}
 
 QByteArray ReadLayout(const SettingsStore& settings, const char* key) {
     return QByteArray::fromBase64(
@@ -323,8 +335,13 @@ CPreviewPane* CMainFrame::OpenPreviewWindow() {
 }
 
 void CMainFrame::CreateStatusBar() {
-    // A prompt hides the idle text while it is shown.
-    statusBar()->addWidget(new QLabel("Ready"), 1);
+    // A prompt hides the idle text while it is shown; after a conversion it tells what was
+    // written, with a link to the folder.
+    auto* idle = new QLabel("Ready");
+    idle->setOpenExternalLinks(true);
+    statusBar()->addWidget(idle, 1);
+    connect(list_, &CVellixListView::ConversionReported, idle,
+            [idle](const ConversionReport& report) { idle->setText(ReportText(report)); });
     counts_ = new QLabel;
     statusBar()->addPermanentWidget(counts_);
     connect(list_, &CVellixListView::SelectionChanged, this, &CMainFrame::UpdateCounts);

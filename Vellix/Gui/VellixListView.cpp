@@ -4,7 +4,6 @@
 
 #include "Util/Exception.h"
 #include "Util/Platform.h"
-#include "Vellix/ConversionBatch.h"
 #include "Vellix/DetachedPicture.h"
 #include "Vellix/Gui/CommandGuard.h"
 #include "Vellix/Gui/ConversionCommands.h"
@@ -62,8 +61,7 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
       sorter_(new FileSortModel(files_, this)),
       thumbnails_(new ThumbnailQueue(largeIcon_, smallIcon_, this)),
       stack_(new QStackedWidget(this)), icons_(new QListView), details_(new QTreeView),
-      commands_(new ConversionCommands(settings, this,
-                                       [this](ConversionBatch& batch) { FillBatch(batch); })),
+      commands_(new ConversionCommands(settings, this, [this] { return SelectedFiles(); })),
       refreshTimer_(new QTimer(this)), clock_(&Util::Platform::TickCount) {
     for (QAbstractItemView* view :
          {static_cast<QAbstractItemView*>(icons_), static_cast<QAbstractItemView*>(details_)}) {
@@ -94,6 +92,8 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
             &CVellixListView::UpdateCommands);
     connect(thumbnails_, &ThumbnailQueue::Made, this, &CVellixListView::OnThumbnailMade);
     connect(thumbnails_, &ThumbnailQueue::Finished, this, &CVellixListView::ThumbnailsMade);
+    connect(commands_, &ConversionCommands::Running, this, &CVellixListView::OnConverting);
+    connect(commands_, &ConversionCommands::Reported, this, &CVellixListView::ConversionReported);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -319,9 +319,7 @@ std::vector<std::size_t> CVellixListView::GetSelection() const {
 void CVellixListView::UpdateCommands() {
     std::vector<BitmapKind> kinds;
     for (std::size_t row : GetSelection()) {
-        const FileSummary& summary = files_->Rows()[row].summary;
-        // A file that cannot be read takes part in no command.
-        kinds.push_back(summary.error.empty() ? summary.kind : BitmapKind::Other);
+        kinds.push_back(CommandKind(row));
     }
     commands_->Update(kinds);
     emit SelectionChanged();
@@ -369,12 +367,30 @@ std::uint32_t CVellixListView::CurrentEntryIndex(const FileSummary& file) const 
                           "File not found");
 }
 
-void CVellixListView::FillBatch(ConversionBatch& batch) const {
+// A file that cannot be read takes part in no command.
+BitmapKind CVellixListView::CommandKind(std::size_t row) const {
+    const FileSummary& summary = files_->Rows()[row].summary;
+    return summary.error.empty() ? summary.kind : BitmapKind::Other;
+}
+
+Selection CVellixListView::SelectedFiles() const {
+    Selection selection;
     if (!container_) {
-        return;
+        return selection;
     }
+    selection.container = container_;
     for (std::size_t row : GetSelection()) {
-        batch.Add(*container_, CurrentEntryIndex(files_->Rows()[row].summary));
+        selection.entries.push_back(CurrentEntryIndex(files_->Rows()[row].summary));
+        selection.kinds.push_back(CommandKind(row));
+    }
+    return selection;
+}
+
+// A batch on its worker uses the shared file factory: the list waits with its refresh.
+void CVellixListView::OnConverting(bool converting) {
+    converting_ = converting;
+    if (!converting && schedule_.IsPending()) {
+        refreshTimer_->start();
     }
 }
 
@@ -395,6 +411,9 @@ void CVellixListView::OnDirectoryChanged(const RealDirectory* directory) {
 }
 
 void CVellixListView::OnRefreshTick() {
+    if (converting_) {
+        return;
+    }
     bool due = false;
     if (!schedule_.IdleStep(0, clock_(), due)) {
         refreshTimer_->stop();

@@ -24,7 +24,6 @@ class QTimer;
 class QTreeView;
 
 namespace Ostrel::Vellix {
-class ConversionBatch;
 class PseudoDirectory;
 class SettingsStore;
 } // namespace Ostrel::Vellix
@@ -32,6 +31,8 @@ class SettingsStore;
 namespace Ostrel::Vellix::Gui {
 
 class ConversionCommands;
+struct ConversionReport;
+struct Selection;
 class FileListModel;
 class FileSortModel;
 class ThumbnailQueue;
@@ -98,6 +99,8 @@ signals:
     void ThumbnailsMade();
     // When the selection or the listed files change.
     void SelectionChanged();
+    // After each conversion: what it wrote and where.
+    void ConversionReported(const Ostrel::Vellix::Gui::ConversionReport& report);
 
 private:
     void OnDirectoryChanged(const RealDirectory* directory);
@@ -113,7 +116,9 @@ private:
     void OnColumnClicked(int column);
     void UpdateCommands();
     void ShowContextMenu(const QPoint& position);
-    void FillBatch(ConversionBatch& batch) const;
+    BitmapKind CommandKind(std::size_t row) const;
+    Selection SelectedFiles() const;
+    void OnConverting(bool converting);
     std::uint32_t CurrentEntryIndex(const FileSummary& file) const;
     QString FilePath(std::size_t row) const;
     std::size_t RowOf(int listRow) const;
@@ -133,6 +138,7 @@ private:
     ConversionCommands* commands_;
     RefreshSchedule schedule_;
     QTimer* refreshTimer_;
+    bool converting_ = false;
     std::function<std::uint32_t()> clock_;
 };
 

@@ -8,6 +8,7 @@
 #include "Util/BinaryFile.h"
 #include "Util/Platform.h"
 #include "Vellix/DatDirectory.h"
+#include "Vellix/Gui/ConversionCommands.h"
 #include "Vellix/Gui/FileListModel.h"
 #include "Vellix/Gui/Icons.h"
 #include "Vellix/Gui/OptionDialogs.h"
@@ -22,6 +23,8 @@
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +34,7 @@
 
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <set>
 #include <thread>
 
@@ -313,8 +317,10 @@ TEST_F(ListViewTest, CommandsFollowTheKindsOfTheSelection) {
     };
     EXPECT_TRUE(enabled().empty());
     EXPECT_TRUE(view.Action(kCommandThumbnails)->isEnabled());
-    SelectRows(view, {1, 4});
-    EXPECT_TRUE(enabled().empty());
+    SelectRows(view, {1, 3, 4}); // any mix of game files makes pictures
+    EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp}));
+    EXPECT_EQ(view.Action(kCommandToMip)->statusTip(),
+              "Select only BMP files to make new game files");
     SelectRows(view, {1, 2});
     EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp, kCommandFromBmp}));
     SelectRows(view, {0});
@@ -352,6 +358,98 @@ TEST_F(ListViewTest, ConvertToBmpAsksForOptionsAndWritesEveryLevel) {
     view.Action(kCommandToBmp)->trigger();
     EXPECT_EQ(box.count, 1);
     EXPECT_NE(message.find("car.bmp"), std::string::npos) << message;
+}
+
+TEST_F(ListViewTest, ConvertToBmpTakesAnyMixOfGameFilesAndReportsWhatItWrote) {
+    MixedDirectory files; // rows: a.bmp, b.MIP, c.m16, d.stp, f.srb
+    RealDirectory directory(files.dir.Path());
+    CVellixListView view(store);
+    view.ShowContainer(&directory);
+    SelectRows(view, {1, 3, 4});
+    ModalAnswer<CMipBmpDlg> dialog([](CMipBmpDlg& options) { options.accept(); });
+    ConversionReport report;
+    QObject::connect(&view, &CVellixListView::ConversionReported,
+                     [&](const ConversionReport& made) { report = made; });
+    view.Action(kCommandToBmp)->trigger();
+    EXPECT_EQ(dialog.count, 1);
+    for (const char* written : {"b.bmp", "d.bmp", "f.bmp"}) {
+        EXPECT_EQ(Listing(files.dir.Path()).count(written), 1u) << written;
+    }
+    EXPECT_EQ(report.folder.toStdString(), files.dir.Path());
+    EXPECT_TRUE(report.text.startsWith("Wrote ")) << report.text.toStdString();
+}
+
+TEST_F(ListViewTest, ACancelledConversionLeavesOnlyCompleteFiles) {
+    TempDir dir;
+    constexpr int kFiles = 12;
+    for (int file = 0; file < kFiles; ++file) {
+        WriteMip(dir / ("t" + std::to_string(file) + ".mip"), 256, 256, 9);
+    }
+    RealDirectory directory(dir.Path());
+    CVellixListView view(store);
+    view.ShowContainer(&directory);
+    SelectRows(view, [] {
+        std::vector<int> rows(kFiles);
+        std::iota(rows.begin(), rows.end(), 0);
+        return rows;
+    }());
+    ModalAnswer<CMipBmpDlg> dialog([](CMipBmpDlg& options) {
+        qobject_cast<QAbstractButton*>(options.ControlWidget(Control::AllLevels))->click();
+        options.accept();
+    });
+    ModalAnswer<QProgressDialog> progress(
+        [](QProgressDialog& shown) { shown.findChild<QPushButton*>()->click(); });
+    ConversionReport report;
+    QObject::connect(&view, &CVellixListView::ConversionReported,
+                     [&](const ConversionReport& made) { report = made; });
+    view.Action(kCommandToBmp)->trigger();
+    EXPECT_GE(progress.count, 1);
+    EXPECT_TRUE(report.text.endsWith("cancelled")) << report.text.toStdString();
+    std::set<std::string> pictures;
+    for (const std::string& name : Listing(dir.Path())) {
+        if (name.ends_with(".bmp")) {
+            pictures.insert(name);
+            EXPECT_NO_THROW(Trova::DIB(dir / name)) << name; // complete, or not there at all
+        } else {
+            EXPECT_TRUE(name.ends_with(".mip")) << name; // no temporary file stays
+        }
+    }
+    // Stopped after the file at hand: fewer than every file's nine levels and their masks.
+    EXPECT_LT(pictures.size(), static_cast<std::size_t>(kFiles * 18));
+}
+
+TEST_F(ListViewTest, ANewGameFileReplacesAnExistingOneOnlyWhenTheUserSaysSo) {
+    const struct {
+        const char* answer;
+        bool replaced;
+    } answers[] = {{"&Skip", false}, {"Cancel", false}, {"&Replace", true}};
+    for (const auto& each : answers) {
+        TempDir dir;
+        WriteBmp(dir / "sign.bmp", 8);
+        WriteBmp(dir / "sign_ti.bmp", 8);
+        WriteBytes(dir / "sign.mip", {'o', 'l', 'd'});
+        RealDirectory directory(dir.Path());
+        CVellixListView view(store);
+        view.ShowContainer(&directory);
+        ASSERT_TRUE(view.SelectEntry("sign.bmp"));
+        ModalAnswer<CBmpMipDlg> dialog([](CBmpMipDlg& options) { options.accept(); });
+        std::vector<std::string> texts;
+        ModalAnswer<QMessageBox> question([&](QMessageBox& box) {
+            texts.push_back(box.text().toStdString());
+            for (QAbstractButton* button : box.buttons()) {
+                if (button->text() == each.answer) {
+                    button->click();
+                    return;
+                }
+            }
+            box.reject();
+        });
+        view.Action(kCommandToMip)->trigger();
+        ASSERT_EQ(texts.size(), 1u) << each.answer << ": " << texts.back();
+        EXPECT_NE(texts.front().find("sign.mip exists already"), std::string::npos);
+        EXPECT_EQ(Ostrel::Test::ReadBytes(dir / "sign.mip").size() != 3, each.replaced)
+            << each.answer;
+    }
 }
 
 TEST_F(ListViewTest, CancellingTheDialogConvertsNothing) {

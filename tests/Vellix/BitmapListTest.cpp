@@ -158,24 +158,32 @@ TEST(BitmapList, ThumbnailsComeFromTheSmallestLevelThatCoversTheIcon) {
     EXPECT_EQ(ThumbnailLevel(records["square.mip"], 512, 512), 0u);
 }
 
-TEST(BitmapList, CommandsWantOneGameKindOrOnlyBmpFiles) {
+TEST(BitmapList, CommandsSayWhatToSelectWhenTheyCannotTakeTheSelection) {
     using K = BitmapKind;
-    const std::vector<K> mipAndSrb{K::Mip, K::Srb};
-    const std::vector<K> bmps{K::Bmp, K::Bmp};
-    const std::vector<K> mips{K::Mip, K::Mip};
-    for (int game : {kCommandToBmp, kCommandFromBmp}) {
-        EXPECT_FALSE(IsCommandEnabled(game, mipAndSrb));
-        EXPECT_FALSE(IsCommandEnabled(game, bmps));
-        EXPECT_FALSE(IsCommandEnabled(game, {}));
-        EXPECT_TRUE(IsCommandEnabled(game, mips));
-        EXPECT_TRUE(IsCommandEnabled(game, {K::Pbf}));
+    const std::string toBmp = "Select only MIP, PBF/STP and SRB files to make pictures of them";
+    const std::string fromBmp = "Select game files of one kind to put pictures back into them";
+    const std::string newFiles = "Select only BMP files to make new game files";
+    const struct {
+        int command;
+        std::vector<K> selection;
+        std::string blocker;
+    } cases[] = {
+        {kCommandToBmp, {K::Mip, K::Srb, K::Pbf}, ""},
+        {kCommandToBmp, {K::Mip, K::Bmp}, toBmp},
+        {kCommandToBmp, {}, "Select the files to convert first"},
+        {kCommandFromBmp, {K::Mip, K::Mip}, ""},
+        {kCommandFromBmp, {K::Pbf}, ""},
+        {kCommandFromBmp, {K::Mip, K::Srb}, fromBmp},
+        {kCommandFromBmp, {K::Bmp}, fromBmp},
+        {kCommandToMip, {K::Bmp, K::Bmp}, ""},
+        {kCommandToPbf, {K::Bmp, K::Mip}, newFiles},
+        {kCommandToSrb, {K::Other}, newFiles},
+        {kCommandThumbnails, {}, ""},
+    };
+    for (const auto& each : cases) {
+        EXPECT_EQ(CommandBlocker(each.command, each.selection), each.blocker) << each.command;
+        EXPECT_EQ(IsCommandEnabled(each.command, each.selection), each.blocker.empty());
     }
-    for (int fromBmp : {kCommandToMip, kCommandToPbf, kCommandToSrb}) {
-        EXPECT_TRUE(IsCommandEnabled(fromBmp, bmps));
-        EXPECT_FALSE(IsCommandEnabled(fromBmp, {K::Bmp, K::Mip}));
-        EXPECT_FALSE(IsCommandEnabled(fromBmp, {}));
-    }
-    EXPECT_TRUE(IsCommandEnabled(kCommandThumbnails, {}));
 }
 
 TEST(BitmapList, ViewSettingsHaveDefaultsAndSurviveARestart) {
