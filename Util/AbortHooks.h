@@ -4,11 +4,12 @@
 
 namespace Ostrel::Util {
 
-// While one of these exists, a processor exception (SIGSEGV, SIGBUS, SIGILL, SIGFPE), abort() and
-// std::terminate() become an XProcessorExceptionWin32 handed to GetAbortHandler(), and the
-// process ends with exit code 1. Destroying it puts back the handlers it replaced, so scopes nest.
-// Signal handlers belong to the process, but the alternate stack that lets a stack overflow be
-// reported belongs to the thread that creates the hooks.
+// While one of these exists, a processor exception (SIGSEGV, SIGBUS, SIGILL, SIGFPE on POSIX; the
+// unhandled-exception filter on Windows), abort() and std::terminate() become an
+// XProcessorExceptionWin32 handed to GetAbortHandler(), and the process ends with exit code 1.
+// Destroying it puts back the handlers it replaced, so scopes nest. The handlers belong to the
+// process, but the stack kept back to report a stack overflow on belongs to the thread that
+// creates the hooks.
 class AbortHooks {
 public:
     AbortHooks();

@@ -2,6 +2,11 @@
 
 #include "Util/Exception.h"
 #include "Util/Platform.h"
+#include "Util/Text.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 
 namespace Ostrel::Util {
 
@@ -51,6 +56,29 @@ void PathName::Parse(const std::string& path) {
         parentDirectory_ += kPathSeparator;
     }
     pathWithoutExtension_ = parentDirectory_ + baseName_;
+}
+
+namespace {
+
+bool IsDeviceName(const std::string& name) {
+    static const char* const kDevices[] = {
+        "CON",  "PRN",  "AUX",  "NUL",  "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7",
+        "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4", "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    const std::string stem = name.substr(0, name.find('.'));
+    return std::any_of(std::begin(kDevices), std::end(kDevices),
+                       [&](const char* device) { return CompareNoCase(stem, device) == 0; });
+}
+
+} // namespace
+
+bool IsUsableFileName(const std::string& name) {
+    const bool refusedCharacter = std::any_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 ||
+               std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos;
+    });
+    // "." and ".." end in a dot too.
+    return !name.empty() && !refusedCharacter && name.back() != '.' && name.back() != ' ' &&
+           !IsDeviceName(name);
 }
 
 } // namespace Ostrel::Util

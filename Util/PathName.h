@@ -34,4 +34,10 @@ private:
     bool isRoot_ = false;
 };
 
+// Whether name can be the name of a file written into a directory on every platform the games'
+// files travel between: one component (no separator, not "." or ".."), none of the characters
+// Windows refuses (":" would open an NTFS stream), no trailing dot or space (Windows drops them),
+// and not a device name such as CON, NUL or COM1 with or without an extension.
+bool IsUsableFileName(const std::string& name);
+
 } // namespace Ostrel::Util

@@ -64,6 +64,17 @@ bool IsAbsolute(const std::string& path) {
 #endif
 }
 
+// The root that a path starting with a separator refers to: the file-system root on POSIX, the
+// current directory's drive on Windows.
+std::string CurrentRoot(const std::string& current) {
+#ifdef _WIN32
+    return current.substr(0, 2) + kPathSeparator;
+#else
+    static_cast<void>(current);
+    return std::string(1, kPathSeparator);
+#endif
+}
+
 } // namespace
 
 bool GetFullPath(const std::string& path, std::string& fullPath, std::size_t& lastComponent) {
@@ -76,7 +87,8 @@ bool GetFullPath(const std::string& path, std::string& fullPath, std::size_t& la
         if (current.empty()) {
             return false;
         }
-        absolute = current + kPathSeparator + path;
+        absolute = IsSeparator(path[0]) ? CurrentRoot(current) + path.substr(1)
+                                        : current + kPathSeparator + path;
     }
     SplitPath split = Split(absolute);
     std::vector<std::string> normalised;
@@ -239,7 +251,7 @@ bool CreateDirectories(const std::string& path) {
     for (const std::string& component : split.components) {
         made.push_back(component);
         const std::string directory = Join(split.root, made);
-        if (!IsDirectory(directory) && !CreateDirectory(directory)) {
+        if (!IsDirectory(directory) && !MakeDirectory(directory)) {
             return false;
         }
     }

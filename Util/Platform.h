@@ -12,7 +12,8 @@ namespace Ostrel::Util {
 
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
-inline constexpr std::size_t kMaxPath = 260;
+// The wide calls take paths this long when they carry the \\?\ prefix.
+inline constexpr std::size_t kMaxPath = 32767;
 #else
 inline constexpr char kPathSeparator = '/';
 inline constexpr std::size_t kMaxPath = 4096;
@@ -50,7 +51,7 @@ std::string LastErrorText();
 
 bool IsFile(const std::string& path);
 bool IsDirectory(const std::string& path);
-bool CreateDirectory(const std::string& path);
+bool MakeDirectory(const std::string& path);
 // Creates the directory and those above it that are missing; true when it exists afterwards.
 bool CreateDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);
@@ -106,8 +107,8 @@ void CloseChangeHandle(FileHandle handle);
 
 // An event that a wait can include among its handles. A waiter that was woken by it calls
 // ConsumeEvent, which resets it (Windows events reset themselves).
-FileHandle CreateEvent();
-void SetEvent(FileHandle event);
+FileHandle NewEvent();
+void SignalEvent(FileHandle event);
 void ConsumeEvent(FileHandle event);
 void CloseEvent(FileHandle event);
 

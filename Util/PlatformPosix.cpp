@@ -136,7 +136,7 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-bool CreateDirectory(const std::string& path) {
+bool MakeDirectory(const std::string& path) {
     const bool made = mkdir(path.c_str(), 0777) == 0;
     if (made) {
         NoteCreated(path);
@@ -243,11 +243,11 @@ void CloseChangeHandle(FileHandle handle) {
     close(static_cast<int>(handle));
 }
 
-FileHandle CreateEvent() {
+FileHandle NewEvent() {
     return eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
 }
 
-void SetEvent(FileHandle event) {
+void SignalEvent(FileHandle event) {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = write(static_cast<int>(event), &one, sizeof one);
 }

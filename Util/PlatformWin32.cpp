@@ -1,17 +1,64 @@
-// The Windows realisation of the platform layer.
+// The Windows realisation of the platform layer. Paths are UTF-8 inside the program and UTF-16 at
+// the system's wide calls, so that names in any script work.
 
 #include "Util/Platform.h"
 
 #include "Util/Text.h"
+#include "Util/WideText.h"
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace Ostrel::Util::Platform {
 
+namespace {
+
+HANDLE Native(FileHandle handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+FileHandle Portable(HANDLE handle) {
+    return reinterpret_cast<FileHandle>(handle);
+}
+
+// Longer paths only reach the system with the "\\?\" prefix, which takes a full path as it is:
+// the separators must be backslashes and "." and ".." are not resolved, so the system makes the
+// full path first. Directories are limited to 12 characters fewer than files (room for an 8.3
+// name).
+constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
+
+std::wstring FullWidePath(const std::wstring& path) {
+    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return path;
+    }
+    std::wstring full(size, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), size, full.data(), nullptr);
+    full.resize(length < size ? length : 0);
+    return full.empty() ? path : full;
+}
+
+std::wstring SystemPath(const std::string& path) {
+    const std::wstring wide = WideFromUtf8(path);
+    if (wide.size() < kPlainPathLimit || wide.starts_with(LR"(\\?\)")) {
+        return wide;
+    }
+    const std::wstring full = FullWidePath(wide);
+    return full.starts_with(LR"(\\)") ? LR"(\\?\UNC\)" + full.substr(2) : LR"(\\?\)" + full;
+}
+
+DWORD Attributes(const std::string& path) {
+    return GetFileAttributesW(SystemPath(path).c_str());
+}
+
+} // namespace
+
 std::string CurrentDirectory() {
-    char buffer[MAX_PATH];
-    const DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
-    return length == 0 || length >= MAX_PATH ? std::string() : std::string(buffer, length);
+    const DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring buffer(size, L'\0');
+    const DWORD length = size == 0 ? 0 : GetCurrentDirectoryW(size, buffer.data());
+    return length == 0 || length >= size ? std::string() : Utf8FromWide(buffer.substr(0, length));
 }
 
 FileHandle OpenFile(const std::string& path, Access access, Disposition disposition,
@@ -21,7 +68,8 @@ FileHandle OpenFile(const std::string& path, Access access, Disposition disposit
     const DWORD create = disposition == Disposition::OpenExisting ? OPEN_EXISTING
                          : disposition == Disposition::CreateNew  ? CREATE_NEW
                                                                   : CREATE_ALWAYS;
-    HANDLE handle = CreateFileA(path.c_str(), desired, share, nullptr, create, 0, nullptr);
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), desired, share, nullptr, create,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         errorText = LastErrorText();
         return kInvalidHandle;
@@ -29,34 +77,35 @@ FileHandle OpenFile(const std::string& path, Access access, Disposition disposit
     if (disposition != Disposition::OpenExisting) {
         NoteCreated(path);
     }
-    return reinterpret_cast<FileHandle>(handle);
+    return Portable(handle);
 }
 
 void CloseFile(FileHandle handle) {
-    CloseHandle(reinterpret_cast<HANDLE>(handle));
+    CloseHandle(Native(handle));
 }
 
 bool ReadExact(FileHandle handle, void* buffer, std::uint32_t count) {
     DWORD done = 0;
-    return ReadFile(reinterpret_cast<HANDLE>(handle), buffer, count, &done, nullptr) &&
-           done == count;
+    return ReadFile(Native(handle), buffer, count, &done, nullptr) && done == count;
 }
 
 bool WriteExact(FileHandle handle, const void* buffer, std::uint32_t count) {
     DWORD done = 0;
-    return WriteFile(reinterpret_cast<HANDLE>(handle), buffer, count, &done, nullptr) &&
-           done == count;
+    return WriteFile(Native(handle), buffer, count, &done, nullptr) && done == count;
 }
 
 bool Seek(FileHandle handle, std::uint64_t position) {
+    if (position > static_cast<std::uint64_t>(INT64_MAX)) {
+        return false;
+    }
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(position);
-    return SetFilePointerEx(reinterpret_cast<HANDLE>(handle), distance, nullptr, FILE_BEGIN);
+    return SetFilePointerEx(Native(handle), distance, nullptr, FILE_BEGIN);
 }
 
 bool Tell(FileHandle handle, std::uint64_t& position) {
     LARGE_INTEGER zero{}, current{};
-    if (!SetFilePointerEx(reinterpret_cast<HANDLE>(handle), zero, &current, FILE_CURRENT)) {
+    if (!SetFilePointerEx(Native(handle), zero, &current, FILE_CURRENT)) {
         return false;
     }
     position = static_cast<std::uint64_t>(current.QuadPart);
@@ -65,7 +114,7 @@ bool Tell(FileHandle handle, std::uint64_t& position) {
 
 bool Size(FileHandle handle, std::uint64_t& size) {
     LARGE_INTEGER result{};
-    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(handle), &result)) {
+    if (!GetFileSizeEx(Native(handle), &result)) {
         return false;
     }
     size = static_cast<std::uint64_t>(result.QuadPart);
@@ -73,15 +122,22 @@ bool Size(FileHandle handle, std::uint64_t& size) {
 }
 
 bool TruncateAtPosition(FileHandle handle) {
-    return SetEndOfFile(reinterpret_cast<HANDLE>(handle)) != 0;
+    return SetEndOfFile(Native(handle)) != 0;
 }
 
 std::string LastErrorText() {
-    char buffer[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, sizeof buffer,
-                   nullptr);
-    return buffer;
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, GetLastError(), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::string text = length == 0 ? std::string() : Utf8FromWide(std::wstring(buffer, length));
+    LocalFree(buffer);
+    // The system's texts end in a carriage return and a line feed; ours in a line feed alone.
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+        text.pop_back();
+    }
+    return text + '\n';
 }
 
 bool StandardErrorIsTerminal() {
@@ -90,17 +146,17 @@ bool StandardErrorIsTerminal() {
 }
 
 bool IsFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool IsDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool CreateDirectory(const std::string& path) {
-    const bool made = CreateDirectoryA(path.c_str(), nullptr);
+bool MakeDirectory(const std::string& path) {
+    const bool made = CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0;
     if (made) {
         NoteCreated(path);
     }
@@ -108,7 +164,7 @@ bool CreateDirectory(const std::string& path) {
 }
 
 bool RemoveFile(const std::string& path) {
-    const bool removed = DeleteFileA(path.c_str());
+    const bool removed = DeleteFileW(SystemPath(path).c_str()) != 0;
     if (removed) {
         NoteRemoved(path);
     }
@@ -116,7 +172,8 @@ bool RemoveFile(const std::string& path) {
 }
 
 bool RenameFile(const std::string& source, const std::string& target) {
-    const bool renamed = MoveFileExA(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
+    const bool renamed = MoveFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(),
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (renamed) {
         NoteRemoved(source);
         NoteCreated(target);
@@ -126,7 +183,7 @@ bool RenameFile(const std::string& source, const std::string& target) {
 
 std::uint64_t FileModificationTime(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data)) {
         return 0;
     }
     return (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -136,61 +193,109 @@ std::uint64_t FileModificationTime(const std::string& path) {
 std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
                                           const std::string& patterns) {
     std::vector<DirectoryEntry> entries;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((directory + "\\*").c_str(), &data);
+    std::string search = directory;
+    if (search.empty() || (search.back() != '\\' && search.back() != '/')) {
+        search += kPathSeparator;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(SystemPath(search + '*').c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) {
         return entries;
     }
     do {
-        const std::string name = data.cFileName;
+        const std::string name = Utf8FromWide(data.cFileName);
         if (name != "." && name != ".." && MatchesAny(patterns, name)) {
             entries.push_back({name, (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
         }
-    } while (FindNextFileA(find, &data));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
     return entries;
 }
 
 FileHandle OpenChangeHandle(const std::string& directory, std::uint32_t filter) {
-    HANDLE handle = FindFirstChangeNotificationA(directory.c_str(), FALSE, filter);
-    return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<FileHandle>(handle);
+    HANDLE handle = FindFirstChangeNotificationW(SystemPath(directory).c_str(), FALSE, filter);
+    return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : Portable(handle);
 }
 
 bool RearmChangeHandle(FileHandle handle) {
-    return FindNextChangeNotification(reinterpret_cast<HANDLE>(handle));
+    return FindNextChangeNotification(Native(handle)) != 0;
 }
 
 void CloseChangeHandle(FileHandle handle) {
-    FindCloseChangeNotification(reinterpret_cast<HANDLE>(handle));
+    FindCloseChangeNotification(Native(handle));
 }
 
-FileHandle CreateEvent() {
-    return reinterpret_cast<FileHandle>(CreateEventA(nullptr, FALSE, FALSE, nullptr));
+// Unlike most handles, a failed event is a null handle, not INVALID_HANDLE_VALUE.
+FileHandle NewEvent() {
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return event == nullptr ? kInvalidHandle : Portable(event);
 }
 
-void SetEvent(FileHandle event) {
-    ::SetEvent(reinterpret_cast<HANDLE>(event));
+void SignalEvent(FileHandle event) {
+    SetEvent(Native(event));
 }
 
 void ConsumeEvent(FileHandle) {}
 
 void CloseEvent(FileHandle event) {
-    CloseHandle(reinterpret_cast<HANDLE>(event));
+    CloseHandle(Native(event));
 }
 
-int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
+namespace {
+
+// One wait of at most MAXIMUM_WAIT_OBJECTS handles: the leading handles (the stop and update
+// events), then a chunk of the others. Returns the index in the whole list, or a wait result.
+int WaitForChunk(const std::vector<FileHandle>& handles, std::size_t leading, std::size_t first,
+                 DWORD timeoutMs) {
+    constexpr std::size_t kChunk = MAXIMUM_WAIT_OBJECTS;
     std::vector<HANDLE> waitable;
-    for (FileHandle handle : handles) {
-        waitable.push_back(reinterpret_cast<HANDLE>(handle));
+    for (std::size_t index = 0; index < leading; ++index) {
+        waitable.push_back(Native(handles[index]));
     }
-    const DWORD result =
-        WaitForMultipleObjects(static_cast<DWORD>(waitable.size()), waitable.data(), FALSE,
-                               timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
+    const std::size_t end = std::min(handles.size(), first + kChunk - leading);
+    for (std::size_t index = first; index < end; ++index) {
+        waitable.push_back(Native(handles[index]));
+    }
+    const DWORD result = WaitForMultipleObjects(static_cast<DWORD>(waitable.size()),
+                                                waitable.data(), FALSE, timeoutMs);
     if (result == WAIT_TIMEOUT) {
         return kWaitTimeout;
     }
-    return result < WAIT_OBJECT_0 + waitable.size() ? static_cast<int>(result - WAIT_OBJECT_0)
-                                                    : kWaitFailed;
+    if (result < WAIT_OBJECT_0 || result >= WAIT_OBJECT_0 + waitable.size()) {
+        return kWaitFailed;
+    }
+    const std::size_t ready = result - WAIT_OBJECT_0;
+    return static_cast<int>(ready < leading ? ready : first + ready - leading);
+}
+
+} // namespace
+
+// A wait takes at most MAXIMUM_WAIT_OBJECTS handles. With more, the handles after the first two
+// are waited on in turns of one chunk each, every chunk together with the first two, so that the
+// stop and update events are always heard; the turns are short so no chunk waits long unheard.
+int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
+    constexpr std::size_t kLeading = 2;
+    if (handles.size() <= MAXIMUM_WAIT_OBJECTS) {
+        return WaitForChunk(handles, 0, 0, timeoutMs < 0 ? INFINITE : DWORD(timeoutMs));
+    }
+    constexpr DWORD kTurnMs = 50;
+    const DWORD start = GetTickCount();
+    while (true) {
+        for (std::size_t first = kLeading; first < handles.size();
+             first += MAXIMUM_WAIT_OBJECTS - kLeading) {
+            const int result = WaitForChunk(handles, kLeading, first, 0);
+            if (result != kWaitTimeout) {
+                return result;
+            }
+        }
+        if (timeoutMs >= 0 && GetTickCount() - start >= DWORD(timeoutMs)) {
+            return kWaitTimeout;
+        }
+        const int result = WaitForChunk(handles, kLeading, kLeading, kTurnMs);
+        if (result != kWaitTimeout) {
+            return result;
+        }
+    }
 }
 
 void SetIdlePriority() {
@@ -198,9 +303,10 @@ void SetIdlePriority() {
 }
 
 std::string TempDirectory() {
-    char buffer[MAX_PATH];
-    const DWORD length = GetTempPathA(MAX_PATH, buffer);
-    return length == 0 || length >= MAX_PATH ? std::string(".\\") : std::string(buffer, length);
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    return length == 0 || length > MAX_PATH ? std::string(".\\")
+                                            : Utf8FromWide(std::wstring(buffer, length));
 }
 
 } // namespace Ostrel::Util::Platform

@@ -29,8 +29,7 @@ const std::vector<BitmapKind> kGameKinds = {BitmapKind::Mip, BitmapKind::Pbf, Bi
 // A member name of a hostile archive may try to place files outside the BMP directory; so may
 // a relative place made from such names.
 std::string SafeBaseName(const std::string& baseName) {
-    if (baseName.empty() || baseName == "." || baseName == ".." ||
-        baseName.find_first_of("/\\") != std::string::npos) {
+    if (!Util::IsUsableFileName(baseName)) {
         throw Util::XUsage("Unsuitable file name: " + baseName);
     }
     return baseName;

@@ -28,11 +28,11 @@ DirectoryChangeReceiver* receiver = nullptr;
 class WatchService {
 public:
     WatchService()
-        : stopEvent_(Platform::CreateEvent()), updateEvent_(Platform::CreateEvent()),
+        : stopEvent_(Platform::NewEvent()), updateEvent_(Platform::NewEvent()),
           worker_([this] { Run(); }) {}
 
     ~WatchService() {
-        Platform::SetEvent(stopEvent_);
+        Platform::SignalEvent(stopEvent_);
         worker_.join();
         for (const Registration& registration : registrations_) {
             if (registration.handle != Platform::kInvalidHandle) {
@@ -65,7 +65,7 @@ public:
 private:
     void MarkDirty() {
         dirty_ = true;
-        Platform::SetEvent(updateEvent_);
+        Platform::SignalEvent(updateEvent_);
     }
 
     void Run() {

@@ -7,17 +7,7 @@ packages=(build-essential cmake ninja-build clang libclang-rt-14-dev libgtest-de
           libbenchmark-dev qt6-base-dev imagemagick xvfb ccache libstb-dev zlib1g-dev python3)
 # Node.js may come from outside Debian's packages on some machines; it only has to be there.
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
-    || missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo=""; [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-fi
+tools/install-packages.sh "${packages[@]}"
 
 if [ -f tests/peers/package.json ]; then
   (cd tests/peers && npm ci --no-audit --no-fund --loglevel=error)

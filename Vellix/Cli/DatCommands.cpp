@@ -57,9 +57,7 @@ std::string MemberName(const Trova::DatFile& archive, std::uint32_t index) {
 // Member names come from the archive and are not to be trusted as paths: a name that would
 // leave the output directory, or is no file name at all, is refused.
 void CheckMemberName(const std::string& name) {
-    const bool unusable = name.empty() || name == "." || name == ".." ||
-                          name.find_first_of("/\\:") != std::string::npos;
-    if (unusable) {
+    if (!Util::IsUsableFileName(name)) {
         throw Util::XUsage("Member name \"" + name + "\" is not a usable file name");
     }
 }

@@ -33,6 +33,19 @@ std::string Quote(const std::string& text) {
     return "'" + text + "'";
 }
 
+// The program under test: the one built here, or the command VELLIX_CLI_COMMAND names (such as
+// "wine BUILD/Vellix/Cli/vellix-cli.exe" for the Windows build).
+std::string CliCommand() {
+    const char* command = std::getenv("VELLIX_CLI_COMMAND");
+    return command && *command ? std::string(command) : Quote(kCli);
+}
+
+// Windows programs end their lines with a carriage return and a line feed.
+std::string WithoutCarriageReturns(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
 // A JSON document as Python's json module reads it, which also proves it valid UTF-8 JSON,
 // flattened to one value per path: "[0].name", "files[2].written[0]"; "files#" counts.
 class Json {
@@ -86,11 +99,11 @@ protected:
     Result Run(const std::string& arguments) const {
         Result result;
         const std::string errors = dir_ / "stderr.txt";
-        result.out = RunCommand("cd " + Quote(Cars()) + " && " + Quote(kCli) + " " + arguments +
-                                    " 2>" + Quote(errors),
-                                &result.status);
+        result.out = WithoutCarriageReturns(RunCommand(
+            "cd " + Quote(Cars()) + " && " + CliCommand() + " " + arguments + " 2>" + Quote(errors),
+            &result.status));
         const auto bytes = ReadBytes(errors);
-        result.err.assign(bytes.begin(), bytes.end());
+        result.err = WithoutCarriageReturns(std::string(bytes.begin(), bytes.end()));
         return result;
     }
 

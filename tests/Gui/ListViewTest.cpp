@@ -160,7 +160,7 @@ struct MixedDirectory {
         WritePbf(dir / "d.stp");
         WriteSrb(dir / "f.srb");
         WriteBytes(dir / "e.txt", {'x'});
-        Util::Platform::CreateDirectory(dir / "sub");
+        Util::Platform::MakeDirectory(dir / "sub");
     }
     TempDir dir;
 };
@@ -206,7 +206,7 @@ TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirProperties) {
 TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchive) {
     TempDir dir;
     const std::string game = dir / "cars";
-    ASSERT_TRUE(Util::Platform::CreateDirectory(game));
+    ASSERT_TRUE(Util::Platform::MakeDirectory(game));
     const std::string separator(1, Util::kPathSeparator);
     WriteMip(game + separator + "car1.mip", 16, 16, 2);
     WritePbf(game + separator + "sky.pbf");

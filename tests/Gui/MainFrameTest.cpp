@@ -209,7 +209,7 @@ void WriteBmps(const TempDir& dir, std::initializer_list<const char*> names) {
 TEST_F(MainFrameTest, TheNavigationBarGoesBackForwardAndUpAndNarrowsTheList) {
     TempDir dir;
     WriteBmps(dir, {"a.bmp", "b.bmp"});
-    ASSERT_TRUE(Ostrel::Util::Platform::CreateDirectory(dir / "sub"));
+    ASSERT_TRUE(Ostrel::Util::Platform::MakeDirectory(dir / "sub"));
     NavigationBar& bar = *frame.Navigation();
     const QLabel* counts = frame.statusBar()->findChildren<QLabel*>().back();
     ASSERT_TRUE(frame.NavigateTo(dir.Path()));
@@ -237,7 +237,7 @@ TEST_F(MainFrameTest, TheNavigationBarGoesBackForwardAndUpAndNarrowsTheList) {
 TEST_F(MainFrameTest, HiddenFoldersShowOnlyWhenAskedFor) {
     TempDir dir;
     for (const char* name : {".cache", "cars"}) {
-        ASSERT_TRUE(Ostrel::Util::Platform::CreateDirectory(dir / name));
+        ASSERT_TRUE(Ostrel::Util::Platform::MakeDirectory(dir / name));
     }
     CVellixTreeView& tree = *frame.TreeView();
     const auto children = [&] {

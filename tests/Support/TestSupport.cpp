@@ -1,6 +1,7 @@
 #include "Support/TestSupport.h"
 
 #include "Util/BinaryStream.h"
+#include "Util/Platform.h"
 
 #include <array>
 #include <cstdio>
@@ -9,7 +10,10 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <stdlib.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 namespace Ostrel::Test {
 
@@ -51,9 +55,32 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+namespace {
+
+#ifdef _WIN32
+FILE* OpenPipe(const std::string& command) {
+    return _popen(command.c_str(), "r");
+}
+
+int ClosePipe(FILE* pipe) {
+    return _pclose(pipe);
+}
+#else
+FILE* OpenPipe(const std::string& command) {
+    return popen(command.c_str(), "r");
+}
+
+int ClosePipe(FILE* pipe) {
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+#endif
+
+} // namespace
+
 std::string RunCommand(const std::string& command, int* exitCode) {
     std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe = OpenPipe(command);
     if (!pipe) {
         throw std::runtime_error("cannot run " + command);
     }
@@ -62,9 +89,9 @@ std::string RunCommand(const std::string& command, int* exitCode) {
     while ((count = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
         output.append(buffer.data(), count);
     }
-    const int status = pclose(pipe);
+    const int status = ClosePipe(pipe);
     if (exitCode) {
-        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        *exitCode = status;
     }
     return output;
 }
@@ -73,6 +100,52 @@ bool HaveCommand(const std::string& name) {
     int code = 0;
     RunCommand("command -v " + name + " >/dev/null 2>&1", &code);
     return code == 0;
+}
+
+std::string RootDirectory() {
+#ifdef _WIN32
+    return Util::Platform::CurrentDirectory().substr(0, 3);
+#else
+    return "/";
+#endif
+}
+
+std::string ProgramPath() {
+#ifdef _WIN32
+    return _pgmptr;
+#else
+    return std::filesystem::read_symlink("/proc/self/exe").string();
+#endif
+}
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value.c_str());
+#else
+    if (value.empty()) {
+        unsetenv(name.c_str());
+    } else {
+        setenv(name.c_str(), value.c_str(), 1);
+    }
+#endif
+}
+
+// GetTempPathW reads TMP first.
+#ifdef _WIN32
+constexpr char kTempVariable[] = "TMP";
+#else
+constexpr char kTempVariable[] = "TMPDIR";
+#endif
+
+TempDirectoryScope::TempDirectoryScope(const std::string& path) {
+    if (const char* old = std::getenv(kTempVariable)) {
+        old_ = old;
+    }
+    SetEnvironment(kTempVariable, path);
+}
+
+TempDirectoryScope::~TempDirectoryScope() {
+    SetEnvironment(kTempVariable, old_);
 }
 
 std::vector<std::uint8_t> ArchiveBytes(const ArchiveMembers& members) {

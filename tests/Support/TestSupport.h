@@ -2,12 +2,24 @@
 
 #include "Util/Exception.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
 
+// Skips the rest of a test that checks a behaviour only POSIX systems have, saying why.
+#ifdef _WIN32
+#define VELLIX_POSIX_ONLY(reason) GTEST_SKIP() << "POSIX only: " << (reason)
+#else
+#define VELLIX_POSIX_ONLY(reason) static_cast<void>(reason)
+#endif
+
 namespace Ostrel::Test {
+
+// Windows compares file names without regard to case itself, so a path opens as written.
+inline constexpr char kCaseSensitiveNames[] = "file names that differ only in case";
 
 // A fresh directory under the temporary directory, removed with everything in it at the end.
 class TempDir {
@@ -30,6 +42,24 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path);
 // Runs a shell command and returns its standard output; exitCode receives its status.
 std::string RunCommand(const std::string& command, int* exitCode = nullptr);
 bool HaveCommand(const std::string& name);
+// The root that a path starting with the separator refers to ("/", or the current drive's root).
+std::string RootDirectory();
+// The path of the running test program.
+std::string ProgramPath();
+// Sets a variable of the process's environment; an empty value removes it.
+void SetEnvironment(const std::string& name, const std::string& value);
+
+// Points the platform's temporary directory somewhere else for the life of the object.
+class TempDirectoryScope {
+public:
+    explicit TempDirectoryScope(const std::string& path);
+    ~TempDirectoryScope();
+    TempDirectoryScope(const TempDirectoryScope&) = delete;
+    TempDirectoryScope& operator=(const TempDirectoryScope&) = delete;
+
+private:
+    std::string old_;
+};
 
 // The message of the library exception an action throws, or "nothing thrown".
 template <typename Action> std::string MessageOf(Action action) {

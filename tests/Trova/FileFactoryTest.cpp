@@ -40,7 +40,7 @@ std::string Sep() {
 // (4 × 4 instead of 8 × 8) and SEAT.MIP.
 struct CarsDirectory {
     CarsDirectory() {
-        Platform::CreateDirectory(path);
+        Platform::MakeDirectory(path);
         WriteBytes(path + Sep() + "CAR1.MIP", MipBytes(8));
         WriteBytes(path + Sep() + "CARS.DAT",
                    ArchiveBytes({{"CAR1.MIP", MipBytes(4)}, {"SEAT.MIP", MipBytes(4)}}));
@@ -166,7 +166,7 @@ TEST(GPLFileFactoryRecognizer, ProbesTurnEveryFailureIntoNo) {
     EXPECT_TRUE(probe.IsDat(dir / "cut.dat"));
     EXPECT_FALSE(probe.IsOwnDat(dir / "cut.dat"));
     // A .3do that is a directory, and one that is empty, say nothing.
-    Platform::CreateDirectory(dir / "odd.3do");
+    Platform::MakeDirectory(dir / "odd.3do");
     WriteBytes(dir / "empty.3do", {});
     EXPECT_FALSE(probe.IsOwnDirectory(TrovaDirectory(dir.Path())));
     WriteBytes(dir / "game.dat", ArchiveBytes({{"CAR.3DO", {'4', 'O', 'D', '3'}}}));

@@ -164,9 +164,11 @@ TEST_F(ICR2DatFileBuilding, SavingFailsOnAFileThatVanishedOrCannotBeRecorded) {
     EXPECT_THROW(archive.Save(), XFileOpen);
 
     // Sizes are recorded in 32 bits; a larger file is refused, not cut.
-    const auto big = CreateNew(dir / "BIG.MIP");
-    big->SetPosition(0x100000001ull);
-    big->Truncate();
+    {
+        const auto big = CreateNew(dir / "BIG.MIP");
+        big->SetPosition(0x100000001ull);
+        big->Truncate();
+    }
     ICR2DatFile second(dir / "other.dat");
     AddFiles(second, false);
     EXPECT_EQ(MessageOf([&] { second.Save(); }), "A possible error was found in file " +

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace Ostrel::Util;
 using Ostrel::Test::MessageOf;
 using Ostrel::Test::ReadBytes;
@@ -77,7 +81,13 @@ Bytes ReadAll(BinaryStream& stream) {
 }
 
 std::size_t OpenDescriptors() {
+#ifdef _WIN32
+    DWORD count = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &count);
+    return count;
+#else
     return Platform::ListDirectory("/proc/self/fd").size();
+#endif
 }
 
 class ICR2DatFileReading : public testing::Test {
@@ -172,14 +182,17 @@ TEST_F(ICR2DatFileReading, AcceptsANameFillingTheWholeField) {
 }
 
 TEST_F(ICR2DatFileReading, MembersBeyondTheFileFailWhenReadNamingTheMember) {
-    ICR2DatFile archive(
-        Write(Directory(2, {{"FAR.MIP", 0xFFFFFF00u, 16, 16}, {"EDGE.MIP", 50, 10, 10}})), true);
-    const auto far = archive.OpenSubfile(0);
-    const auto edge = archive.OpenSubfile(1);
-    std::uint8_t bytes[10];
-    EXPECT_EQ(MessageOf([&] { far->Read(1, bytes); }), "Couldn't read from FAR.MIP\n");
-    EXPECT_EQ(MessageOf([&] { edge->Read(10, bytes); }), "Couldn't read from EDGE.MIP\n");
-    EXPECT_EQ(MessageOf([&] { far->Write(1, bytes); }), "Couldn't write to FAR.MIP\n");
+    {
+        ICR2DatFile archive(
+            Write(Directory(2, {{"FAR.MIP", 0xFFFFFF00u, 16, 16}, {"EDGE.MIP", 50, 10, 10}})),
+            true);
+        const auto far = archive.OpenSubfile(0);
+        const auto edge = archive.OpenSubfile(1);
+        std::uint8_t bytes[10];
+        EXPECT_EQ(MessageOf([&] { far->Read(1, bytes); }), "Couldn't read from FAR.MIP\n");
+        EXPECT_EQ(MessageOf([&] { edge->Read(10, bytes); }), "Couldn't read from EDGE.MIP\n");
+        EXPECT_EQ(MessageOf([&] { far->Write(1, bytes); }), "Couldn't write to FAR.MIP\n");
+    }
     EXPECT_EQ(ReadBytes(path).size(), 56u);
 }
 

@@ -64,6 +64,7 @@ TEST_F(TrovaDirectoryTest, ExistingDirectoriesFilesArchivesAndMembersBelongToThe
 }
 
 TEST_F(TrovaDirectoryTest, NamesAreTakenWithTheirCaseOnDisk) {
+    VELLIX_POSIX_ONLY(Ostrel::Test::kCaseSensitiveNames);
     ExpectCars(games + kSep + "cars");
     ExpectCars(games + kSep + "CARS" + kSep + "new.mip");
     EXPECT_EQ(TrovaDirectory(cars).GetArchivePath(), cars + kSep + "CARS.DAT");
@@ -81,7 +82,7 @@ TEST_F(TrovaDirectoryTest, MissingNamesWithoutADotAreDirectoriesToBe) {
 }
 
 TEST_F(TrovaDirectoryTest, TheRootIsItsOwnNameAndHasNoParentOrArchive) {
-    const std::string root(1, kSep);
+    const std::string root = Ostrel::Test::RootDirectory();
     for (const std::string& path : {root, root + "no-such-file.mip"}) {
         const TrovaDirectory directory(path);
         EXPECT_TRUE(directory.IsRoot()) << path;

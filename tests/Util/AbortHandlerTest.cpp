@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -19,16 +20,12 @@ using namespace Ostrel::Util;
 
 namespace {
 
+using Ostrel::Test::TempDirectoryScope;
+
 std::string MessageWith(const ExceptionRecord* record) {
     ProcessorContext context{};
-    getcontext(&context);
+    CaptureContext(context);
     return XProcessorExceptionWin32("Title\n\n", context, record).Message();
-}
-
-std::string ExecutablePath() {
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-    return std::string(path, length > 0 ? std::size_t(length) : 0);
 }
 
 // The text after the first occurrence of label, up to the next blank or line feed.
@@ -41,26 +38,37 @@ std::string FieldAfter(const std::string& text, const std::string& label) {
     return text.substr(begin, text.find_first_of(" \n", begin) - begin);
 }
 
+// The text with the digits of every hexadecimal number replaced by 'h'.
+std::string Shape(std::string text) {
+    for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 2)) {
+        for (std::size_t i = at + 2;
+             i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i])); ++i) {
+            text[i] = 'h';
+        }
+    }
+    return text;
+}
+
 TEST(XProcessorException, MessageHasItsSectionsInOrder) {
     const ExceptionRecord record{0xC0000005};
     const std::string message = MessageWith(&record);
-    EXPECT_THAT(message, testing::MatchesRegex(
-                             "Title\n\n"
-                             "Exception code: 0xC0000005 ACCESS_VIOLATION\n"
-                             "Fault address: 0x[0-9A-F]{16} 0x[0-9A-F]{8}:0x[0-9A-F]{8} [^\n]+\n"
-                             "Registers:\n"
-                             "RAX=0x[0-9A-F]{16} CS=0x[0-9A-F]{4} RIP=0x[0-9A-F]{16} "
-                             "EFLGS=0x[0-9A-F]{16}\n"
-                             "RBX=0x[0-9A-F]{16} SS=0x[0-9A-F]{4} RSP=0x[0-9A-F]{16} "
-                             "RBP=0x[0-9A-F]{16}\n"
-                             "RCX=0x[0-9A-F]{16} DS=0x0000 RSI=0x[0-9A-F]{16} FS=0x[0-9A-F]{4}\n"
-                             "RDX=0x[0-9A-F]{16} ES=0x0000 RDI=0x[0-9A-F]{16} GS=0x[0-9A-F]{4}\n"
-                             "\nCall Stack\n"
-                             "Address    Frame      Logical Addr          Module\n"
-                             "(0x[0-9A-F]{16} 0x[0-9A-F]{16} [^\n]+\n)+"
-                             "End Call Stack\n"));
+    const std::string word(16, 'h');
+    EXPECT_THAT(Shape(message),
+                testing::AllOf(testing::StartsWith(
+                                   "Title\n\nException code: 0xhhhhhhhh ACCESS_VIOLATION\n"
+                                   "Fault address: 0x" +
+                                   word + " 0xhhhhhhhh:0xhhhhhhhh " + Ostrel::Test::ProgramPath() +
+                                   "\nRegisters:\n"
+                                   "RAX=0x" +
+                                   word + " CS=0xhhhh RIP=0x" + word + " EFLGS=0x" + word +
+                                   "\nRBX=0x" + word + " SS=0xhhhh RSP=0x" + word + " RBP=0x" +
+                                   word + "\nRCX=0x" + word + " DS=0xhhhh RSI=0x" + word +
+                                   " FS=0xhhhh\nRDX=0x" + word + " ES=0xhhhh RDI=0x" + word +
+                                   " GS=0xhhhh\n\nCall Stack\n"
+                                   "Address    Frame      Logical Addr          Module\n0x" +
+                                   word + " 0x" + word + " "),
+                               testing::EndsWith("\nEnd Call Stack\n")));
     EXPECT_EQ(FieldAfter(message, "Fault address: "), FieldAfter(message, "RIP="));
-    EXPECT_NE(message.find(" " + ExecutablePath() + "\nRegisters:\n"), std::string::npos);
 }
 
 TEST(XProcessorException, CodeLineNamesKnownCodesOnly) {
@@ -90,31 +98,10 @@ TEST(VersionInfo, MalformedTextIsAnInternalError) {
     }
 }
 
-// Points the temporary directory somewhere else for the life of the object.
-class TemporaryDirectoryScope {
-public:
-    explicit TemporaryDirectoryScope(const std::string& path) {
-        if (const char* old = std::getenv("TMPDIR")) {
-            old_ = old;
-        }
-        setenv("TMPDIR", path.c_str(), 1);
-    }
-    ~TemporaryDirectoryScope() {
-        if (old_.empty()) {
-            unsetenv("TMPDIR");
-        } else {
-            setenv("TMPDIR", old_.c_str(), 1);
-        }
-    }
-
-private:
-    std::string old_;
-};
-
 TEST(CrashReport, LogHoldsVersionLineAndMessage) {
     Ostrel::Test::TempDir dir;
     Ostrel::Test::WriteBytes(dir / "Vellix.txt", std::vector<std::uint8_t>(1000, 'x'));
-    const TemporaryDirectoryScope scope(dir.Path());
+    const TempDirectoryScope scope(dir.Path());
     const std::string path = WriteCrashReport(XUsage("first line\nsecond line\n"));
     EXPECT_EQ(path, dir / "Vellix.txt");
     const std::vector<std::uint8_t> bytes = Ostrel::Test::ReadBytes(path);
@@ -124,7 +111,7 @@ TEST(CrashReport, LogHoldsVersionLineAndMessage) {
 
 TEST(CrashReport, UnwritableDirectoryIsAFileError) {
     Ostrel::Test::TempDir dir;
-    const TemporaryDirectoryScope scope(dir / "missing");
+    const TempDirectoryScope scope(dir / "missing");
     EXPECT_THROW(WriteCrashReport(XUsage("x")), XFileOpen);
 }
 
@@ -137,24 +124,31 @@ TEST(CrashReport, MessageNamesTheLog) {
 
 void IgnoreTerminate() {}
 
+// What the process does on a processor exception.
+const void* FaultHook() {
+#ifdef _WIN32
+    const LPTOP_LEVEL_EXCEPTION_FILTER filter = SetUnhandledExceptionFilter(nullptr);
+    SetUnhandledExceptionFilter(filter);
+    return reinterpret_cast<const void*>(filter);
+#else
+    struct sigaction action {};
+    sigaction(SIGSEGV, nullptr, &action);
+    return reinterpret_cast<const void*>(action.sa_sigaction);
+#endif
+}
+
 TEST(AbortHooks, ScopesNestAndRestoreWhatTheyReplaced) {
     std::set_terminate(IgnoreTerminate);
-    struct sigaction before {};
-    sigaction(SIGSEGV, nullptr, &before);
+    const void* before = FaultHook();
     {
         const AbortHooks outer;
-        struct sigaction hooked {};
-        sigaction(SIGSEGV, nullptr, &hooked);
-        EXPECT_NE(hooked.sa_sigaction, before.sa_sigaction);
+        const void* hooked = FaultHook();
+        EXPECT_NE(hooked, before);
         { const AbortHooks inner; }
-        struct sigaction afterInner {};
-        sigaction(SIGSEGV, nullptr, &afterInner);
-        EXPECT_EQ(afterInner.sa_sigaction, hooked.sa_sigaction);
+        EXPECT_EQ(FaultHook(), hooked);
         EXPECT_NE(std::get_terminate(), IgnoreTerminate);
     }
-    struct sigaction after {};
-    sigaction(SIGSEGV, nullptr, &after);
-    EXPECT_EQ(after.sa_sigaction, before.sa_sigaction);
+    EXPECT_EQ(FaultHook(), before);
     EXPECT_EQ(std::get_terminate(), IgnoreTerminate);
     std::set_terminate(nullptr);
 }
@@ -207,8 +201,17 @@ TEST(AbortHooksDeathTest, WithoutAnInstalledHandlerTheReportGoesToStandardError)
             const AbortHooks hooks;
             std::abort();
         },
-        testing::ExitedWithCode(1), "^abort\\(\\) called\n\nFault address: .*End Call Stack\n$");
+        testing::ExitedWithCode(1),
+        testing::AllOf(testing::StartsWith("abort() called\n\nFault address: "),
+                       testing::EndsWith("End Call Stack\n")));
 }
+
+// Windows names the overflow; POSIX knows it only as a fault on the stack's guard page.
+#ifdef _WIN32
+constexpr char kStackOverflowCode[] = "0xC00000FD STACK_OVERFLOW";
+#else
+constexpr char kStackOverflowCode[] = "0xC0000005 ACCESS_VIOLATION";
+#endif
 
 TEST(AbortHooksDeathTest, StackOverflowIsReported) {
     EXPECT_EXIT(
@@ -217,7 +220,9 @@ TEST(AbortHooksDeathTest, StackOverflowIsReported) {
             Recurse(0);
         },
         testing::ExitedWithCode(1),
-        "^Processor exception\n\nException code: 0xC0000005 ACCESS_VIOLATION\n.*End Call Stack");
+        testing::AllOf(testing::StartsWith(std::string("Processor exception\n\nException code: ") +
+                                           kStackOverflowCode + "\n"),
+                       testing::HasSubstr("End Call Stack")));
 }
 
 TEST(AbortHooksDeathTest, IllegalInstructionIsReported) {
@@ -226,7 +231,8 @@ TEST(AbortHooksDeathTest, IllegalInstructionIsReported) {
             const AbortHooks hooks;
             __builtin_trap();
         },
-        testing::ExitedWithCode(1), "Exception code: 0xC000001D ILLEGAL_INSTRUCTION\n");
+        testing::ExitedWithCode(1),
+        testing::HasSubstr("Exception code: 0xC000001D ILLEGAL_INSTRUCTION\n"));
 }
 
 } // namespace

@@ -8,6 +8,10 @@
 #include <cstring>
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using namespace Ostrel::Util;
 using Ostrel::Test::MessageOf;
 using Ostrel::Test::ReadBytes;
@@ -19,8 +23,14 @@ namespace {} // namespace
 TEST(BinaryFile, OpeningAMissingFileNamesTheAbsolutePathAndTheSystemReason) {
     TempDir dir;
     const std::string path = dir / "missing.mip";
+#ifdef _WIN32
+    SetLastError(ERROR_FILE_NOT_FOUND);
+#else
+    errno = ENOENT;
+#endif
+    const std::string reason = Platform::LastErrorText();
     EXPECT_EQ(MessageOf([&] { OpenForRead(path); }),
-              "Couldn't open " + path + "\n" + std::strerror(ENOENT) + "\n\n");
+              "Couldn't open " + path + "\n" + reason + "\n");
 }
 
 TEST(BinaryFile, RelativePathsAreMadeAbsoluteAndNormalised) {
@@ -102,8 +112,9 @@ TEST(MemoryStream, BehavesLikeAFileAtItsEnd) {
 }
 
 TEST(Platform, ResolveCaseFindsTheOneEntryThatDiffersOnlyInCase) {
+    VELLIX_POSIX_ONLY(Ostrel::Test::kCaseSensitiveNames);
     TempDir dir;
-    ASSERT_TRUE(Platform::CreateDirectory(dir / "Cars"));
+    ASSERT_TRUE(Platform::MakeDirectory(dir / "Cars"));
     WriteBytes(dir / "Cars/CARS.DAT", {});
     const std::string sep(1, kPathSeparator);
     EXPECT_EQ(Platform::ResolveCase(dir / ("cars" + sep + "cars.dat")),
@@ -133,7 +144,7 @@ TEST(Platform, ListDirectoryMatchesPatternsWithoutRegardToCase) {
     WriteBytes(dir / "TRACK.TRK", {});
     WriteBytes(dir / "car.3do", {});
     WriteBytes(dir / "readme.txt", {});
-    ASSERT_TRUE(Platform::CreateDirectory(dir / "sub"));
+    ASSERT_TRUE(Platform::MakeDirectory(dir / "sub"));
     auto entries = Platform::ListDirectory(dir.Path(), "*.3do|*.trk");
     std::vector<std::string> names;
     for (const auto& entry : entries) {

@@ -3,13 +3,15 @@
 #include "Util/Platform.h"
 #include "Util/Text.h"
 
+#include "Support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 using namespace Ostrel::Util;
 
 namespace {
 const std::string S(1, kPathSeparator);
-const std::string Root = S;
+const std::string Root = Ostrel::Test::RootDirectory();
 } // namespace
 
 TEST(PathName, SplitsAFileIntoItsParts) {
@@ -87,4 +89,14 @@ TEST(Text, WildcardsMatchWithoutRegardToCase) {
     EXPECT_TRUE(WildcardMatch("*", ""));
     EXPECT_TRUE(MatchesAny("*.3do|*.rpy", "x.RPY"));
     EXPECT_FALSE(MatchesAny("*.3do|*.rpy", "x.lyt"));
+}
+
+TEST(PathName, FileNamesThatWindowsCannotHoldAreUnusable) {
+    for (const char* name : {"CAR1.MIP", "a", ".hidden", "con1.mip", "nul_x.bmp", "über.bmp"}) {
+        EXPECT_TRUE(IsUsableFileName(name)) << name;
+    }
+    for (const char* name : {"", ".", "..", "a/b", "a\\b", "CAR1.MIP:stream", "a*", "a?b", "a|b",
+                             "a\tb", "CAR1.", "CAR1 ", "CON", "nul.mip", "Com1.bmp", "lpt9"}) {
+        EXPECT_FALSE(IsUsableFileName(name)) << name;
+    }
 }

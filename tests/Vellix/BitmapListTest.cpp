@@ -71,7 +71,7 @@ struct MixedDirectory {
         WriteMip(dir / "c.m16", 8, 32, 2, 1);
         WritePbf(dir / "d.stp");
         WriteBytes(dir / "e.txt", {'x'});
-        Platform::CreateDirectory(dir / "sub");
+        Platform::MakeDirectory(dir / "sub");
     }
     TempDir dir;
 };

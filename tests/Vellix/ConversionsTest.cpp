@@ -463,7 +463,7 @@ TEST(ConversionsBatch, PathsAreMatchedWithoutRegardToCase) {
 TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectory) {
     TempDir dir;
     const std::string game = dir / "cars";
-    ASSERT_TRUE(Util::Platform::CreateDirectory(game));
+    ASSERT_TRUE(Util::Platform::MakeDirectory(game));
     const std::string separator(1, Util::kPathSeparator);
     Save(*MakeMip(Pattern), game + separator + "CAR1.MIP");
     {
@@ -483,7 +483,7 @@ TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectory) {
 TEST(ConversionsBatch, MemberNamesThatLeaveTheDirectoryAreRefused) {
     TempDir dir;
     const std::string game = dir / "cars";
-    ASSERT_TRUE(Util::Platform::CreateDirectory(game));
+    ASSERT_TRUE(Util::Platform::MakeDirectory(game));
     const std::string separator(1, Util::kPathSeparator);
     Save(*MakeMip(Pattern), dir / "mip.bin");
     const auto mip = Ostrel::Test::ReadBytes(dir / "mip.bin");

@@ -20,7 +20,7 @@ TEST(RealDirectory, ListsEveryEntryButDotAndDotDot) {
     TempDir dir;
     WriteBytes(dir / "a.mip", {});
     WriteBytes(dir / "B.pbf", {});
-    ASSERT_TRUE(Platform::CreateDirectory(dir / "sub"));
+    ASSERT_TRUE(Platform::MakeDirectory(dir / "sub"));
     RealDirectory node(dir.Path());
     ASSERT_EQ(node.GetEntryCount(), 3u);
     std::set<std::string> names;

@@ -129,3 +129,21 @@ TEST(FileChangeNotifier, NoCallAfterWithdrawalEvenWhileTheDirectoryChanges) {
     writing = false;
     writer.join();
 }
+
+// One Windows wait takes at most 64 handles, two of them the service's own events; directories
+// beyond must be heard all the same.
+TEST(FileChangeNotifier, ChangesAreReportedAmongMoreDirectoriesThanOneWaitTakes) {
+    TempDir dir;
+    RecordingReceiver receiver;
+    std::vector<std::unique_ptr<RealDirectory>> nodes;
+    for (int index = 0; index < 70; ++index) {
+        const std::string path = dir / std::to_string(index);
+        std::filesystem::create_directory(path);
+        nodes.push_back(std::make_unique<RealDirectory>(path));
+    }
+    LetTheWatchStart();
+    for (const int index : {0, 61, 62, 69}) {
+        WriteBytes((std::filesystem::path(dir / std::to_string(index)) / "new.mip").string(), {});
+        EXPECT_TRUE(receiver.WaitFor(nodes[index].get(), 5s)) << index;
+    }
+}

@@ -70,7 +70,7 @@ private:
 
 TEST(TreeNodes, SubdirectoriesAndOpenableArchivesAreWorthANode) {
     TempDir dir;
-    ASSERT_TRUE(Platform::CreateDirectory(dir / "tracks"));
+    ASSERT_TRUE(Platform::MakeDirectory(dir / "tracks"));
     WriteBytes(dir / "CARS.DAT", ArchiveOf({"CAR1.MIP", "CAR2.MIP"}));
     WriteBytes(dir / "notes.dat", {'h', 'e', 'l', 'l', 'o'});
     WriteBytes(dir / "empty.dat", {});
@@ -94,7 +94,7 @@ TEST(TreeNodes, FilesAloneAreNotWorthANode) {
 
 TEST(TreeNodes, ChildNodesCarryTheirKindsPictures) {
     TempDir dir;
-    ASSERT_TRUE(Platform::CreateDirectory(dir / "tracks"));
+    ASSERT_TRUE(Platform::MakeDirectory(dir / "tracks"));
     WriteBytes(dir / "Cars.Dat", ArchiveOf({"CAR1.MIP"}));
     RealDirectory container(dir.Path());
 
