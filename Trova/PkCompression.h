@@ -18,6 +18,14 @@ constexpr std::uint64_t PkCompressBound(std::uint64_t sourceSize) {
 // sees, block by block, and is never larger than Fast, which looks one position ahead.
 enum class PkParse { Fast, Optimal };
 
+// The most bytes a stream of sourceSize bytes can expand to. The cheapest token per byte is a
+// copy of the longest length, 518 bytes for 22 bits (flag, 7-bit length code, 8 extra length
+// bits, 2-bit distance code, 4 low distance bits with the smallest dictionary), so no stream
+// expands more than about 188 times; a claim beyond this is refused before allocating for it.
+constexpr std::uint64_t PkExpandBound(std::uint64_t sourceSize) {
+    return sourceSize * 8 / 22 * 518;
+}
+
 // Compresses sourceSize bytes with binary literals and a 4096-byte dictionary; returns the number
 // of bytes written. Fails with XAssertion if the stream does not fit in the destination (a
 // truncated stream would lose the data; see PkCompressBound).

@@ -2,7 +2,20 @@
 
 #include "Util/Exception.h"
 
+#include <algorithm>
+
 namespace Ostrel::Trova {
+
+namespace {
+
+// A directory entry may claim more bytes than the archive holds; readers size their buffers by
+// the stream, so the member ends where the archive's bytes do.
+std::uint64_t HeldSize(Util::BinaryStream& archive, std::uint64_t start, std::uint64_t claimed) {
+    const std::uint64_t length = archive.GetSize();
+    return start >= length ? 0 : std::min(claimed, length - start);
+}
+
+} // namespace
 
 using Util::XFileRead;
 using Util::XFileSeek;
@@ -10,7 +23,8 @@ using Util::XFileWrite;
 
 UncompressedSubFile::UncompressedSubFile(Util::CountedPtr<Util::BinaryStream> archive,
                                          std::string name, std::uint64_t start, std::uint64_t size)
-    : archive_(std::move(archive)), name_(std::move(name)), size_(size), start_(start) {}
+    : archive_(std::move(archive)), name_(std::move(name)), size_(HeldSize(*archive_, start, size)),
+      start_(start) {}
 
 void UncompressedSubFile::Read(std::uint32_t count, void* buffer) {
     if (position_ + count > size_) {

@@ -10,7 +10,8 @@ namespace Ostrel::Trova {
 
 // One stored member of an archive as a stream of its own. All members of an archive share the
 // archive's stream; each transfer first moves that stream to this member's own position, so
-// several members may be read in any interleaving. Failures name the member, not the archive.
+// several members may be read in any interleaving. Failures name the member, not the archive. A
+// member that claims bytes beyond the archive's end is cut to the bytes that exist.
 class UncompressedSubFile : public Util::BinaryStream {
 public:
     UncompressedSubFile(Util::CountedPtr<Util::BinaryStream> archive, std::string name,

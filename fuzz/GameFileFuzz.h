@@ -4,6 +4,9 @@
 // write it, and copy it, so that decoding, encoding and cloning all meet the hostile input.
 
 #include "Trova/Bitmap.h"
+#include "Trova/GPLMipFile.h"
+#include "Trova/GPLPbfFile.h"
+#include "Trova/GPLSrbFile.h"
 #include "Util/CountedPtr.h"
 #include "Util/Exception.h"
 #include "Util/MemoryStream.h"
@@ -53,6 +56,39 @@ template <typename Action> void Attempt(Action action) {
         action();
     } catch (const Util::Exception&) {
     }
+}
+
+// Each reads one texture format from a fresh stream and exercises what it read.
+inline void ExerciseMip(const Util::CountedPtr<Util::BinaryStream>& stream, std::uint32_t version) {
+    Attempt([&] {
+        const Trova::GPLMipFile mip(stream, version);
+        for (std::uint32_t level = 0; level < mip.GetBitmapCount(); ++level) {
+            TouchPixels(*mip.GetBitmap(level));
+        }
+        WriteAndCopy(mip);
+    });
+}
+
+inline void ExercisePbf(const Util::CountedPtr<Util::BinaryStream>& stream) {
+    Attempt([&] {
+        const Trova::GPLPbfFile pbf(stream);
+        TouchPixels(*pbf.GetBitmap());
+        WriteAndCopy(pbf);
+    });
+}
+
+inline void ExerciseSrb(const Util::CountedPtr<Util::BinaryStream>& stream) {
+    Attempt([&] {
+        const Trova::GPLSrbFile srb(stream);
+        for (std::uint32_t level = 0; level < srb.GetBitmapCount(); ++level) {
+            TouchPixels(*srb.GetBitmap(level));
+        }
+        for (std::uint32_t corner = 0; corner < 4; ++corner) {
+            srb.GetCorner(corner);
+            srb.GetTextureCorner(corner);
+        }
+        WriteAndCopy(srb);
+    });
 }
 
 } // namespace Ostrel::Fuzz

@@ -1,5 +1,6 @@
 // Reads arbitrary bytes as a DAT archive and reads every member through its own stream, in
-// alternation with the first, as the file factory and the recognizer do.
+// alternation with the first, as the file factory and the recognizer do; then opens every member
+// as each texture format, as listing and converting an archive's members does.
 
 #include "GameFileFuzz.h"
 
@@ -20,6 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 member->Read(count, bytes);
                 archive.FindSubfile(archive.GetSubfileName(index));
             });
+            for (std::uint32_t version : {Trova::kGPLMipVersion, Trova::kN4MipVersion}) {
+                Fuzz::ExerciseMip(archive.OpenSubfile(index), version);
+            }
+            Fuzz::ExercisePbf(archive.OpenSubfile(index));
+            Fuzz::ExerciseSrb(archive.OpenSubfile(index));
         }
     });
     return 0;

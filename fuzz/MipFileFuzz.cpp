@@ -2,18 +2,10 @@
 
 #include "GameFileFuzz.h"
 
-#include "Trova/GPLMipFile.h"
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace Ostrel;
     for (std::uint32_t version : {Trova::kGPLMipVersion, Trova::kN4MipVersion}) {
-        Fuzz::Attempt([&] {
-            const Trova::GPLMipFile mip(Fuzz::StreamOf(data, size), version);
-            for (std::uint32_t level = 0; level < mip.GetBitmapCount(); ++level) {
-                Fuzz::TouchPixels(*mip.GetBitmap(level));
-            }
-            Fuzz::WriteAndCopy(mip);
-        });
+        Fuzz::ExerciseMip(Fuzz::StreamOf(data, size), version);
     }
     return 0;
 }

@@ -2,14 +2,7 @@
 
 #include "GameFileFuzz.h"
 
-#include "Trova/GPLPbfFile.h"
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace Ostrel;
-    Fuzz::Attempt([&] {
-        const Trova::GPLPbfFile pbf(Fuzz::StreamOf(data, size));
-        Fuzz::TouchPixels(*pbf.GetBitmap());
-        Fuzz::WriteAndCopy(pbf);
-    });
+    Ostrel::Fuzz::ExercisePbf(Ostrel::Fuzz::StreamOf(data, size));
     return 0;
 }

@@ -155,6 +155,15 @@ TEST(PkDecompress, RejectsInputLeftOverAfterTheEndCode) {
     EXPECT_EQ(DecompressFailure(stream), kDecompressFailure);
 }
 
+TEST(PkExpandBound, HoldsForTheLongestCopiesAndIsNearlyReached) {
+    const Bytes zeros(1 << 20, 0);
+    const Bytes stream = Compress(zeros);
+    EXPECT_EQ(Decompress(stream, zeros.size()), zeros);
+    EXPECT_LE(zeros.size(), Trova::PkExpandBound(stream.size()));
+    // With its larger dictionary a copy costs two bits more than the bound assumes.
+    EXPECT_GT(zeros.size(), Trova::PkExpandBound(stream.size()) * 9 / 10);
+}
+
 // ---- Against the independent implementation under the peers directory.
 
 class PkPeer : public testing::Test {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 using namespace Ostrel::Util;
 using Ostrel::Test::MessageOf;
 using Ostrel::Trova::UncompressedSubFile;
@@ -49,4 +51,19 @@ TEST(UncompressedSubFile, WritesLandInTheMembersRange) {
     EXPECT_EQ(archive->GetBytes()[31], 31);
     EXPECT_EQ(archive->GetBytes()[32], 0xAA);
     EXPECT_EQ(archive->GetBytes()[33], 0xBB);
+}
+
+TEST(UncompressedSubFile, AClaimBeyondTheArchiveEndsWithItsBytes) {
+    const std::vector<std::array<std::uint64_t, 3>> cases = {
+        // start, claimed size, size held
+        {20, 8, 8},
+        {20, 0xFFFFFFFF, 80},
+        {100, 5, 0},
+        {0xFFFFFFF0, 0xFFFFFFFF, 0},
+    };
+    for (const auto& [start, claimed, held] : cases) {
+        UncompressedSubFile member(Archive(), "BIG.MIP", start, claimed);
+        EXPECT_EQ(member.GetSize(), held) << start << " " << claimed;
+        EXPECT_EQ(member.GetRemaining(), held);
+    }
 }
