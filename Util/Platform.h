@@ -27,7 +27,8 @@ inline constexpr FileHandle kInvalidHandle = -1;
 enum class Access { Read, ReadWrite };
 enum class Disposition { OpenExisting, CreateNew, CreateAlways };
 
-// Opens a file; on failure returns kInvalidHandle and the platform's text for the error.
+// Opens a regular file, never waiting (a named pipe or a device is refused, as a directory is);
+// on failure returns kInvalidHandle and the platform's text for the error.
 FileHandle OpenFile(const std::string& path, Access access, Disposition disposition,
                     std::string& errorText);
 void CloseFile(FileHandle handle);
@@ -49,6 +50,7 @@ std::string CurrentDirectory();
 // The platform's text for its last error, ending in a line feed as the system texts do.
 std::string LastErrorText();
 
+// An existing regular file: not a directory, pipe or device.
 bool IsFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool MakeDirectory(const std::string& path);

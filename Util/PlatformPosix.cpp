@@ -19,6 +19,10 @@
 
 namespace Ostrel::Util::Platform {
 
+namespace {
+constexpr char kNotRegular[] = "Not a regular file\n";
+} // namespace
+
 std::string CurrentDirectory() {
     std::vector<char> buffer(kMaxPath);
     return getcwd(buffer.data(), buffer.size()) ? std::string(buffer.data()) : std::string();
@@ -32,19 +36,21 @@ FileHandle OpenFile(const std::string& path, Access access, Disposition disposit
     } else if (disposition == Disposition::CreateAlways) {
         flags |= O_CREAT | O_TRUNC;
     }
-    const int descriptor = open(path.c_str(), flags | O_CLOEXEC, 0666);
+    // Without waiting: opening a named pipe would otherwise block until a writer comes.
+    const int descriptor = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (descriptor < 0) {
         errorText = LastErrorText();
         return kInvalidHandle;
     }
-    // A directory opens for reading on POSIX but is no file to read.
-    struct stat status;
-    if (fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+    // A directory, pipe or device opens on POSIX but is no file to read: reading it may never end.
+    struct stat status {};
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         close(descriptor);
-        errno = EISDIR;
-        errorText = LastErrorText();
+        errorText = S_ISDIR(status.st_mode) ? std::strerror(EISDIR) + std::string("\n")
+                                            : std::string(kNotRegular);
         return kInvalidHandle;
     }
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     if (disposition != Disposition::OpenExisting) {
         NoteCreated(path);
     }
@@ -128,7 +134,7 @@ bool StandardErrorIsTerminal() {
 
 bool IsFile(const std::string& path) {
     struct stat status;
-    return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 bool IsDirectory(const std::string& path) {
