@@ -24,16 +24,16 @@ std::string WithoutFinalSeparator(std::string path) {
 } // namespace
 
 std::string NormalizeKey(const std::string& path) {
-    std::string key = path;
-    if (Util::FileExists(path)) {
-        const Util::PathName file(path);
-        const Util::PathName directory(file.GetParentDirectory());
-        // Names keep the case they had on Windows (cars/CARS.DAT): compare without regard to it.
-        if (Util::CompareNoCase(file.GetBaseName(), directory.GetFileName()) == 0) {
-            key = directory.GetFullName();
-        }
+    // Case is kept: A.dat and a.DAT side by side are two archives with a factory each.
+    const std::string key = Util::Platform::ResolveCase(Util::PathName(path).GetFullName());
+    if (!Util::FileExists(key)) {
+        return key;
     }
-    return Util::ToLower(key);
+    const Util::PathName file(key);
+    const Util::PathName directory(file.GetParentDirectory());
+    // Only the archive that the directory itself takes (cars/CARS.DAT) shares its entry.
+    const TrovaDirectory holder(directory.GetFullName());
+    return holder.GetArchivePath() == key ? directory.GetFullName() : key;
 }
 
 Util::CountedPtr<FileFactory> FileFactoryRegistry::GetFactory(const std::string& requested,

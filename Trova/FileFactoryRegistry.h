@@ -60,7 +60,7 @@ private:
 // The process-wide registry, made on first use.
 FileFactoryRegistry& GetFactoryRegistry();
 
-// The cache key of a path: a directory's own archive gives the directory's key; lower-cased.
+// The cache key of a path as it is on disk: a directory's own archive gives the directory's key.
 std::string NormalizeKey(const std::string& path);
 
 } // namespace Ostrel::Trova

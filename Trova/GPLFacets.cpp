@@ -71,7 +71,7 @@ Util::CountedPtr<MipFile> GPLCreateMip::Create(const std::string& name,
         request.alphaBits, request.transparency, request.usePalette, request.colourCount,
         request.individualPalettes, request.horizontalRepeat, request.verticalRepeat,
         Levels(request), 0, kMipFormatCount, 0));
-    make_->Store(file, Util::ToLower(name), extension);
+    make_->Store(file, name, extension);
     return file;
 }
 
@@ -81,7 +81,7 @@ Util::CountedPtr<PbfFile> GPLCreatePbf::Create(const std::string& name,
     Util::CountedPtr<PbfFile> file(
         new GPLPbfFile(request.redBits, request.greenBits, request.blueBits, request.alphaBits,
                        request.transparency, request.usePalette, request.colourCount));
-    make_->Store(file, Util::ToLower(name), extension);
+    make_->Store(file, name, extension);
     return file;
 }
 
@@ -95,7 +95,7 @@ Util::CountedPtr<SrbFile> GPLCreateSrb::Create(const std::string& name,
                        request.blueBits, request.alphaBits, request.transparency,
                        request.usePalette, request.colourCount, request.individualPalettes,
                        Levels(request), worldCorners, textureCorners, 0, kSrbFormatCount));
-    make_->Store(file, Util::ToLower(name), extension);
+    make_->Store(file, name, extension);
     return file;
 }
 

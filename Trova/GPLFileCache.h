@@ -9,7 +9,6 @@
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
-#include "Util/Text.h"
 
 #include <map>
 #include <string>
@@ -33,23 +32,33 @@ public:
         const std::string usedExtension = !extension.empty()      ? extension
                                           : !ownExtension.empty() ? ownExtension
                                                                   : defaultExtension_;
-        const std::string fileName = Util::ToLower(JoinName(baseName, usedExtension));
+        const std::string wanted = JoinName(baseName, usedExtension);
         if (!archiveOnly) {
-            if (const auto cached = cache_.find({fileName, false}); cached != cache_.end()) {
+            const std::string loosePath = LoosePath(wanted);
+            const Key key{loosePath.substr(directory_.GetDirectoryPath().size()), false};
+            if (const auto cached = cache_.find(key); cached != cache_.end()) {
                 return cached->second;
             }
+            if (Util::FileExists(loosePath)) {
+                return Read(key, Util::OpenForRead(loosePath));
+            }
         }
-        if (const auto cached = cache_.find({fileName, true}); cached != cache_.end()) {
-            return cached->second;
+        if (const auto stream = archive_ ? archive_->FindSubfile(wanted) : nullptr) {
+            const Key key{stream->GetName(), true};
+            if (const auto cached = cache_.find(key); cached != cache_.end()) {
+                return cached->second;
+            }
+            return Read(key, stream);
         }
-        return Read(fileName, JoinName(baseName, usedExtension), archiveOnly);
+        throw Util::XFileOpen(directory_.GetDirectoryPath() + wanted, "File not found");
     }
 
     void Store(const Util::CountedPtr<FileT>& file, const std::string& name,
                const std::string& extension) override {
         const std::string base = name.empty() ? directory_.GetDirectoryName() : name;
-        const std::string key = base + "." + (extension.empty() ? defaultExtension_ : extension);
-        cache_[{Util::ToLower(key), false}] = file;
+        const std::string loosePath =
+            LoosePath(base + "." + (extension.empty() ? defaultExtension_ : extension));
+        cache_[{loosePath.substr(directory_.GetDirectoryPath().size()), false}] = file;
     }
 
     void Purge() override {
@@ -57,7 +66,7 @@ public:
     }
 
 private:
-    // (file name, true for an archive member), ordered by name, then origin.
+    // (file name as on disk or in the archive, true for an archive member).
     using Key = std::pair<std::string, bool>;
 
     std::pair<std::string, std::string> SplitName(const std::string& name) const {
@@ -75,24 +84,16 @@ private:
         return extension.empty() ? base : base + "." + extension;
     }
 
-    Util::CountedPtr<FileT> Read(const std::string& fileName, const std::string& wantedName,
-                                 bool archiveOnly) {
-        Util::CountedPtr<Util::BinaryStream> stream;
-        bool member = false;
-        // Game files keep the case they had on Windows: find CAR1.MIP when asked for car1.mip.
-        const std::string loosePath =
-            Util::Platform::ResolveCase(directory_.GetDirectoryPath() + fileName);
-        if (!archiveOnly && Util::FileExists(loosePath)) {
-            stream = Util::OpenForRead(loosePath);
-        } else if (archive_) {
-            stream = archive_->FindSubfile(fileName);
-            member = true;
-        }
-        if (!stream) {
-            throw Util::XFileOpen(directory_.GetDirectoryPath() + wantedName, "File not found");
-        }
+    // Game files keep the case they had on Windows: car1.mip finds CAR1.MIP, but a file of exactly
+    // the name asked for comes first, so A.mip and a.MIP side by side stay two files.
+    std::string LoosePath(const std::string& fileName) const {
+        return Util::Platform::ResolveCase(directory_.GetDirectoryPath() + fileName);
+    }
+
+    Util::CountedPtr<FileT> Read(const Key& key,
+                                 const Util::CountedPtr<Util::BinaryStream>& stream) {
         Util::CountedPtr<FileT> file = reader_(stream);
-        cache_[{fileName, member}] = file;
+        cache_[key] = file;
         return file;
     }
 

@@ -1,10 +1,12 @@
 #include "Vellix/BitmapFile.h"
 
 #include "Trova/DIB.h"
+#include "Trova/DatFile.h"
 #include "Trova/MipFile.h"
 #include "Trova/Palette.h"
 #include "Trova/PbfFile.h"
 #include "Trova/SrbFile.h"
+#include "Util/Exception.h"
 #include "Util/Text.h"
 #include "Vellix/PseudoDirectory.h"
 
@@ -16,11 +18,29 @@ std::uint32_t EntriesOf(const Util::CountedPtr<Trova::Palette>& palette) {
     return palette ? palette->GetCount() : 0;
 }
 
+// A member of the archive the directory lists, found by name.
+Util::CountedPtr<Util::BinaryStream> OpenMember(const PseudoDirectory& directory,
+                                                const std::string& name) {
+    const auto factory = directory.GetFileFactory();
+    const auto archive = factory && factory->HasFacet<Trova::GetDat>()
+                             ? factory->GetFacet<Trova::GetDat>()->GetDatFile()
+                             : nullptr;
+    const auto member = archive ? archive->FindSubfile(name) : nullptr;
+    if (!member) {
+        throw Util::XFileOpen(directory.GetPathName().GetAsDirectory() + name, "File not found");
+    }
+    return member;
+}
+
 } // namespace
 
 BitmapFileBmp::BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
                              const std::string& extension)
     : path_(directory, baseName, extension), dib_(new Trova::DIB(path_.GetFullName())) {}
+
+BitmapFileBmp::BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
+                             const std::string& extension, Util::BinaryStream& member)
+    : path_(directory, baseName, extension), dib_(new Trova::DIB(member)) {}
 
 Util::CountedPtr<Trova::Bitmap> BitmapFileBmp::GetBitmap(std::uint32_t) const {
     return dib_;
@@ -104,6 +124,11 @@ Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, st
     const bool archiveOnly = directory.IsArchive();
     switch (KindOfExtension(extension)) {
     case BitmapKind::Bmp:
+        if (archiveOnly) {
+            return Util::CountedPtr<BitmapFile>(
+                new BitmapFileBmp(directory.GetPathName(), baseName, extension,
+                                  *OpenMember(directory, lookup + "." + extension)));
+        }
         return Util::CountedPtr<BitmapFile>(
             new BitmapFileBmp(directory.GetPathName(), baseName, extension));
     case BitmapKind::Mip:

@@ -41,11 +41,14 @@ public:
     virtual std::uint32_t GetTransparency() const = 0;
 };
 
-// A Windows BMP file, read when the adapter is made.
+// A Windows BMP file, read when the adapter is made: from the directory, or from an archive
+// member's stream.
 class BitmapFileBmp : public BitmapFile {
 public:
     BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
                   const std::string& extension);
+    BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
+                  const std::string& extension, Util::BinaryStream& member);
     std::string GetBaseName() const override { return path_.GetBaseName(); }
     std::string GetExtension() const override { return path_.GetExtension(); }
     std::uint32_t GetBitmapCount() const override { return 1; }

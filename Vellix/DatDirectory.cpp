@@ -67,8 +67,8 @@ std::string DatDirectory::GetEntryQualifiedName(std::uint32_t index) const {
 }
 
 Util::CountedPtr<Trova::FileFactory> DatDirectory::GetFileFactory() const {
-    return Trova::GetFactoryRegistry().GetFactory(Trova::TrovaDirectory(archivePath_.GetFullName()),
-                                                  false);
+    // The archive's own factory: its members, whatever archive the directory itself has.
+    return Trova::GetFactoryRegistry().GetFactory(archivePath_.GetFullName(), false);
 }
 
 Util::PathName DatDirectory::GetPathName() const {
