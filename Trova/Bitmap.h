@@ -17,6 +17,8 @@ public:
     virtual void SetSize(std::uint32_t height, std::uint32_t width) = 0;
     virtual Colour GetPixel(std::uint32_t row, std::uint32_t column) const = 0;
     virtual void SetPixel(std::uint32_t row, std::uint32_t column, const Colour& colour) = 0;
+    // Why the pixels of a bitmap read from a file cannot be set; nullptr when they can.
+    virtual const char* GetWriteProblem() const { return nullptr; }
 };
 
 // The plain in-memory bitmap that holds every colour exactly.

@@ -26,9 +26,6 @@ constexpr std::uint32_t kHeaderPayloadBytes = 16;
 constexpr std::uint32_t kGreyRampEntries = 16;
 constexpr std::uint32_t kNibbleLimit = 16;
 constexpr std::uint64_t kMaxStoredSize = std::numeric_limits<std::uint32_t>::max();
-// No PK stream expands more than about 460 times (a 518-byte copy costs at least 9 bits), so a
-// stored stream claiming more cannot be met and is refused before the pixels are allocated.
-constexpr std::uint64_t kMaxExpansion = 1024;
 
 [[noreturn]] void FailFormat(const Util::BinaryStream& stream, const char* detail) {
     throw Util::XFileFormat(stream.GetName(), detail);
@@ -316,7 +313,8 @@ void GPLBMAPSection::Decode() const {
 }
 
 void GPLBMAPSection::Expand() const {
-    if (std::uint64_t(storedSize_) * kMaxExpansion < uncompressedSize_) {
+    // A claim no stream of this size can meet is refused before the pixels are allocated.
+    if (PkExpandBound(storedSize_) < uncompressedSize_) {
         Util::AssertionFailed("result_size == UncompressedDataSize", kSourceUnit,
                               kExpandedSizeLine);
     }
@@ -441,6 +439,16 @@ void GPLBMAPSection::SetPixel(std::uint32_t row, std::uint32_t column, const Col
         storedData_ = nullptr;
     }
     EncodePixel(pixels + std::size_t(row) * rowBytes_, column, colour);
+}
+
+const char* GPLBMAPSection::GetWriteProblem() const {
+    if (IsPalettised() && palette_->GetCount() > kNibbleLimit) {
+        return "Palette has more than 16 colours for 4-bit pixels";
+    }
+    if (!pixelData_ && compression_ == 0 && storedSize_ != uncompressedSize_) {
+        return "Pixel data size does not match the picture's size";
+    }
+    return nullptr;
 }
 
 void GPLBMAPSection::MakeDecodedCopy() {

@@ -52,6 +52,7 @@ public:
     void SetSize(std::uint32_t height, std::uint32_t width) override;
     Colour GetPixel(std::uint32_t row, std::uint32_t column) const override;
     void SetPixel(std::uint32_t row, std::uint32_t column, const Colour& colour) override;
+    const char* GetWriteProblem() const override;
 
     std::uint8_t GetFormat() const { return CodeOf(format_); }
     std::uint8_t GetCompression() const { return compression_; }

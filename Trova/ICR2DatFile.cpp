@@ -3,6 +3,7 @@
 #include "Trova/UncompressedSubFile.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
+#include "Util/PathName.h"
 #include "Util/Platform.h"
 #include "Util/Text.h"
 
@@ -220,13 +221,19 @@ CountedPtr<Util::BinaryStream> ICR2DatFile::OpenSubfile(std::uint32_t index) {
     return Util::MakeCounted<UncompressedSubFile>(stream_, entry.name, entry.offset, entry.size);
 }
 
+// The member of exactly that name, else the first whose name differs only in case.
 CountedPtr<Util::BinaryStream> ICR2DatFile::FindSubfile(const std::string& name) {
-    for (std::uint32_t index = 0; index < entries_.size(); ++index) {
-        if (CompareNoCase(entries_[index].name, name) == 0) {
-            return OpenSubfile(index);
-        }
+    const auto exact = std::find_if(entries_.begin(), entries_.end(),
+                                    [&](const SubfileEntry& entry) { return entry.name == name; });
+    const auto found = exact != entries_.end()
+                           ? exact
+                           : std::find_if(entries_.begin(), entries_.end(), [&](const auto& entry) {
+                                 return CompareNoCase(entry.name, name) == 0;
+                             });
+    if (found == entries_.end()) {
+        return {};
     }
-    return {};
+    return OpenSubfile(static_cast<std::uint32_t>(found - entries_.begin()));
 }
 
 ArchiveSelection SelectArchiveFiles(const std::string& directory) {
@@ -235,7 +242,8 @@ ArchiveSelection SelectArchiveFiles(const std::string& directory) {
         if (file.isDirectory) {
             continue;
         }
-        if (const char* reason = ExclusionReason(file.name)) {
+        const bool regular = Util::FileExists(directory + file.name);
+        if (const char* reason = regular ? ExclusionReason(file.name) : "Not a regular file") {
             selection.excluded.emplace_back(file.name, reason);
         } else {
             selection.included.push_back(file.name);
@@ -257,10 +265,7 @@ void PrintArchiveReport(std::ostream& out, const ArchiveSelection& selection) {
 }
 
 void CheckICR2MemberName(const std::string& name) {
-    if (name.empty() || name == "." || name == ".." ||
-        name.find_first_of("/\\:") != std::string::npos) {
-        throw Util::XUsage("Member name \"" + name + "\" is not a usable file name");
-    }
+    Util::CheckedFileName(name);
     if (name.size() >= kNameField) {
         throw Util::XUsage("Member name \"" + name + "\" is longer than " +
                            std::to_string(kNameField - 1) + " characters");

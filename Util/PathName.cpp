@@ -81,4 +81,11 @@ bool IsUsableFileName(const std::string& name) {
            !IsDeviceName(name);
 }
 
+const std::string& CheckedFileName(const std::string& name) {
+    if (!IsUsableFileName(name)) {
+        throw XUsage("\"" + name + "\" is not a usable file name");
+    }
+    return name;
+}
+
 } // namespace Ostrel::Util

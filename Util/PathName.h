@@ -40,4 +40,8 @@ private:
 // and not a device name such as CON, NUL or COM1 with or without an extension.
 bool IsUsableFileName(const std::string& name);
 
+// name itself, refused with XUsage unless IsUsableFileName(name): a name from an archive could
+// otherwise place a file outside the directory meant.
+const std::string& CheckedFileName(const std::string& name);
+
 } // namespace Ostrel::Util

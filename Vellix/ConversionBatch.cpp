@@ -26,20 +26,12 @@ namespace Platform = Util::Platform;
 
 const std::vector<BitmapKind> kGameKinds = {BitmapKind::Mip, BitmapKind::Pbf, BitmapKind::Srb};
 
-// A member name of a hostile archive may try to place files outside the BMP directory; so may
-// a relative place made from such names.
-std::string SafeBaseName(const std::string& baseName) {
-    if (!Util::IsUsableFileName(baseName)) {
-        throw Util::XUsage("Unsuitable file name: " + baseName);
-    }
-    return baseName;
-}
-
+// A relative place made from names of a hostile archive may lead outside the BMP directory.
 std::string SafeRelative(const std::string& relative) {
     for (std::size_t start = 0; start <= relative.size();) {
         const std::size_t end =
             std::min(relative.find(Util::kPathSeparator, start), relative.size());
-        SafeBaseName(relative.substr(start, end - start));
+        Util::CheckedFileName(relative.substr(start, end - start));
         start = end + 1;
     }
     return relative;
@@ -181,7 +173,7 @@ void ConversionBatch::CheckAll(const Job& job, std::vector<bool>& failed) {
                 throw Util::XUsage(item.container->GetEntryName(item.index) + " is not a " +
                                    KindsText(job.kinds) + " file");
             }
-            SafeBaseName(item.container->GetEntryBaseName(item.index));
+            Util::CheckedFileName(item.container->GetEntryBaseName(item.index));
             SafeRelative(item.relative);
             if (job.check) {
                 job.check(item);

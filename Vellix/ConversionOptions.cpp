@@ -335,8 +335,8 @@ void BmpSrbOptions::VisitFields(FieldVisitor& visitor) {
     VisitMethod(visitor);
     visitor.Number(Control::Width, geometry.width, kSrbSizeRange);
     visitor.Number(Control::Height, geometry.height, kSrbSizeRange);
-    visitor.Number(Control::UsedWidth, geometry.usedWidth, kSrbFractionRange);
-    visitor.Number(Control::UsedHeight, geometry.usedHeight, kSrbFractionRange);
+    visitor.Number(Control::UsedWidth, geometry.usedWidth, kSrbUsedRange);
+    visitor.Number(Control::UsedHeight, geometry.usedHeight, kSrbUsedRange);
     visitor.Number(Control::HorizontalCentre, geometry.horizontalCentre, kSrbFractionRange);
     visitor.Number(Control::VerticalCentre, geometry.verticalCentre, kSrbFractionRange);
 }

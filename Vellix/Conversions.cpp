@@ -170,6 +170,14 @@ template <typename FileT> void GenerateSubLevels(FileT& file, std::uint32_t from
     }
 }
 
+// A level read from a file that cannot take new pixels fails with the file's name, not later on
+// a broken invariant.
+void CheckWritable(const Trova::Bitmap& level, const std::string& path) {
+    if (const char* problem = level.GetWriteProblem()) {
+        throw Util::XFileFormat(path, problem);
+    }
+}
+
 template <typename FileT>
 void LevelsFromBmpOf(FileT& file, const ConversionNames& names, const std::string& extension,
                      const FromBmpSettings& settings, const FileReporter& files) {
@@ -177,6 +185,9 @@ void LevelsFromBmpOf(FileT& file, const ConversionNames& names, const std::strin
     const LevelRange levels =
         ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(),
                      Util::PathName(names.target).GetFileName() + "." + extension);
+    for (std::uint32_t level = levels.first; level < file.GetBitmapCount(); ++level) {
+        CheckWritable(*file.GetBitmap(level), names.target + "." + extension);
+    }
     for (std::uint32_t level = levels.first; level < levels.end; ++level) {
         const Trova::BitmapTarget target = LevelTarget(file, level, level == levels.first);
         const Pictures pictures = ReadPictures(
@@ -327,6 +338,7 @@ void PictureFromBmp(Trova::PbfFile& file, const ConversionNames& names,
                     const std::string& extension, const TransparencyOptions& transparency,
                     bool overwrite, const FileReporter& files) {
     CheckMethod(transparency.method);
+    CheckWritable(*file.GetBitmap(), names.target + "." + extension);
     PutPicture(file, ReadPictures(names.pictures, transparency.method, nullptr, files),
                transparency);
     WriteGameFile(file, names.target + "." + extension, overwrite, files);

@@ -37,7 +37,8 @@ bool SplitArchiveMember(const std::string& path, EntryPath& where) {
 } // namespace
 
 std::string EntryPath::ContainerKey() const {
-    return Util::ToLower(container) + '\n' + Util::ToLower(subdirectory);
+    // Case kept: A.dat and a.DAT side by side are two archives.
+    return container + '\n' + Util::ToLower(subdirectory);
 }
 
 EntryPath SplitEntryPath(const std::string& path) {

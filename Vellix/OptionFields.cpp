@@ -132,6 +132,10 @@ std::string OutOfRangeMessage(IntRange range) {
 }
 
 std::string OutOfRangeMessage(NumberRange range) {
+    if (range.excludesMin) {
+        return "Please enter a number greater than " + FormatNumber(range.min) + " and at most " +
+               FormatNumber(range.max) + ".";
+    }
     return BetweenMessage("a number", FormatNumber(range.min), FormatNumber(range.max));
 }
 

@@ -76,7 +76,10 @@ struct IntRange {
 struct NumberRange {
     double min;
     double max;
-    bool Contains(double value) const { return min <= value && value <= max; }
+    bool excludesMin = false; // a size of 0 would divide by zero
+    bool Contains(double value) const {
+        return (excludesMin ? min < value : min <= value) && value <= max;
+    }
 };
 
 inline constexpr IntRange kLevelRange{1, 12};
@@ -90,7 +93,8 @@ inline constexpr IntRange kAnyInteger{std::numeric_limits<std::int32_t>::min(),
                                       std::numeric_limits<std::int32_t>::max()};
 // A radio index given outside a dialog (a dialog reads -1 when no button is checked).
 inline constexpr IntRange kRadioRange{0, 2};
-inline constexpr NumberRange kSrbSizeRange{0.0, 5000.0};
+inline constexpr NumberRange kSrbSizeRange{0.0, 5000.0, true};
+inline constexpr NumberRange kSrbUsedRange{0.0, 1.0, true};
 inline constexpr NumberRange kSrbFractionRange{0.0, 1.0};
 
 inline constexpr char kNotAnInteger[] = "Please enter an integer.";

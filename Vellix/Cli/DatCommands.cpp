@@ -54,14 +54,6 @@ std::string MemberName(const Trova::DatFile& archive, std::uint32_t index) {
     return directory.empty() ? name : directory + Util::kPathSeparator + name;
 }
 
-// Member names come from the archive and are not to be trusted as paths: a name that would
-// leave the output directory, or is no file name at all, is refused.
-void CheckMemberName(const std::string& name) {
-    if (!Util::IsUsableFileName(name)) {
-        throw Util::XUsage("Member name \"" + name + "\" is not a usable file name");
-    }
-}
-
 // Read in pieces, so that a size the archive claims but does not hold is never allocated.
 std::vector<std::uint8_t> ReadMember(Util::BinaryStream& stream) {
     constexpr std::uint64_t kPiece = 1 << 16;
@@ -80,7 +72,7 @@ std::vector<std::uint8_t> ReadMember(Util::BinaryStream& stream) {
 FileOutcome Extract(Trova::DatFile& archive, std::uint32_t index, const std::string& directory,
                     bool overwrite, bool dryRun) {
     const std::string name = MemberName(archive, index);
-    CheckMemberName(name);
+    Util::CheckedFileName(name); // the archive is not to be trusted
     const std::string path = directory + name;
     FileOutcome outcome;
     outcome.file = archive.GetPath().GetFullName() + Util::kPathSeparator + name;

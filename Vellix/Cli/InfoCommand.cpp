@@ -115,6 +115,9 @@ Report Describe(const Entry& entry) {
     if (!summary.error.empty()) {
         throw Util::XUsage(summary.error);
     }
+    if (summary.kind == BitmapKind::Other) {
+        throw Util::XUsage(summary.entryName + " is not a MIP, PBF/STP, SRB or BMP file");
+    }
     Report report = Common(summary);
     if (summary.kind == BitmapKind::Mip || summary.kind == BitmapKind::Srb) {
         const auto file = MakeBitmapFile(*entry.container, entry.index);

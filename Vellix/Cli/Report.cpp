@@ -8,19 +8,55 @@ namespace Ostrel::Vellix::Cli {
 
 namespace {
 
+// The length of the well-formed UTF-8 sequence at text[at], or 0 when the bytes there are none
+// (a stray continuation byte, a cut sequence, an overlong form, a surrogate, beyond U+10FFFF).
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) {
+        return static_cast<unsigned char>(text[at + i]);
+    };
+    const unsigned char lead = byte(0);
+    const std::size_t length = lead < 0x80   ? 1
+                               : lead < 0xC2 ? 0
+                               : lead < 0xE0 ? 2
+                               : lead < 0xF0 ? 3
+                               : lead < 0xF5 ? 4
+                                             : 0;
+    if (length == 0 || at + length > text.size()) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) {
+            return 0;
+        }
+    }
+    // The second byte's range that rules out overlong forms, surrogates and values too large.
+    const bool badSecond = (lead == 0xE0 && byte(1) < 0xA0) || (lead == 0xED && byte(1) > 0x9F) ||
+                           (lead == 0xF0 && byte(1) < 0x90) || (lead == 0xF4 && byte(1) > 0x8F);
+    return badSecond ? 0 : length;
+}
+
+// File and member names are bytes from the file system or an archive, in whatever code page made
+// them; JSON must be UTF-8, so each byte that is not part of a valid sequence becomes U+FFFD.
 void WriteQuoted(std::ostream& out, const std::string& text) {
     out << '"';
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out << '\\' << c;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        const std::size_t length = Utf8SequenceLength(text, at);
+        if (length == 0) {
+            out << "\\ufffd";
+            ++at;
+            continue;
+        }
+        if (byte == '"' || byte == '\\') {
+            out << '\\' << text[at];
         } else if (byte < 0x20) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", byte);
             out << escape;
         } else {
-            out << c;
+            out.write(text.data() + at, static_cast<std::streamsize>(length));
         }
+        at += length;
     }
     out << '"';
 }

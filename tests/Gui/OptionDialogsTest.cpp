@@ -216,7 +216,7 @@ TEST(OptionDialogs, AnInvalidDecimalIsReportedWithItsBounds) {
     dialog.show();
     Edit(dialog, Control::Width)->setText("5000.0004");
     PressOk(dialog);
-    EXPECT_EQ(answer.text, "Please enter a number between 0 and 5000.");
+    EXPECT_EQ(answer.text, "Please enter a number greater than 0 and at most 5000.");
     EXPECT_TRUE(store.GetWrites().empty());
     Edit(dialog, Control::Width)->setText("5000");
     PressOk(dialog);

@@ -342,9 +342,12 @@ TEST(ConversionOptions, FieldsAreCheckedAgainstTheirBounds) {
               "Please enter an integer between -2147483648 and 2147483647.");
 
     BmpSrbOptions srb;
-    EXPECT_EQ(FailureOf(srb, controls, Control::Width, "5000.0004"),
-              "Please enter a number between 0 and 5000.");
-    EXPECT_EQ(FailureOf(srb, controls, Control::UsedHeight, "-0.001"),
+    const std::string sizeRange = "Please enter a number greater than 0 and at most 5000.";
+    EXPECT_EQ(FailureOf(srb, controls, Control::Width, "5000.0004"), sizeRange);
+    EXPECT_EQ(FailureOf(srb, controls, Control::Height, "0"), sizeRange);
+    EXPECT_EQ(FailureOf(srb, controls, Control::UsedHeight, "0"),
+              "Please enter a number greater than 0 and at most 1.");
+    EXPECT_EQ(FailureOf(srb, controls, Control::VerticalCentre, "-0.001"),
               "Please enter a number between 0 and 1.");
     EXPECT_EQ(FailureOf(srb, controls, Control::VerticalCentre, "half"), "Please enter a number.");
     EXPECT_EQ(FailureOf(srb, controls, Control::Width, "5000"), "accepted");

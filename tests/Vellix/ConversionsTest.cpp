@@ -2,6 +2,7 @@
 #include "Support/TestSupport.h"
 #include "Trova/BitmapUtils.h"
 #include "Trova/DIB.h"
+#include "Trova/FileFactoryRegistry.h"
 #include "Trova/GPLMipFile.h"
 #include "Trova/GPLPbfFile.h"
 #include "Trova/GPLSrbFile.h"
@@ -479,29 +480,25 @@ TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectory) {
     EXPECT_TRUE(Util::FileExists(game + separator + "CAR1_ti.bmp"));
 }
 
-// A hostile archive may name a member so that its BMP would land outside the game directory.
-TEST(ConversionsBatch, MemberNamesThatLeaveTheDirectoryAreRefused) {
+// A hostile archive may name a member so that its BMP would land outside the game directory, or
+// in a stream of another file; the names are refused as dat extract refuses them.
+TEST(ConversionsBatch, MemberNamesThatAreNoFileNamesAreRefused) {
     TempDir dir;
     const std::string game = dir / "cars";
     ASSERT_TRUE(Util::Platform::MakeDirectory(game));
     const std::string separator(1, Util::kPathSeparator);
     Save(*MakeMip(Pattern), dir / "mip.bin");
-    const auto mip = Ostrel::Test::ReadBytes(dir / "mip.bin");
-    const std::string name = ".." + separator + "EVIL.MIP";
-    std::vector<std::uint8_t> archive(2 + 27);
-    archive[0] = 1;
-    archive[2] = 5;
-    Util::WriteU32(&archive[4], static_cast<std::uint32_t>(mip.size()));
-    Util::WriteU32(&archive[8], static_cast<std::uint32_t>(mip.size()));
-    std::copy(name.begin(), name.end(), archive.begin() + 12);
-    Util::WriteU32(&archive[25], 29);
-    archive.insert(archive.end(), mip.begin(), mip.end());
-    Ostrel::Test::WriteBytes(game + separator + "cars.dat", archive);
-    DatDirectory container(game + separator + "cars.dat", "");
-    ConversionBatch batch;
-    batch.Add(container, 0);
-    EXPECT_EQ(MessageOf([&] { batch.Convert(ToBmp(kNoTransparency, true)); }),
-              "Unsuitable file name: .." + separator + "EVIL");
+    for (const std::string& base : {".." + separator + "EVIL", std::string("CAR:EVIL")}) {
+        Ostrel::Test::WriteBytes(game + separator + "cars.dat",
+                                 Ostrel::Test::ArchiveBytes(
+                                     {{base + ".MIP", Ostrel::Test::ReadBytes(dir / "mip.bin")}}));
+        DatDirectory container(game + separator + "cars.dat", "");
+        ConversionBatch batch;
+        batch.Add(container, 0);
+        EXPECT_EQ(MessageOf([&] { batch.Convert(ToBmp(kNoTransparency, true)); }),
+                  "\"" + base + "\" is not a usable file name");
+        Trova::GetFactoryRegistry().Purge();
+    }
     EXPECT_FALSE(Util::FileExists(dir / "EVIL.bmp"));
 }
 

@@ -41,7 +41,8 @@ TEST(OptionFields, MessagesCarryTheBounds) {
     EXPECT_EQ(OutOfRangeMessage(kAlphaBitsRange), "Please enter an integer between 0 and 8.");
     EXPECT_EQ(OutOfRangeMessage(kAnyInteger),
               "Please enter an integer between -2147483648 and 2147483647.");
-    EXPECT_EQ(OutOfRangeMessage(kSrbSizeRange), "Please enter a number between 0 and 5000.");
+    EXPECT_EQ(OutOfRangeMessage(kSrbSizeRange),
+              "Please enter a number greater than 0 and at most 5000.");
     EXPECT_EQ(OutOfRangeMessage(kSrbFractionRange), "Please enter a number between 0 and 1.");
 }
 
@@ -51,5 +52,7 @@ TEST(OptionFields, RangesAreInclusiveAndRejectNotANumber) {
     EXPECT_FALSE(kColourCountRange.Contains(0));
     EXPECT_FALSE(kAnyInteger.Contains(std::int64_t{1} << 31));
     EXPECT_TRUE(kSrbFractionRange.Contains(0.0));
+    EXPECT_FALSE(kSrbUsedRange.Contains(0.0)); // a zero size would divide by zero
+    EXPECT_TRUE(kSrbUsedRange.Contains(1.0));
     EXPECT_FALSE(kSrbFractionRange.Contains(std::nan("")));
 }

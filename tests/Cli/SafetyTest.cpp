@@ -1,0 +1,128 @@
+// vellix-cli on hostile and unusual input: archives that claim more than they hold, pipes, names
+// that differ only in case, archives opened directly, and names that are not UTF-8.
+
+#include "Support/TestSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+using namespace Ostrel::Test;
+using ::testing::HasSubstr;
+using ::testing::Not;
+namespace fs = std::filesystem;
+
+const std::string kCli = VELLIX_BINARY_DIR "/Vellix/Cli/vellix-cli";
+const std::string kCorpus = VELLIX_SOURCE_DIR "/fuzz/corpus/";
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class CliSafety : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(dir_ / "game");
+        fs::create_directories(dir_ / "copy");
+    }
+
+    // Runs in the test's directory, with the address space limited so that an allocation of
+    // gigabytes fails rather than succeeds.
+    Result Run(const std::string& arguments) const {
+        Result result;
+        const std::string errors = dir_ / "stderr.txt";
+        result.out = RunCommand("cd '" + dir_.Path() + "' && ulimit -v 300000 && timeout 20 '" +
+                                    kCli + "' " + arguments + " 2>'" + errors + "'",
+                                &result.status);
+        const auto bytes = ReadBytes(errors);
+        result.err.assign(bytes.begin(), bytes.end());
+        return result;
+    }
+
+    void Copy(const std::string& corpusFile, const std::string& to) const {
+        fs::create_directories(fs::path(dir_ / to).parent_path());
+        fs::copy_file(kCorpus + corpusFile, dir_ / to, fs::copy_options::overwrite_existing);
+    }
+
+    std::vector<std::uint8_t> Corpus(const std::string& file) const {
+        return ReadBytes(kCorpus + file);
+    }
+
+    TempDir dir_;
+};
+
+const char kMip4x4[] = "MipFileFuzz/gpl-format3-4x4.mip";
+const char kMip8x2[] = "MipFileFuzz/gpl-format5-8x2.mip";
+
+TEST_F(CliSafety, ClaimsBeyondTheArchiveFailAtOnceWithinAFewMegabytes) {
+    Copy("ICR2DatFileFuzz/member-claims-4gib-palette-claims-gigabytes.dat", "evil/evil.dat");
+    for (const char* command :
+         {"list evil/evil.dat", "info evil/evil.dat/BIG.MIP", "to-bmp evil/evil.dat/BIG.MIP"}) {
+        const Result result = Run(command);
+        EXPECT_EQ(result.status, 1) << command;
+        EXPECT_THAT(result.err, HasSubstr("BIG.MIP")) << command;
+        EXPECT_THAT(result.err, Not(HasSubstr("alloc"))) << command;
+    }
+}
+
+TEST_F(CliSafety, PipesAreNeverOpened) {
+    Copy(kMip4x4, "game/CAR.MIP");
+    ASSERT_EQ(RunCommand("mkfifo '" + (dir_ / "game/PIPE.MIP") + "'").size(), 0u);
+    EXPECT_NE(Run("list game").status, 124);
+    EXPECT_EQ(Run("to-bmp game/PIPE.MIP").status, 1);
+    const Result built = Run("dat build game --report");
+    EXPECT_EQ(built.status, 0) << built.err;
+    EXPECT_THAT(built.out, HasSubstr("PIPE.MIP\tNot a regular file"));
+}
+
+TEST_F(CliSafety, NamesThatDifferOnlyInCaseReachTheirOwnFiles) {
+    Copy(kMip4x4, "game/A.mip");
+    Copy(kMip8x2, "game/a.MIP");
+    EXPECT_THAT(Run("info game/A.mip").out, HasSubstr("width: 4"));
+    EXPECT_THAT(Run("info game/a.MIP").out, HasSubstr("width: 8"));
+    ASSERT_EQ(Run("to-bmp game/a.MIP").status, 0);
+    ASSERT_EQ(Run("from-bmp game/a.MIP --overwrite").status, 0);
+    EXPECT_EQ(ReadBytes(dir_ / "game/A.mip"), Corpus(kMip4x4));
+}
+
+TEST_F(CliSafety, AnArchiveOpenedDirectlyShowsItsOwnMembers) {
+    // The directory's own archive has an X.MIP of another size.
+    WriteBytes(dir_ / "copy/copy.dat", ArchiveBytes({{"X.MIP", Corpus(kMip4x4)}}));
+    Copy(kMip4x4, "game/P.MIP");
+    ASSERT_EQ(Run("to-bmp game/P.MIP").status, 0);
+    WriteBytes(dir_ / "copy/other.dat", ArchiveBytes({{"X.MIP", Corpus(kMip8x2)},
+                                                      {"P.BMP", ReadBytes(dir_ / "game/P.bmp")}}));
+    EXPECT_THAT(Run("info copy/other.dat/X.MIP").out, HasSubstr("width: 8"));
+    const Result listed = Run("list copy/other.dat");
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_THAT(listed.out, HasSubstr("P.BMP"));
+    EXPECT_THAT(Run("info copy/other.dat/P.BMP").out, HasSubstr("bitsPerPixel: 24"));
+}
+
+TEST_F(CliSafety, InfoOfAFileThatIsNoTextureFails) {
+    WriteBytes(dir_ / "game/EMPTY.MIP", {});
+    WriteBytes(dir_ / "game/TRACK.TRK", {'K', 'A', 'R', 'T'});
+    for (const char* name : {"game/EMPTY.MIP", "game/TRACK.TRK"}) {
+        const Result result = Run(std::string("info ") + name);
+        EXPECT_EQ(result.status, 1) << name;
+        EXPECT_THAT(result.err, HasSubstr(fs::path(name).filename().string())) << name;
+    }
+}
+
+TEST_F(CliSafety, JsonReplacesBytesThatAreNotUtf8) {
+    WriteBytes(
+        dir_ / "names.dat",
+        ArchiveBytes({{"\xE9T\xE9.MIP", {}}, {"CAF\xC3\x89.MIP", {}}, {"\xC0\xAF.MIP", {}}}));
+    const Result result = Run("dat list names.dat --json");
+    EXPECT_THAT(result.out, HasSubstr("\"\\ufffdT\\ufffd.MIP\""));
+    EXPECT_THAT(result.out, HasSubstr("\"CAF\xC3\x89.MIP\""));
+    EXPECT_THAT(result.out, HasSubstr("\"\\ufffd\\ufffd.MIP\"")); // an overlong '/'
+}
+
+} // namespace
