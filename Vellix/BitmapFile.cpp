@@ -6,6 +6,7 @@
 #include "Trova/Palette.h"
 #include "Trova/PbfFile.h"
 #include "Trova/SrbFile.h"
+#include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Util/Text.h"
 #include "Vellix/PseudoDirectory.h"
@@ -16,20 +17,6 @@ namespace {
 
 std::uint32_t EntriesOf(const Util::CountedPtr<Trova::Palette>& palette) {
     return palette ? palette->GetCount() : 0;
-}
-
-// A member of the archive the directory lists, found by name.
-Util::CountedPtr<Util::BinaryStream> OpenMember(const PseudoDirectory& directory,
-                                                const std::string& name) {
-    const auto factory = directory.GetFileFactory();
-    const auto archive = factory && factory->HasFacet<Trova::GetDat>()
-                             ? factory->GetFacet<Trova::GetDat>()->GetDatFile()
-                             : nullptr;
-    const auto member = archive ? archive->FindSubfile(name) : nullptr;
-    if (!member) {
-        throw Util::XFileOpen(directory.GetPathName().GetAsDirectory() + name, "File not found");
-    }
-    return member;
 }
 
 } // namespace
@@ -117,6 +104,25 @@ const char* KindName(BitmapKind kind) {
     }
 }
 
+Util::CountedPtr<Util::BinaryStream> OpenEntry(const PseudoDirectory& directory,
+                                               std::uint32_t index) {
+    if (!directory.IsArchive()) {
+        return Util::OpenForRead(directory.GetPathName().GetAsDirectory() +
+                                 directory.GetEntryName(index));
+    }
+    const std::string name =
+        directory.GetEntryQualifiedName(index) + "." + directory.GetEntryExtension(index);
+    const auto factory = directory.GetFileFactory();
+    const auto archive = factory && factory->HasFacet<Trova::GetDat>()
+                             ? factory->GetFacet<Trova::GetDat>()->GetDatFile()
+                             : nullptr;
+    const auto member = archive ? archive->FindSubfile(name) : nullptr;
+    if (!member) {
+        throw Util::XFileOpen(directory.GetPathName().GetAsDirectory() + name, "File not found");
+    }
+    return member;
+}
+
 Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, std::uint32_t index) {
     const std::string baseName = directory.GetEntryBaseName(index);
     const std::string extension = directory.GetEntryExtension(index);
@@ -125,9 +131,8 @@ Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, st
     switch (KindOfExtension(extension)) {
     case BitmapKind::Bmp:
         if (archiveOnly) {
-            return Util::CountedPtr<BitmapFile>(
-                new BitmapFileBmp(directory.GetPathName(), baseName, extension,
-                                  *OpenMember(directory, lookup + "." + extension)));
+            return Util::CountedPtr<BitmapFile>(new BitmapFileBmp(
+                directory.GetPathName(), baseName, extension, *OpenEntry(directory, index)));
         }
         return Util::CountedPtr<BitmapFile>(
             new BitmapFileBmp(directory.GetPathName(), baseName, extension));

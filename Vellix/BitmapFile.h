@@ -8,6 +8,7 @@
 #include "Trova/MipFile.h"
 #include "Trova/PbfFile.h"
 #include "Trova/SrbFile.h"
+#include "Util/BinaryStream.h"
 #include "Util/CountedPtr.h"
 #include "Util/PathName.h"
 
@@ -166,6 +167,10 @@ BitmapKind KindOfExtension(const std::string& extension);
 const char* KindName(BitmapKind kind);
 
 class PseudoDirectory;
+
+// The bytes of entry index: its loose file, or its member of the archive the node lists.
+Util::CountedPtr<Util::BinaryStream> OpenEntry(const PseudoDirectory& directory,
+                                               std::uint32_t index);
 
 // The adapter for entry index of a directory node.
 Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, std::uint32_t index);

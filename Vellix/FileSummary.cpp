@@ -14,8 +14,8 @@ namespace Ostrel::Vellix {
 
 namespace {
 
-void CaptureBmp(FileSummary& summary, const std::string& path) {
-    const Trova::PictureSummary header = Trova::DIB::ReadSummary(path);
+void CaptureBmp(FileSummary& summary, Util::BinaryStream& stream) {
+    const Trova::PictureSummary header = Trova::DIB::ReadSummary(stream);
     summary.width = header.width;
     summary.height = header.height;
     summary.redBits = summary.greenBits = summary.blueBits = 8;
@@ -66,8 +66,7 @@ FileSummary SummariseEntry(const PseudoDirectory& container, std::uint32_t index
     FileSummary summary;
     try {
         if (kind == BitmapKind::Bmp) {
-            CaptureBmp(summary,
-                       container.GetPathName().GetAsDirectory() + container.GetEntryName(index));
+            CaptureBmp(summary, *OpenEntry(container, index));
         } else if (kind != BitmapKind::Other) {
             summary = SummariseFile(*MakeBitmapFile(container, index));
         }
