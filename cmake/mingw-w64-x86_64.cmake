@@ -15,6 +15,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(ZLIB_USE_STATIC_LIBS ON)
+# Header-only libraries are the same for every target: take the build machine's.
+set(STB_INCLUDE_DIR /usr/include/stb CACHE PATH "stb headers")
 
 find_program(VELLIX_WINE wine)
 if(VELLIX_WINE)

@@ -6,7 +6,8 @@
 # Usage: tools/build-windows.sh [build-directory]   (default: build-win)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix googletest
+tools/install-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix googletest libz-mingw-w64-dev \
+  libstb-dev
 build="${1:-build-win}"
 launcher=""; command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \

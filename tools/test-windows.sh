@@ -9,7 +9,7 @@ windows="$(realpath "${1:-build-win}")"
 linux="${2:-build}"
 export WINEDEBUG=-all
 # One lasting server for all the runs: without it every start costs seconds.
-wineserver -p
+wineserver -p 2>/dev/null || true  # one may already be running
 trap 'wineserver -k' EXIT
 ctest --test-dir "$windows" --output-on-failure -j "$(nproc)"
 VELLIX_CLI_COMMAND="wine $windows/Vellix/Cli/vellix-cli.exe" \
