@@ -61,10 +61,14 @@ void CloseFile(FileHandle handle) {
     close(static_cast<int>(handle));
 }
 
-bool ReadExact(FileHandle handle, void* buffer, std::uint32_t count) {
-    auto* bytes = static_cast<char*>(buffer);
+namespace {
+
+// Moves exactly count bytes with transfer (read or write), retrying when a signal interrupts it;
+// a short count at the end of a file is a failure.
+template <typename ByteT, typename TransferT>
+bool TransferExact(FileHandle handle, ByteT* bytes, std::uint32_t count, TransferT transfer) {
     while (count > 0) {
-        const ssize_t done = read(static_cast<int>(handle), bytes, count);
+        const ssize_t done = transfer(static_cast<int>(handle), bytes, count);
         if (done < 0 && errno == EINTR) {
             continue;
         }
@@ -77,20 +81,14 @@ bool ReadExact(FileHandle handle, void* buffer, std::uint32_t count) {
     return true;
 }
 
+} // namespace
+
+bool ReadExact(FileHandle handle, void* buffer, std::uint32_t count) {
+    return TransferExact(handle, static_cast<char*>(buffer), count, read);
+}
+
 bool WriteExact(FileHandle handle, const void* buffer, std::uint32_t count) {
-    const auto* bytes = static_cast<const char*>(buffer);
-    while (count > 0) {
-        const ssize_t done = write(static_cast<int>(handle), bytes, count);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return false;
-        }
-        bytes += done;
-        count -= static_cast<std::uint32_t>(done);
-    }
-    return true;
+    return TransferExact(handle, static_cast<const char*>(buffer), count, write);
 }
 
 bool Seek(FileHandle handle, std::uint64_t position) {
