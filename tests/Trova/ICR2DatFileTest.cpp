@@ -186,12 +186,12 @@ TEST_F(ICR2DatFileReading, MembersBeyondTheFileFailWhenReadNamingTheMember) {
         ICR2DatFile archive(
             Write(Directory(2, {{"FAR.MIP", 0xFFFFFF00u, 16, 16}, {"EDGE.MIP", 50, 10, 10}})),
             true);
-        const auto far = archive.OpenSubfile(0);
+        const auto distant = archive.OpenSubfile(0);
         const auto edge = archive.OpenSubfile(1);
         std::uint8_t bytes[10];
-        EXPECT_EQ(MessageOf([&] { far->Read(1, bytes); }), "Couldn't read from FAR.MIP\n");
+        EXPECT_EQ(MessageOf([&] { distant->Read(1, bytes); }), "Couldn't read from FAR.MIP\n");
         EXPECT_EQ(MessageOf([&] { edge->Read(10, bytes); }), "Couldn't read from EDGE.MIP\n");
-        EXPECT_EQ(MessageOf([&] { far->Write(1, bytes); }), "Couldn't write to FAR.MIP\n");
+        EXPECT_EQ(MessageOf([&] { distant->Write(1, bytes); }), "Couldn't write to FAR.MIP\n");
     }
     EXPECT_EQ(ReadBytes(path).size(), 56u);
 }
