@@ -7,7 +7,9 @@ namespace Ostrel::Trova {
 void SplitTransparency(const Bitmap& source, TransparencyMethod method, const Colour& key,
                        Bitmap& picture, Bitmap& grey) {
     const bool separate = method == TransparencyMethod::SeparatePicture;
-    if (method == TransparencyMethod::KeyColour) {
+    if (method == TransparencyMethod::AlphaChannel) {
+        CopyBitmap(source, picture);
+    } else if (method == TransparencyMethod::KeyColour) {
         TransparencyToColour(source, picture, key);
     } else {
         MakeOpaque(source, picture, !separate);
@@ -21,6 +23,7 @@ void JoinTransparency(const Bitmap& picture, const Bitmap* grey, TransparencyMet
                       const Colour& key, Bitmap& destination) {
     switch (method) {
     case TransparencyMethod::None:
+    case TransparencyMethod::AlphaChannel:
         CopyBitmap(picture, destination);
         break;
     case TransparencyMethod::SeparatePicture:

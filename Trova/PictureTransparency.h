@@ -1,6 +1,7 @@
 #pragma once
 
-// A game bitmap's alpha carried through pictures that have none (BMP files), and back.
+// A game bitmap's alpha carried through picture files, and back: through pictures that have no
+// alpha, or in the picture's own alpha channel.
 
 #include "Trova/Bitmap.h"
 #include "Trova/Colour.h"
@@ -12,10 +13,12 @@ enum class TransparencyMethod {
     None = 0,            // the bitmap must be opaque
     SeparatePicture = 1, // the alpha as a second, grey picture
     KeyColour = 2,       // fully transparent pixels as one opaque colour
+    AlphaChannel = 3,    // the picture's own alpha, which the picture must be able to hold
 };
 
-// The bitmap as a picture without alpha and, for SeparatePicture only, its alpha as a grey
-// picture. XUsage when the method cannot carry the bitmap's alpha (see BitmapUtils).
+// The bitmap as a picture (without alpha except for AlphaChannel) and, for SeparatePicture only,
+// its alpha as a grey picture. XUsage when the method cannot carry the bitmap's alpha (see
+// BitmapUtils).
 void SplitTransparency(const Bitmap& source, TransparencyMethod method, const Colour& key,
                        Bitmap& picture, Bitmap& grey);
 

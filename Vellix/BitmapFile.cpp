@@ -5,6 +5,7 @@
 #include "Trova/MipFile.h"
 #include "Trova/Palette.h"
 #include "Trova/PbfFile.h"
+#include "Trova/PngFile.h"
 #include "Trova/SrbFile.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
@@ -54,6 +55,26 @@ std::uint32_t BitmapFileBmp::GetPaletteSize() const {
     return EntriesOf(dib_->GetPalette());
 }
 
+BitmapFilePng::BitmapFilePng(const Util::PathName& directory, const std::string& baseName,
+                             const std::string& extension)
+    : path_(directory, baseName, extension), png_(new Trova::PngFile(path_.GetFullName())) {}
+
+Util::CountedPtr<Trova::Bitmap> BitmapFilePng::GetBitmap(std::uint32_t) const {
+    return png_;
+}
+
+std::uint32_t BitmapFilePng::GetWidth() const {
+    return png_->GetWidth();
+}
+
+std::uint32_t BitmapFilePng::GetHeight() const {
+    return png_->GetHeight();
+}
+
+std::uint32_t BitmapFilePng::GetAlphaBits() const {
+    return png_->HasAlpha() ? 8 : 0;
+}
+
 BitmapFileNull::BitmapFileNull(const Util::PathName& directory, const std::string& baseName,
                                const std::string& extension)
     : path_(directory, baseName, extension) {}
@@ -86,6 +107,9 @@ BitmapKind KindOfExtension(const std::string& extension) {
     if (lower == "srb") {
         return BitmapKind::Srb;
     }
+    if (lower == "png") {
+        return BitmapKind::Png;
+    }
     return BitmapKind::Other;
 }
 
@@ -99,6 +123,8 @@ const char* KindName(BitmapKind kind) {
         return "PBF/STP";
     case BitmapKind::Srb:
         return "SRB";
+    case BitmapKind::Png:
+        return "PNG";
     default:
         return "other";
     }
@@ -123,6 +149,10 @@ Util::CountedPtr<Util::BinaryStream> OpenEntry(const PseudoDirectory& directory,
     return member;
 }
 
+BitmapKind PictureAsBmp(BitmapKind kind) {
+    return kind == BitmapKind::Png ? BitmapKind::Bmp : kind;
+}
+
 Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, std::uint32_t index) {
     const std::string baseName = directory.GetEntryBaseName(index);
     const std::string extension = directory.GetEntryExtension(index);
@@ -136,6 +166,9 @@ Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, st
         }
         return Util::CountedPtr<BitmapFile>(
             new BitmapFileBmp(directory.GetPathName(), baseName, extension));
+    case BitmapKind::Png:
+        return Util::CountedPtr<BitmapFile>(
+            new BitmapFilePng(directory.GetPathName(), baseName, extension));
     case BitmapKind::Mip:
         return Util::CountedPtr<BitmapFile>(new BitmapFileMip(directory.GetFileFactory(), lookup,
                                                               baseName, extension, archiveOnly));

@@ -17,7 +17,8 @@
 
 namespace Ostrel::Trova {
 class DIB;
-}
+class PngFile;
+} // namespace Ostrel::Trova
 
 namespace Ostrel::Vellix {
 
@@ -68,6 +69,31 @@ public:
 private:
     Util::PathName path_;
     Util::CountedPtr<Trova::DIB> dib_;
+};
+
+// A PNG picture, read when the adapter is made; its colours are held exactly, without a palette.
+class BitmapFilePng : public BitmapFile {
+public:
+    BitmapFilePng(const Util::PathName& directory, const std::string& baseName,
+                  const std::string& extension);
+    std::string GetBaseName() const override { return path_.GetBaseName(); }
+    std::string GetExtension() const override { return path_.GetExtension(); }
+    std::uint32_t GetBitmapCount() const override { return 1; }
+    Util::CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t level) const override;
+    std::uint32_t GetWidth() const override;
+    std::uint32_t GetHeight() const override;
+    std::uint32_t GetRedBits() const override { return 8; }
+    std::uint32_t GetGreenBits() const override { return 8; }
+    std::uint32_t GetBlueBits() const override { return 8; }
+    std::uint32_t GetAlphaBits() const override;
+    bool IsPalettised() const override { return false; }
+    bool HasIndividualPalettes() const override { return false; }
+    std::uint32_t GetPaletteSize() const override { return 0; }
+    std::uint32_t GetTransparency() const override { return 0; }
+
+private:
+    Util::PathName path_;
+    Util::CountedPtr<Trova::PngFile> png_;
 };
 
 // Any other file: listed, without a picture.
@@ -159,12 +185,14 @@ public:
     std::uint32_t GetPaletteSize() const override;
 };
 
-enum class BitmapKind { Bmp, Mip, Pbf, Srb, Other };
+enum class BitmapKind { Bmp, Mip, Pbf, Srb, Other, Png };
 
-// By extension, without regard to case: bmp; mip and m16; pbf and stp; srb; anything else.
+// By extension, without regard to case: bmp; mip and m16; pbf and stp; srb; png; anything else.
 BitmapKind KindOfExtension(const std::string& extension);
-// "BMP", "MIP", "PBF/STP", "SRB" or "other".
+// "BMP", "MIP", "PBF/STP", "SRB", "PNG" or "other".
 const char* KindName(BitmapKind kind);
+// Pictures of both formats are converted alike: PNG counts as BMP.
+BitmapKind PictureAsBmp(BitmapKind kind);
 
 class PseudoDirectory;
 

@@ -256,9 +256,9 @@ std::string CommandBlocker(int command, const std::vector<BitmapKind>& selection
     case kCommandToMip:
     case kCommandToPbf:
     case kCommandToSrb:
-        return all([](BitmapKind kind) { return kind == BitmapKind::Bmp; })
+        return all([](BitmapKind kind) { return PictureAsBmp(kind) == BitmapKind::Bmp; })
                    ? ""
-                   : "Select only BMP files to make new game files";
+                   : "Select only BMP or PNG files to make new game files";
     default:
         return "";
     }

@@ -59,7 +59,10 @@ std::string MessageOf(const std::exception_ptr& failure) {
 }
 
 std::string KindsText(const std::vector<BitmapKind>& kinds) {
-    return kinds.size() == 1 ? KindName(kinds.front()) : "MIP, PBF/STP or SRB";
+    if (kinds.size() == 1) {
+        return KindName(kinds.front());
+    }
+    return kinds.front() == BitmapKind::Bmp ? "BMP or PNG" : "MIP, PBF/STP or SRB";
 }
 
 void AddOnce(std::vector<std::string>& list, const std::string& path) {
@@ -111,9 +114,10 @@ BitmapKind ConversionBatch::GetKind() const {
     if (items_.empty()) {
         return BitmapKind::Other;
     }
-    const BitmapKind kind = items_.front().kind;
-    const bool same = std::all_of(items_.begin(), items_.end(),
-                                  [&](const Item& item) { return item.kind == kind; });
+    const BitmapKind kind = PictureAsBmp(items_.front().kind);
+    const bool same = std::all_of(items_.begin(), items_.end(), [&](const Item& item) {
+        return PictureAsBmp(item.kind) == kind;
+    });
     return same ? kind : BitmapKind::Other;
 }
 
@@ -458,9 +462,11 @@ void ConversionBatch::ConvertNew(const OptionsT& options, const NewT& make) {
         if (!settings_.dryRun) {
             MakeParentDirectory(names.target);
         }
-        make(*item.container->GetFileFactory(), names, options, files);
+        // The picture is the listed file itself, BMP or PNG.
+        make(*item.container->GetFileFactory(), names,
+             "." + item.container->GetEntryExtension(item.index), options, files);
     };
-    Run({{BitmapKind::Bmp}, options.transparency.method, nullptr, convert});
+    Run({{BitmapKind::Bmp, BitmapKind::Png}, options.transparency.method, nullptr, convert});
 }
 
 namespace {
@@ -470,8 +476,8 @@ ToBmpSettings ToBmpSettingsOf(const LevelsToBmpOptions& options) {
 }
 
 FromBmpSettings FromBmpSettingsOf(const LevelsFromBmpOptions& options) {
-    return {options.allLevels, options.level, options.generateSubLevels, options.transparency,
-            options.overwrite};
+    return {options.allLevels,    options.level,     options.generateSubLevels,
+            options.transparency, options.overwrite, options.keepPalette};
 }
 
 // The one-picture dialogs have no level fields: their settings are the defaults.

@@ -80,7 +80,8 @@ public:
     void AddPath(const std::string& path, std::string relative = "");
 
     std::size_t GetCount() const { return items_.size(); }
-    // The kind all files share; Other when they differ or there are none.
+    // The kind all files share, BMP for pictures of either format; Other when they differ or
+    // there are none.
     BitmapKind GetKind() const;
 
     // One command per options type. Every file must be of the kind the options are for.

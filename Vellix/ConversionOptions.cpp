@@ -83,6 +83,7 @@ void DialogOptions::Validate() {
 
 void DialogOptions::Store(SettingsStore& store) const {
     StoreOwnKeys(store);
+    Write(store, "PictureFormat", transparency.pictureFormat);
     Write(store, "TransparencyMethod", transparency.method);
     if (transparency.UsesKeyColour()) {
         Write(store, "TransparencyRed", transparency.red);
@@ -99,6 +100,8 @@ std::vector<Field> DialogOptions::GetFields() {
 }
 
 void DialogOptions::Load(const SettingsStore& store) {
+    Read(store, "PictureFormat", transparency.pictureFormat);
+    transparency.method = DefaultMethodFor(transparency.pictureFormat);
     Read(store, "TransparencyMethod", transparency.method);
     Read(store, "TransparencyRed", transparency.red);
     Read(store, "TransparencyGreen", transparency.green);
@@ -112,6 +115,7 @@ void DialogOptions::VisitOverwrite(FieldVisitor& visitor) {
 }
 
 void DialogOptions::VisitMethod(FieldVisitor& visitor) {
+    visitor.Radio(Control::BmpPictures, transparency.pictureFormat);
     visitor.Radio(Control::NoTransparency, transparency.method);
 }
 
@@ -161,6 +165,7 @@ void LevelsFromBmpOptions::LoadOwnKeys(const SettingsStore& store) {
     Read(store, Key("AllLevels"), allLevels);
     Read(store, Key("Level"), level);
     Read(store, Key("GenerateSubLevels"), generateSubLevels);
+    Read(store, Key("KeepPalette"), keepPalette);
 }
 
 void LevelsFromBmpOptions::StoreOwnKeys(SettingsStore& store) const {
@@ -169,12 +174,14 @@ void LevelsFromBmpOptions::StoreOwnKeys(SettingsStore& store) const {
         Write(store, Key("Level"), level);
         Write(store, Key("GenerateSubLevels"), generateSubLevels);
     }
+    Write(store, Key("KeepPalette"), keepPalette);
 }
 
 void LevelsFromBmpOptions::VisitFields(FieldVisitor& visitor) {
     visitor.Check(Control::AllLevels, allLevels);
     visitor.Check(Control::GenerateSubLevels, generateSubLevels);
     visitor.Integer(Control::Level, level, kAnyInteger);
+    visitor.Check(Control::KeepPalette, keepPalette);
     VisitOverwrite(visitor);
     VisitMethod(visitor);
     VisitRedBlueGreen(visitor);

@@ -16,26 +16,40 @@
 
 namespace Ostrel::Vellix {
 
-// How the alpha channel travels through BMP files (a radio index; -1 when none was chosen).
+// How the alpha channel travels through picture files (a radio index; -1 when none was chosen).
 inline constexpr std::int32_t kNoTransparency = 0;
 inline constexpr std::int32_t kSeparateTransparency = 1;
 inline constexpr std::int32_t kSpecifiedColour = 2;
+inline constexpr std::int32_t kAlphaChannel = 3;
+
+// The kind of picture files written and read (a radio index).
+inline constexpr std::int32_t kBmpPictures = 0;
+inline constexpr std::int32_t kPngPictures = 1;
 
 // The transparency class of a new game file (a radio index).
 inline constexpr std::int32_t kOpaque = 0;
 inline constexpr std::int32_t kOpaqueTransparent = 1;
 inline constexpr std::int32_t kPartialTransparency = 2;
 
+// The pictures that carry a game bitmap: their file format and how they hold its alpha.
 struct TransparencyOptions {
     std::int32_t method = kSeparateTransparency;
     // The key colour, magenta by default.
     std::int32_t red = 255;
     std::int32_t green = 0;
     std::int32_t blue = 255;
+    std::int32_t pictureFormat = kBmpPictures;
 
     // The colour edits are enabled, and the colour is remembered, only for this method.
     bool UsesKeyColour() const { return method == kSpecifiedColour; }
+    // ".bmp" or ".png".
+    const char* PictureExtension() const { return pictureFormat == kPngPictures ? ".png" : ".bmp"; }
 };
+
+// A PNG picture holds alpha itself; the other methods suit pictures without it.
+inline std::int32_t DefaultMethodFor(std::int32_t pictureFormat) {
+    return pictureFormat == kPngPictures ? kAlphaChannel : kSeparateTransparency;
+}
 
 // The bit depths, transparency class and palette of a new game file.
 struct PixelFormatOptions {
@@ -142,6 +156,8 @@ public:
     bool allLevels = false;
     bool generateSubLevels = true;
     std::int32_t level = 1; // 1-based
+    // Map the pictures onto the levels' palettes as they are instead of rebuilding them.
+    bool keepPalette = false;
 
     bool IsLevelEnabled() const { return !allLevels; }
     bool IsGenerateSubLevelsEnabled() const { return !allLevels; }

@@ -5,11 +5,13 @@
 #include "Trova/MipFile.h"
 #include "Trova/PbfFile.h"
 #include "Trova/PictureTransparency.h"
+#include "Trova/PngFile.h"
 #include "Trova/SrbFile.h"
 #include "Util/Exception.h"
 #include "Util/PathName.h"
 #include "Util/Platform.h"
 #include "Util/SafeWrite.h"
+#include "Util/Text.h"
 
 #include <algorithm>
 
@@ -38,10 +40,20 @@ void WriteReporting(const std::string& target, bool overwrite, const Util::Conte
     files.Written(path, replacing);
 }
 
-void SaveBmp(const Trova::DIB& picture, const std::string& path, bool overwrite,
-             const FileReporter& files) {
+// A picture made by NewPicture: a BMP file for a DIB, a PNG file otherwise.
+void SavePicture(const Trova::Bitmap& picture, const std::string& path, bool overwrite,
+                 const FileReporter& files) {
+    const auto* dib = dynamic_cast<const Trova::DIB*>(&picture);
     WriteReporting(
-        path, overwrite, [&](const auto& stream) { picture.Save(*stream); }, files);
+        path, overwrite,
+        [&](const auto& stream) {
+            if (dib) {
+                dib->Save(*stream);
+            } else {
+                Trova::PngFile::Save(picture, *stream);
+            }
+        },
+        files);
 }
 
 template <typename FileT>
@@ -56,7 +68,8 @@ void WriteGameFile(const FileT& file, const std::string& path, bool overwrite,
 static_assert(static_cast<std::int32_t>(Trova::TransparencyMethod::None) == kNoTransparency &&
               static_cast<std::int32_t>(Trova::TransparencyMethod::SeparatePicture) ==
                   kSeparateTransparency &&
-              static_cast<std::int32_t>(Trova::TransparencyMethod::KeyColour) == kSpecifiedColour);
+              static_cast<std::int32_t>(Trova::TransparencyMethod::KeyColour) == kSpecifiedColour &&
+              static_cast<std::int32_t>(Trova::TransparencyMethod::AlphaChannel) == kAlphaChannel);
 
 Trova::TransparencyMethod MethodOf(const TransparencyOptions& transparency) {
     CheckMethod(transparency.method);
@@ -69,23 +82,41 @@ Trova::Colour KeyColour(const TransparencyOptions& transparency) {
                          static_cast<float>(transparency.blue) / 255.0f, 1.0f);
 }
 
-// One game bitmap out to name + ".bmp" (and name + "_ti.bmp" for a separate transparency).
-void BitmapToBmp(const Trova::Bitmap& source, const std::string& name,
-                 const TransparencyOptions& transparency, bool overwrite,
-                 const FileReporter& files) {
+// An empty picture to be saved in the chosen format: a 24-bit BMP, or a 32-bit one with alpha;
+// a PNG holds whatever it is given.
+CountedPtr<Trova::Bitmap> NewPicture(std::int32_t pictureFormat, bool withAlpha) {
+    if (pictureFormat == kPngPictures) {
+        return Util::MakeCounted<Trova::BitmapSimple>();
+    }
+    return Util::MakeCounted<Trova::DIB>(std::uint16_t(withAlpha ? 32 : 24), withAlpha);
+}
+
+// One game bitmap out to name + ".bmp" or ".png" (and name + "_ti" + the same extension for a
+// separate transparency).
+void BitmapToPictures(const Trova::Bitmap& source, const std::string& name,
+                      const TransparencyOptions& transparency, bool overwrite,
+                      const FileReporter& files) {
     const Trova::TransparencyMethod method = MethodOf(transparency);
-    Trova::DIB picture(24);
-    Trova::DIB grey(24);
-    Trova::SplitTransparency(source, method, KeyColour(transparency), picture, grey);
-    SaveBmp(picture, name + ".bmp", overwrite, files);
+    const CountedPtr<Trova::Bitmap> picture =
+        NewPicture(transparency.pictureFormat, method == Trova::TransparencyMethod::AlphaChannel);
+    const CountedPtr<Trova::Bitmap> grey = NewPicture(transparency.pictureFormat, false);
+    Trova::SplitTransparency(source, method, KeyColour(transparency), *picture, *grey);
+    const std::string extension = transparency.PictureExtension();
+    SavePicture(*picture, name + extension, overwrite, files);
     if (method == Trova::TransparencyMethod::SeparatePicture) {
-        SaveBmp(grey, name + "_ti.bmp", overwrite, files);
+        SavePicture(*grey, name + "_ti" + extension, overwrite, files);
     }
 }
 
-CountedPtr<Trova::DIB> ReadBmp(const std::string& path, const FileReporter& files) {
+// A BMP or PNG file, by its extension.
+CountedPtr<Trova::Bitmap> ReadPicture(const std::string& path, const FileReporter& files) {
     const std::string resolved = Platform::ResolveCase(path);
-    auto picture = Util::MakeCounted<Trova::DIB>(resolved);
+    CountedPtr<Trova::Bitmap> picture;
+    if (Util::ToLower(Util::PathName(resolved).GetExtension()) == "png") {
+        picture = Util::MakeCounted<Trova::PngFile>(resolved);
+    } else {
+        picture = Util::MakeCounted<Trova::DIB>(resolved);
+    }
     files.Read(resolved);
     return picture;
 }
@@ -100,22 +131,22 @@ void CheckSize(const Trova::Bitmap& picture, const Trova::Bitmap& expected) {
     }
 }
 
-// A picture read back from BMP files: its colours and, for a separate transparency, its grey.
+// A picture read back from picture files: its colours and, for a separate transparency, its grey.
 struct Pictures {
-    CountedPtr<Trova::DIB> picture;
-    CountedPtr<Trova::DIB> transparency;
+    CountedPtr<Trova::Bitmap> picture;
+    CountedPtr<Trova::Bitmap> transparency;
 };
 
-// name + ".bmp", which must have the size of expected when one is given, and for a separate
-// transparency name + "_ti.bmp" of the same size.
-Pictures ReadPictures(const std::string& name, std::int32_t method, const Trova::Bitmap* expected,
-                      const FileReporter& files) {
-    Pictures pictures{ReadBmp(name + ".bmp", files), {}};
+// name + extension, which must have the size of expected when one is given, and for a separate
+// transparency name + "_ti" + extension of the same size.
+Pictures ReadPictures(const std::string& name, const std::string& extension, std::int32_t method,
+                      const Trova::Bitmap* expected, const FileReporter& files) {
+    Pictures pictures{ReadPicture(name + extension, files), {}};
     if (expected) {
         CheckSize(*pictures.picture, *expected);
     }
     if (method == kSeparateTransparency) {
-        pictures.transparency = ReadBmp(name + "_ti.bmp", files);
+        pictures.transparency = ReadPicture(name + "_ti" + extension, files);
         if (!SameSize(*pictures.picture, *pictures.transparency)) {
             throw Util::XUsage("Size of transparency does not match");
         }
@@ -136,13 +167,14 @@ void PutPictures(const Pictures& pictures, const TransparencyOptions& transparen
 // ---- Levels ------------------------------------------------------------------------------------
 
 // Level l of a MIP or SRB file as a target. With one shared palette only the first level
-// converted rebuilds it; the later ones are mapped onto it.
+// converted rebuilds it; the later ones are mapped onto it. A kept palette is never rebuilt.
 template <typename FileT>
-Trova::BitmapTarget LevelTarget(const FileT& file, std::uint32_t level, bool firstConverted) {
+Trova::BitmapTarget LevelTarget(const FileT& file, std::uint32_t level, bool firstConverted,
+                                bool keepPalette) {
     Trova::BitmapTarget target{file.GetBitmap(level), {}, false};
     if (file.IsPalettised()) {
         target.palette = file.GetBitmapPalette(level);
-        target.rebuildPalette = firstConverted || file.HasIndividualPalettes();
+        target.rebuildPalette = !keepPalette && (firstConverted || file.HasIndividualPalettes());
     }
     return target;
 }
@@ -155,17 +187,18 @@ void LevelsToBmpOf(const FileT& file, const std::string& base, const ToBmpSettin
         ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(),
                      Util::PathName(base).GetFileName());
     for (std::uint32_t level = levels.first; level < levels.end; ++level) {
-        BitmapToBmp(*file.GetBitmap(level), LevelName(base, level), settings.transparency,
-                    settings.overwrite, files);
+        BitmapToPictures(*file.GetBitmap(level), LevelName(base, level), settings.transparency,
+                         settings.overwrite, files);
     }
 }
 
 // The smaller levels, each shrunk from the last level read by 2, 4, 8...
-template <typename FileT> void GenerateSubLevels(FileT& file, std::uint32_t from) {
+template <typename FileT>
+void GenerateSubLevels(FileT& file, std::uint32_t from, bool keepPalette) {
     const CountedPtr<Trova::Bitmap> source = file.GetBitmap(from - 1);
     std::uint32_t factor = 2;
     for (std::uint32_t level = from; level < file.GetBitmapCount(); ++level) {
-        Trova::PutShrunk(*source, factor, LevelTarget(file, level, false));
+        Trova::PutShrunk(*source, factor, LevelTarget(file, level, false, keepPalette));
         factor *= 2;
     }
 }
@@ -189,13 +222,15 @@ void LevelsFromBmpOf(FileT& file, const ConversionNames& names, const std::strin
         CheckWritable(*file.GetBitmap(level), names.target + "." + extension);
     }
     for (std::uint32_t level = levels.first; level < levels.end; ++level) {
-        const Trova::BitmapTarget target = LevelTarget(file, level, level == levels.first);
-        const Pictures pictures = ReadPictures(
-            LevelName(names.pictures, level), settings.transparency.method, &*target.bitmap, files);
+        const Trova::BitmapTarget target =
+            LevelTarget(file, level, level == levels.first, settings.keepPalette);
+        const Pictures pictures =
+            ReadPictures(LevelName(names.pictures, level), settings.transparency.PictureExtension(),
+                         settings.transparency.method, &*target.bitmap, files);
         PutPictures(pictures, settings.transparency, target);
     }
     if (settings.generateSubLevels && levels.end > 0) {
-        GenerateSubLevels(file, levels.end);
+        GenerateSubLevels(file, levels.end, settings.keepPalette);
     }
     WriteGameFile(file, names.target + "." + extension, settings.overwrite, files);
 }
@@ -244,11 +279,11 @@ std::string RelativeName(const Trova::FileFactory& factory, const std::string& b
     return name;
 }
 
-// base + ".bmp" (and its transparency), read once: it sizes the new file and fills it.
-Pictures ReadNewFilePictures(const std::string& base, const DialogOptions& options,
-                             const FileReporter& files) {
+// base + extension (and its transparency), read once: it sizes the new file and fills it.
+Pictures ReadNewFilePictures(const std::string& base, const std::string& extension,
+                             const DialogOptions& options, const FileReporter& files) {
     CheckMethod(options.transparency.method);
-    return ReadPictures(base, options.transparency.method, nullptr, files);
+    return ReadPictures(base, extension, options.transparency.method, nullptr, files);
 }
 
 // Level 0 of a new file from its pictures, the smaller levels shrunk from it; written as
@@ -257,10 +292,10 @@ template <typename FileT>
 void FillNewLevels(FileT& file, const Pictures& pictures, const std::string& written,
                    const std::string& extension, const DialogOptions& options,
                    const FileReporter& files) {
-    const Trova::BitmapTarget target = LevelTarget(file, 0, true);
+    const Trova::BitmapTarget target = LevelTarget(file, 0, true, false);
     CheckSize(*pictures.picture, *target.bitmap);
     PutPictures(pictures, options.transparency, target);
-    GenerateSubLevels(file, 1);
+    GenerateSubLevels(file, 1, false);
     WriteGameFile(file, written + "." + extension, options.overwrite, files);
 }
 
@@ -289,7 +324,7 @@ std::string LevelName(const std::string& base, std::uint32_t level) {
 // ---- Checks ------------------------------------------------------------------------------------
 
 void CheckMethod(std::int32_t method) {
-    if (method < kNoTransparency || method > kSpecifiedColour) {
+    if (method < kNoTransparency || method > kAlphaChannel) {
         throw Util::XUsage("Unknown transparency method " + std::to_string(method));
     }
 }
@@ -321,7 +356,7 @@ void LevelsToBmp(const Trova::SrbFile& file, const std::string& base, const ToBm
 void PictureToBmp(const Trova::PbfFile& file, const std::string& base,
                   const TransparencyOptions& transparency, bool overwrite,
                   const FileReporter& files) {
-    BitmapToBmp(*file.GetBitmap(), base, transparency, overwrite, files);
+    BitmapToPictures(*file.GetBitmap(), base, transparency, overwrite, files);
 }
 
 void LevelsFromBmp(Trova::MipFile& file, const ConversionNames& names, const std::string& extension,
@@ -339,14 +374,17 @@ void PictureFromBmp(Trova::PbfFile& file, const ConversionNames& names,
                     bool overwrite, const FileReporter& files) {
     CheckMethod(transparency.method);
     CheckWritable(*file.GetBitmap(), names.target + "." + extension);
-    PutPicture(file, ReadPictures(names.pictures, transparency.method, nullptr, files),
+    PutPicture(file,
+               ReadPictures(names.pictures, transparency.PictureExtension(), transparency.method,
+                            nullptr, files),
                transparency);
     WriteGameFile(file, names.target + "." + extension, overwrite, files);
 }
 
 void NewMipFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
-                   const BmpMipOptions& options, const FileReporter& files) {
-    const Pictures pictures = ReadNewFilePictures(names.pictures, options, files);
+                   const std::string& pictureExtension, const BmpMipOptions& options,
+                   const FileReporter& files) {
+    const Pictures pictures = ReadNewFilePictures(names.pictures, pictureExtension, options, files);
     Trova::TextureRequest request = LevelledRequestFor(options, *pictures.picture);
     request.horizontalRepeat = options.horizontalRepeat;
     request.verticalRepeat = options.verticalRepeat;
@@ -356,8 +394,9 @@ void NewMipFromBmp(const Trova::FileFactory& factory, const ConversionNames& nam
 }
 
 void NewPbfFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
-                   const BmpPbfOptions& options, const FileReporter& files) {
-    const Pictures pictures = ReadNewFilePictures(names.pictures, options, files);
+                   const std::string& pictureExtension, const BmpPbfOptions& options,
+                   const FileReporter& files) {
+    const Pictures pictures = ReadNewFilePictures(names.pictures, pictureExtension, options, files);
     const CountedPtr<Trova::PbfFile> file = factory.GetFacet<Trova::CreatePbf>()->Create(
         RelativeName(factory, names.pictures), RequestFor(options.format, *pictures.picture),
         "pbf");
@@ -366,8 +405,9 @@ void NewPbfFromBmp(const Trova::FileFactory& factory, const ConversionNames& nam
 }
 
 void NewSrbFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
-                   const BmpSrbOptions& options, const FileReporter& files) {
-    const Pictures pictures = ReadNewFilePictures(names.pictures, options, files);
+                   const std::string& pictureExtension, const BmpSrbOptions& options,
+                   const FileReporter& files) {
+    const Pictures pictures = ReadNewFilePictures(names.pictures, pictureExtension, options, files);
     const CountedPtr<Trova::SrbFile> file = factory.GetFacet<Trova::CreateSrb>()->Create(
         RelativeName(factory, names.pictures), LevelledRequestFor(options, *pictures.picture),
         WorldCorners(options.geometry), TextureCorners(options.geometry), "srb");

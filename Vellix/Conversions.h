@@ -95,6 +95,7 @@ struct FromBmpSettings {
     bool generateSubLevels = true;
     TransparencyOptions transparency;
     bool overwrite = false;
+    bool keepPalette = false;
 };
 
 // The per-file work. base is the BMP directory joined with the file's base name; every name read
@@ -118,14 +119,17 @@ void PictureFromBmp(Trova::PbfFile& file, const ConversionNames& names,
                     const std::string& extension, const TransparencyOptions& transparency,
                     bool overwrite, const FileReporter& files);
 
-// A new game file from names.pictures + ".bmp", made by the factory's create facet and written
-// as names.target with the extension the facet gives.
+// A new game file from the picture names.pictures + pictureExtension (".bmp" or ".png"), made by
+// the factory's create facet and written as names.target with the extension the facet gives.
 void NewMipFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
-                   const BmpMipOptions& options, const FileReporter& files);
+                   const std::string& pictureExtension, const BmpMipOptions& options,
+                   const FileReporter& files);
 void NewPbfFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
-                   const BmpPbfOptions& options, const FileReporter& files);
+                   const std::string& pictureExtension, const BmpPbfOptions& options,
+                   const FileReporter& files);
 void NewSrbFromBmp(const Trova::FileFactory& factory, const ConversionNames& names,
-                   const BmpSrbOptions& options, const FileReporter& files);
+                   const std::string& pictureExtension, const BmpSrbOptions& options,
+                   const FileReporter& files);
 
 // The corners of the textured rectangle that the geometry of "Bmp->Srb Options" describes.
 std::array<Trova::WorldPoint, 4> WorldCorners(const SrbGeometry& geometry);

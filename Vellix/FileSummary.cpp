@@ -2,6 +2,7 @@
 
 #include "Trova/DIB.h"
 #include "Trova/GPLBMAPSection.h"
+#include "Trova/PngFile.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Vellix/BitmapList.h"
@@ -14,8 +15,7 @@ namespace Ostrel::Vellix {
 
 namespace {
 
-void CaptureBmp(FileSummary& summary, Util::BinaryStream& stream) {
-    const Trova::PictureSummary header = Trova::DIB::ReadSummary(stream);
+void CapturePicture(FileSummary& summary, const Trova::PictureSummary& header) {
     summary.width = header.width;
     summary.height = header.height;
     summary.redBits = summary.greenBits = summary.blueBits = 8;
@@ -66,7 +66,9 @@ FileSummary SummariseEntry(const PseudoDirectory& container, std::uint32_t index
     FileSummary summary;
     try {
         if (kind == BitmapKind::Bmp) {
-            CaptureBmp(summary, *OpenEntry(container, index));
+            CapturePicture(summary, Trova::DIB::ReadSummary(*OpenEntry(container, index)));
+        } else if (kind == BitmapKind::Png) {
+            CapturePicture(summary, Trova::PngFile::ReadSummary(*OpenEntry(container, index)));
         } else if (kind != BitmapKind::Other) {
             summary = SummariseFile(*MakeBitmapFile(container, index));
         }

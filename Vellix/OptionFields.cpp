@@ -16,7 +16,7 @@ struct ControlNames {
 };
 
 // clang-format off
-constexpr std::array<ControlNames, 30> kControlNames{{
+constexpr std::array<ControlNames, 34> kControlNames{{
     {Control::AllLevels,            "All Levels",                          "all-levels"},
     {Control::Level,                "Level",                               "level"},
     {Control::Overwrite,            "Overwrite",                           "overwrite"},
@@ -47,6 +47,10 @@ constexpr std::array<ControlNames, 30> kControlNames{{
     {Control::UsedHeight,           "Used Height",                         "used-height"},
     {Control::HorizontalCentre,     "Horizontal Centre",                   "centre-x"},
     {Control::VerticalCentre,       "Vertical Centre",                     "centre-y"},
+    {Control::AlphaChannel,         "Alpha Channel",                       "transparency"},
+    {Control::BmpPictures,          "BMP",                                 "format"},
+    {Control::PngPictures,          "PNG",                                 "format"},
+    {Control::KeepPalette,          "Keep the file's palette",             "keep-palette"},
 }};
 // clang-format on
 
@@ -113,6 +117,21 @@ template <class Value, class Range> void RequireInRange(Control control, Value v
 
 } // namespace
 
+std::span<const Control> RadioButtons(Control group) {
+    switch (group) {
+    case Control::Opaque:
+        return kTransparencyKindButtons;
+    case Control::BmpPictures:
+        return kPictureFormatButtons;
+    default:
+        return kTransparencyMethodButtons;
+    }
+}
+
+IntRange RadioRange(Control group) {
+    return {0, static_cast<std::int32_t>(RadioButtons(group).size()) - 1};
+}
+
 bool IsGoverningControl(Control control) {
     switch (control) {
     case Control::AllLevels:
@@ -121,6 +140,7 @@ bool IsGoverningControl(Control control) {
     case Control::NoTransparency:
     case Control::SeparateTransparency:
     case Control::SpecifiedColour:
+    case Control::AlphaChannel:
         return true;
     default:
         return false;
@@ -201,7 +221,7 @@ void FieldsFromControls::Number(Control control, double& value, NumberRange rang
 void FieldRangeCheck::Check(Control, bool&) {}
 
 void FieldRangeCheck::Radio(Control group, std::int32_t& index) {
-    Integer(group, index, kRadioRange);
+    Integer(group, index, RadioRange(group));
 }
 
 void FieldRangeCheck::Integer(Control control, std::int32_t& value, IntRange range) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,13 +49,22 @@ enum class Control : int {
     UsedHeight = 1029,
     HorizontalCentre = 1030,
     VerticalCentre = 1031,
+    AlphaChannel = 1032,
+    BmpPictures = 1033,
+    PngPictures = 1034,
+    KeepPalette = 1035,
 };
 
 // The buttons of each radio group by index; the group is named by its first button.
 inline constexpr std::array<Control, 3> kTransparencyKindButtons{
     Control::Opaque, Control::OpaqueTransparent, Control::PartialTransparency};
-inline constexpr std::array<Control, 3> kTransparencyMethodButtons{
-    Control::NoTransparency, Control::SeparateTransparency, Control::SpecifiedColour};
+inline constexpr std::array<Control, 4> kTransparencyMethodButtons{
+    Control::NoTransparency, Control::SeparateTransparency, Control::SpecifiedColour,
+    Control::AlphaChannel};
+inline constexpr std::array<Control, 2> kPictureFormatButtons{Control::BmpPictures,
+                                                              Control::PngPictures};
+// The buttons of the group named by its first button.
+std::span<const Control> RadioButtons(Control group);
 
 // What a control is called: its label in the dialogs ("" for one labelled by its neighbour, like
 // the colour count beside "Use Palette") and the command-line option that sets it (without the
@@ -91,8 +101,9 @@ inline constexpr IntRange kChannelRange{0, 255};
 // A field without a range of its own still has to fit the store's 32-bit integers.
 inline constexpr IntRange kAnyInteger{std::numeric_limits<std::int32_t>::min(),
                                       std::numeric_limits<std::int32_t>::max()};
-// A radio index given outside a dialog (a dialog reads -1 when no button is checked).
-inline constexpr IntRange kRadioRange{0, 2};
+// A radio index given outside a dialog must name one of the group's buttons (a dialog reads -1
+// when no button is checked).
+IntRange RadioRange(Control group);
 inline constexpr NumberRange kSrbSizeRange{0.0, 5000.0, true};
 inline constexpr NumberRange kSrbUsedRange{0.0, 1.0, true};
 inline constexpr NumberRange kSrbFractionRange{0.0, 1.0};

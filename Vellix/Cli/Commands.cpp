@@ -25,9 +25,10 @@ const OptionSpec kOutput{"output", "DIR",
 const OptionSpec kJobs{"jobs", "N", "convert N files at once (default: the number of processors)",
                        'j'};
 const OptionSpec kOverwrite{"overwrite", nullptr, "replace files that exist already"};
-const OptionSpec kTransparency{
-    "transparency", "none|separate|colour",
-    "how transparency travels through the BMP files (default separate: NAME_ti.bmp)"};
+const OptionSpec kTransparency{"transparency", "none|separate|colour|alpha",
+                               "how transparency travels through the pictures (default separate: "
+                               "NAME_ti.bmp; alpha with --format png)"};
+const OptionSpec kFormat{"format", "bmp|png", "the pictures' file format (default bmp)"};
 const OptionSpec kKey{"key", "R,G,B",
                       "the transparency colour for --transparency colour "
                       "(default 255,0,255)"};
@@ -41,8 +42,8 @@ const OptionSpec kLevels{"levels", "N", "the number of levels (default: down to 
 
 // The options of a command's own, then those every conversion batch has.
 std::vector<OptionSpec> BatchOptions(std::vector<OptionSpec> options) {
-    options.insert(options.end(), {kTransparency, kKey, kOverwrite, kRecursive, kNoArchives,
-                                   kDryRun, kKeepGoing, kJobs, kJsonResults, kQuiet});
+    options.insert(options.end(), {kFormat, kTransparency, kKey, kOverwrite, kRecursive,
+                                   kNoArchives, kDryRun, kKeepGoing, kJobs, kJsonResults, kQuiet});
     return options;
 }
 
@@ -76,17 +77,19 @@ const std::vector<CommandSpec> commands = {
          {{"all-levels", nullptr, "read every level of the files with levels"},
           {"level", "N", "the level to read, from 1 (default 1)"},
           {"no-sub-levels", nullptr, "keep the levels below it instead of shrinking it into them"},
+          {"keep-palette", nullptr,
+           "map the pictures onto the MIP and SRB files' palettes instead of rebuilding them"},
           {"pictures", "DIR", "read the pictures from below DIR, as to-bmp --output left them"}}),
      RunFromBmp},
-    {"to-mip", "BMP...", "Makes new MIP files from BMP files.", 1, kAnyNumber,
+    {"to-mip", "PICTURE...", "Makes new MIP files from BMP or PNG files.", 1, kAnyNumber,
      NewFileOptions(
          {kIndividual,
           kLevels,
           {"repeat", "none|horizontal|vertical|both", "how the texture repeats (default none)"}}),
      RunToMip},
-    {"to-pbf", "BMP...", "Makes new PBF files from BMP files.", 1, kAnyNumber, NewFileOptions({}),
-     RunToPbf},
-    {"to-srb", "BMP...", "Makes new SRB files from BMP files.", 1, kAnyNumber,
+    {"to-pbf", "PICTURE...", "Makes new PBF files from BMP or PNG files.", 1, kAnyNumber,
+     NewFileOptions({}), RunToPbf},
+    {"to-srb", "PICTURE...", "Makes new SRB files from BMP or PNG files.", 1, kAnyNumber,
      NewFileOptions({kIndividual,
                      kLevels,
                      {"width", "W", "width of the rectangle in the world (default 1)"},

@@ -68,10 +68,14 @@ void RejectTogether(const Arguments& arguments, Control a, Control b) {
 }
 
 void ApplyShared(const Arguments& arguments, DialogOptions& options) {
-    if (const auto method = arguments.Choice(ControlOption(Control::NoTransparency),
-                                             {"none", "separate", "colour"})) {
-        options.transparency.method = *method;
-    }
+    TransparencyOptions& transparency = options.transparency;
+    transparency.pictureFormat =
+        arguments.Choice(ControlOption(Control::BmpPictures), {"bmp", "png"})
+            .value_or(kBmpPictures);
+    transparency.method =
+        arguments
+            .Choice(ControlOption(Control::NoTransparency), {"none", "separate", "colour", "alpha"})
+            .value_or(DefaultMethodFor(transparency.pictureFormat));
     SetInts(arguments, Control::TransparencyRed,
             {&options.transparency.red, &options.transparency.green, &options.transparency.blue});
     options.overwrite = Given(arguments, Control::Overwrite);
@@ -113,7 +117,7 @@ void ApplyLevelled(const Arguments& arguments, NewLevelledFileOptions& options) 
 
 template <typename OptionsT> int ConvertNew(const Arguments& arguments, OptionsT& options) {
     Prepare(arguments, options);
-    return RunBatch(arguments, {BitmapKind::Bmp},
+    return RunBatch(arguments, {BitmapKind::Bmp, BitmapKind::Png},
                     [&](ConversionBatch& batch) { batch.Convert(options); });
 }
 
@@ -137,9 +141,11 @@ int RunFromBmp(const Arguments& arguments) {
     MipFromBmpOptions options;
     ApplyLevelChoice(arguments, options);
     options.generateSubLevels = !Given(arguments, Control::GenerateSubLevels);
+    options.keepPalette = Given(arguments, Control::KeepPalette);
     Prepare(arguments, options);
-    const FromBmpSettings settings{options.allLevels, options.level, options.generateSubLevels,
-                                   options.transparency, options.overwrite};
+    const FromBmpSettings settings{options.allLevels,         options.level,
+                                   options.generateSubLevels, options.transparency,
+                                   options.overwrite,         options.keepPalette};
     return RunBatch(arguments, kGameKinds,
                     [&](ConversionBatch& batch) { batch.ConvertFromBmp(settings); });
 }

@@ -98,6 +98,8 @@ const char* KindLabel(BitmapKind kind) {
         return "PBF";
     case BitmapKind::Srb:
         return "SRB";
+    case BitmapKind::Png:
+        return "PNG";
     default:
         return "";
     }

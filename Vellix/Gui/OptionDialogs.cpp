@@ -25,6 +25,7 @@ constexpr std::array kDisplayOrder{
     Control::AllLevels,
     Control::Level,
     Control::GenerateSubLevels,
+    Control::KeepPalette,
     Control::AutomaticLevelCount,
     Control::LevelCount,
     Control::RedBits,
@@ -36,6 +37,7 @@ constexpr std::array kDisplayOrder{
     Control::IndividualPalettes,
     Control::HorizontalRepeat,
     Control::VerticalRepeat,
+    Control::BmpPictures,
     Control::NoTransparency,
     Control::TransparencyRed,
     Control::TransparencyGreen,
@@ -48,10 +50,6 @@ constexpr std::array kDisplayOrder{
     Control::VerticalCentre,
     Control::Overwrite,
 };
-
-const std::array<Control, 3>& GroupButtons(Control group) {
-    return group == Control::Opaque ? kTransparencyKindButtons : kTransparencyMethodButtons;
-}
 
 } // namespace
 
@@ -118,7 +116,10 @@ QWidget* COptionsDlg::MakeRadioGroup(Control group) {
     auto* layout = new QVBoxLayout(box);
     auto* buttons = new QButtonGroup(box);
     groups_[group] = buttons;
-    const auto& controls = GroupButtons(group);
+    const std::span<const Control> controls = RadioButtons(group);
+    if (group == Control::BmpPictures) {
+        box->setTitle("Picture format");
+    }
     for (std::size_t index = 0; index < controls.size(); ++index) {
         auto* button = new QRadioButton(ControlLabel(controls[index]));
         buttons->addButton(button, static_cast<int>(index));

@@ -17,7 +17,7 @@ public:
     void SetChecked(Control control, bool value) override { checked[control] = value; }
     std::int32_t GetRadioIndex(Control group) const override { return Find(radio, group, -1); }
     void SetRadioIndex(Control group, std::int32_t index) override {
-        radio[group] = kRadioRange.Contains(index) ? index : -1;
+        radio[group] = RadioRange(group).Contains(index) ? index : -1;
     }
     std::string GetText(Control control) const override {
         return Find(text, control, std::string("x"));
@@ -58,51 +58,67 @@ std::vector<Dialog> AllDialogs() {
     return {
         {"MipBmp",
          Maker<MipBmpOptions>(),
-         {"MipBmpAllLevels", "MipBmpLevel", "TransparencyMethod", "TransparencyRed",
-          "TransparencyGreen", "TransparencyBlue", "OverwriteBmp"}},
+         {"MipBmpAllLevels", "MipBmpLevel", "PictureFormat", "TransparencyMethod",
+          "TransparencyRed", "TransparencyGreen", "TransparencyBlue", "OverwriteBmp"}},
         {"SrbBmp",
          Maker<SrbBmpOptions>(),
-         {"SrbBmpAllLevels", "SrbBmpLevel", "TransparencyMethod", "TransparencyRed",
-          "TransparencyGreen", "TransparencyBlue", "OverwriteBmp"}},
+         {"SrbBmpAllLevels", "SrbBmpLevel", "PictureFormat", "TransparencyMethod",
+          "TransparencyRed", "TransparencyGreen", "TransparencyBlue", "OverwriteBmp"}},
         {"MipFromBmp",
          Maker<MipFromBmpOptions>(),
          {"MipFromBmpAllLevels", "MipFromBmpLevel", "MipFromBmpGenerateSubLevels",
-          "TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
-          "OverwriteOther"}},
+          "MipFromBmpKeepPalette", "PictureFormat", "TransparencyMethod", "TransparencyRed",
+          "TransparencyGreen", "TransparencyBlue", "OverwriteOther"}},
         {"SrbFromBmp",
          Maker<SrbFromBmpOptions>(),
          {"SrbFromBmpAllLevels", "SrbFromBmpLevel", "SrbFromBmpGenerateSubLevels",
-          "TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
-          "OverwriteOther"}},
+          "SrbFromBmpKeepPalette", "PictureFormat", "TransparencyMethod", "TransparencyRed",
+          "TransparencyGreen", "TransparencyBlue", "OverwriteOther"}},
         {"PbfBmp",
          Maker<PbfBmpOptions>(),
-         {"TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
-          "OverwriteBmp"}},
+         {"PictureFormat", "TransparencyMethod", "TransparencyRed", "TransparencyGreen",
+          "TransparencyBlue", "OverwriteBmp"}},
         {"PbfFromBmp",
          Maker<PbfFromBmpOptions>(),
-         {"TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
-          "OverwriteOther"}},
+         {"PictureFormat", "TransparencyMethod", "TransparencyRed", "TransparencyGreen",
+          "TransparencyBlue", "OverwriteOther"}},
         {"BmpMip",
          Maker<BmpMipOptions>(),
          {"BmpMipAutomaticLevelCount", "BmpMipLevelCount", "BmpMipRedBits", "BmpMipGreenBits",
           "BmpMipBlueBits", "BmpMipAlphaBits", "BmpMipTransparency", "BmpMipUsePalette",
           "BmpMipColourCount", "BmpMipIndividualPalettes", "BmpMipHorizontalRepeat",
-          "BmpMipVerticalRepeat", "TransparencyMethod", "TransparencyRed", "TransparencyGreen",
-          "TransparencyBlue", "OverwriteOther"}},
+          "BmpMipVerticalRepeat", "PictureFormat", "TransparencyMethod", "TransparencyRed",
+          "TransparencyGreen", "TransparencyBlue", "OverwriteOther"}},
         {"BmpPbf",
          Maker<BmpPbfOptions>(),
          {"BmpPbfRedBits", "BmpPbfGreenBits", "BmpPbfBlueBits", "BmpPbfAlphaBits",
-          "BmpPbfTransparency", "BmpPbfUsePalette", "BmpPbfColourCount", "TransparencyMethod",
-          "TransparencyRed", "TransparencyGreen", "TransparencyBlue", "OverwriteOther"}},
+          "BmpPbfTransparency", "BmpPbfUsePalette", "BmpPbfColourCount", "PictureFormat",
+          "TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
+          "OverwriteOther"}},
         {"BmpSrb",
          Maker<BmpSrbOptions>(),
-         {"BmpSrbAutomaticLevelCount", "BmpSrbLevelCount",   "BmpSrbRedBits",
-          "BmpSrbGreenBits",           "BmpSrbBlueBits",     "BmpSrbAlphaBits",
-          "BmpSrbTransparency",        "BmpSrbUsePalette",   "BmpSrbColourCount",
-          "BmpSrbIndividualPalettes",  "BmpSrbWidth",        "BmpSrbHeight",
-          "BmpSrbUsedWidth",           "BmpSrbUsedHeight",   "BmpSrbHorizontalCentre",
-          "BmpSrbVerticalCentre",      "TransparencyMethod", "TransparencyRed",
-          "TransparencyGreen",         "TransparencyBlue",   "OverwriteOther"}},
+         {"BmpSrbAutomaticLevelCount",
+          "BmpSrbLevelCount",
+          "BmpSrbRedBits",
+          "BmpSrbGreenBits",
+          "BmpSrbBlueBits",
+          "BmpSrbAlphaBits",
+          "BmpSrbTransparency",
+          "BmpSrbUsePalette",
+          "BmpSrbColourCount",
+          "BmpSrbIndividualPalettes",
+          "BmpSrbWidth",
+          "BmpSrbHeight",
+          "BmpSrbUsedWidth",
+          "BmpSrbUsedHeight",
+          "BmpSrbHorizontalCentre",
+          "BmpSrbVerticalCentre",
+          "PictureFormat",
+          "TransparencyMethod",
+          "TransparencyRed",
+          "TransparencyGreen",
+          "TransparencyBlue",
+          "OverwriteOther"}},
     };
 }
 
@@ -113,7 +129,7 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 bool IsFlagKey(const std::string& key) {
     for (const char* end : {"AllLevels", "GenerateSubLevels", "AutomaticLevelCount", "UsePalette",
-                            "IndividualPalettes", "Repeat", "Bmp", "Other"}) {
+                            "IndividualPalettes", "Repeat", "Bmp", "Other", "KeepPalette"}) {
         if (EndsWith(key, end)) {
             return true;
         }
@@ -460,6 +476,7 @@ TEST(ConversionOptions, ClicksReapplyTheEnablingRules) {
 TEST(ConversionOptions, FieldListsNameEachDialogsWidgets) {
     const auto fields = PbfBmpOptions().GetFields();
     const std::vector<Field> expected = {{Control::Overwrite, FieldKind::Check},
+                                         {Control::BmpPictures, FieldKind::Radio},
                                          {Control::NoTransparency, FieldKind::Radio},
                                          {Control::TransparencyRed, FieldKind::Integer},
                                          {Control::TransparencyGreen, FieldKind::Integer},

@@ -8,6 +8,7 @@
 #include "Trova/GPLSrbFile.h"
 #include "Trova/ICR2DatFile.h"
 #include "Trova/Palette.h"
+#include "Trova/PngFile.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
@@ -224,8 +225,8 @@ TEST(ConversionsChecks, LevelAndMethodAreRejectedBeforeAnythingIsWritten) {
               "Level 4 is not between 1 and 3 for car.mip");
     EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, FromBmp(0, true)); }),
               "Level 0 is not between 1 and 3 for car.mip");
-    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, ToBmp(3, true)); }),
-              "Unknown transparency method 3");
+    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, ToBmp(4, true)); }),
+              "Unknown transparency method 4");
     MipFromBmpOptions from = FromBmp(1, true);
     from.transparency.method = -1;
     EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, from); }), "Unknown transparency method -1");
@@ -602,4 +603,99 @@ TEST(ConversionsNewFile, SrbGeometry) {
     EXPECT_DOUBLE_EQ(defaults[0].z, 0.5);
     EXPECT_DOUBLE_EQ(defaults[2].x, 0.5);
     EXPECT_DOUBLE_EQ(defaults[2].z, -0.5);
+}
+
+// ---- Pictures with their own alpha: PNG files and 32-bit BMP files ----
+
+TEST(ConversionsAlphaChannel, EveryLevelGoesOutAndBackWithItsAlpha) {
+    for (const auto& [format, extension] :
+         {std::pair{kPngPictures, ".png"}, std::pair{kBmpPictures, ".bmp"}}) {
+        SCOPED_TRACE(extension);
+        TempDir dir;
+        const auto mip = MakeMip(Pattern);
+        Save(*mip, dir / "car.mip");
+        const auto original = ReadBytes(dir / "car.mip");
+        MipBmpOptions out = ToBmp(kAlphaChannel, true);
+        out.transparency.pictureFormat = format;
+        Runner run;
+        run({dir / "car.mip"}, out);
+        EXPECT_EQ(run.written, (std::vector<std::string>{std::string("car") + extension,
+                                                         std::string("car_1") + extension,
+                                                         std::string("car_2") + extension}));
+        MipFromBmpOptions back = FromBmp(1, false);
+        back.allLevels = true;
+        back.transparency = out.transparency;
+        run({dir / "car.mip"}, back);
+        EXPECT_EQ(ReadBytes(dir / "car.mip"), original); // 8-8-8-8: byte for byte
+    }
+    // The format alone decides the names, also for the separate grey picture.
+    TempDir dir;
+    Save(*MakeMip(Pattern), dir / "car.mip");
+    MipBmpOptions separate = ToBmp(kSeparateTransparency, false, 3);
+    separate.transparency.pictureFormat = kPngPictures;
+    Runner run;
+    run({dir / "car.mip"}, separate);
+    EXPECT_EQ(run.written, (std::vector<std::string>{"car_2.png", "car_2_ti.png"}));
+}
+
+TEST(ConversionsAlphaChannel, NewFilesReadPngOperandsWhateverTheFormat) {
+    TempDir dir;
+    const auto picture = Filled(8, 8, [](std::uint32_t row, std::uint32_t column) {
+        return Rgba(row * 30, column * 30, 90, (row + column) % 4 ? 255 : 0);
+    });
+    Trova::PngFile::Save(picture, *Util::CreateAlways(dir / "decal.png"));
+    BmpPbfOptions options;
+    options.transparency.method = kAlphaChannel;
+    options.format.usePalette = false;
+    Runner run;
+    run({dir / "decal.png"}, options);
+    EXPECT_EQ(run.written, (std::vector<std::string>{"decal.pbf"}));
+    const CountedPtr<Trova::PbfFile> pbf(
+        new Trova::GPLPbfFile(Util::OpenForRead(dir / "decal.pbf")));
+    for (const auto& [row, column] : {std::pair{0u, 0u}, {0u, 1u}, {2u, 2u}, {5u, 3u}}) {
+        EXPECT_EQ(pbf->GetBitmap()->GetPixel(row, column).GetAlpha(),
+                  picture.GetPixel(row, column).GetAlpha());
+    }
+}
+
+// A palettised file whose picture is edited in one place: with the palette kept, only the edited
+// pixels change; rebuilding the palette moves the colours of the others.
+TEST(ConversionsFromBmp, AKeptPaletteLeavesUneditedPixelsAlone) {
+    const auto changedPixels = [](bool keepPalette) {
+        TempDir dir;
+        CountedPtr<Trova::MipFile> mip(
+            new Trova::GPLMipFile(16, 16, 8, 8, 8, 0, 0, true, 2, false, true, true, 1, 0, 8, 0));
+        const auto level = mip->GetBitmap(0);
+        const auto palette = mip->GetPalette();
+        palette->SetColour(0, Rgba(26, 26, 102));
+        palette->SetColour(1, Rgba(230, 230, 230));
+        for (std::uint32_t row = 0; row < 16; ++row) {
+            for (std::uint32_t column = 0; column < 16; ++column) {
+                level->SetPixel(row, column, palette->GetColour((row / 4 + column / 4) % 2));
+            }
+        }
+        Save(*mip, dir / "car.mip");
+        auto edited = Filled(16, 16, [&](std::uint32_t row, std::uint32_t column) {
+            return level->GetPixel(row, column);
+        });
+        for (std::uint32_t place = 0; place < 16; ++place) { // the edit: a block of a new colour
+            edited.SetPixel(place / 4, place % 4, Rgba(200, 40, 40));
+        }
+        SaveBmp(edited, dir / "car.bmp");
+        MipFromBmpOptions options = FromBmp(1, false);
+        options.keepPalette = keepPalette;
+        Runner run;
+        run({dir / "car.mip"}, options);
+        const auto result = ReadMip(dir / "car.mip")->GetBitmap(0);
+        int changed = 0;
+        for (std::uint32_t row = 0; row < 16; ++row) {
+            for (std::uint32_t column = 0; column < 16; ++column) {
+                changed += result->GetPixel(row, column) != level->GetPixel(row, column);
+            }
+        }
+        return changed;
+    };
+    // The edited block maps to the nearest colour of the palette, here the one it replaced.
+    EXPECT_EQ(changedPixels(true), 0);
+    EXPECT_GE(changedPixels(false), 16 + 112);
 }
