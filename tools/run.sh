@@ -32,6 +32,12 @@ run to-bmp CAR1.MIP wheel.mip fence.mip --all-levels --overwrite
 run to-bmp cars.dat/FLAG.PBF --transparency colour --overwrite
 run to-pbf fence.bmp --colours 4 --class transparent --overwrite
 run info fence.pbf
+
+step "A round trip through a PNG picture with real alpha"
+run to-bmp fence.mip --format png --overwrite
+convert fence.png -channel RGB -negate +channel fence.png  # the edit: an image editor's work
+run from-bmp fence.mip --format png --overwrite
+run info fence.mip
 step "Done: the results are in samples/out/cars"
 
 # --- Desktop program ---------------------------------------------------------------------------

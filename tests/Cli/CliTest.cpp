@@ -203,7 +203,7 @@ TEST_F(CliTest, FailuresExitWithOneAndTheMessage) {
 
     result = Run("to-mip CAR1.MIP");
     EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("CAR1.MIP is not a BMP file"));
+    EXPECT_THAT(result.err, HasSubstr("CAR1.MIP is not a BMP or PNG file"));
 
     result = Run("to-bmp CAR1.MIP --level 5");
     EXPECT_EQ(result.status, 1);

@@ -320,7 +320,7 @@ TEST_F(ListViewTest, CommandsFollowTheKindsOfTheSelection) {
     SelectRows(view, {1, 3, 4}); // any mix of game files makes pictures
     EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp}));
     EXPECT_EQ(view.Action(kCommandToMip)->statusTip(),
-              "Select only BMP files to make new game files");
+              "Select only BMP or PNG files to make new game files");
     SelectRows(view, {1, 2});
     EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp, kCommandFromBmp}));
     SelectRows(view, {0});

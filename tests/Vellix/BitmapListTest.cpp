@@ -162,7 +162,7 @@ TEST(BitmapList, CommandsSayWhatToSelectWhenTheyCannotTakeTheSelection) {
     using K = BitmapKind;
     const std::string toBmp = "Select only MIP, PBF/STP and SRB files to make pictures of them";
     const std::string fromBmp = "Select game files of one kind to put pictures back into them";
-    const std::string newFiles = "Select only BMP files to make new game files";
+    const std::string newFiles = "Select only BMP or PNG files to make new game files";
     const struct {
         int command;
         std::vector<K> selection;
