@@ -20,59 +20,39 @@ std::uint32_t EntriesOf(const Util::CountedPtr<Trova::Palette>& palette) {
     return palette ? palette->GetCount() : 0;
 }
 
+// A palette only where the pixels are indices into it: a true-colour BMP may carry a table of
+// suggested colours that says nothing about its pixels.
+Util::CountedPtr<BitmapFile> ReadPictureFile(const Util::PathName& path,
+                                             Util::BinaryStream& stream) {
+    if (KindOfExtension(path.GetExtension()) == BitmapKind::Png) {
+        const Util::CountedPtr<Trova::PngFile> png(new Trova::PngFile(stream));
+        return Util::CountedPtr<BitmapFile>(
+            new BitmapFilePicture(path, png, png->HasAlpha(), nullptr));
+    }
+    const Util::CountedPtr<Trova::DIB> dib(new Trova::DIB(stream));
+    const bool indexed = dib->GetBitCount() <= 8;
+    return Util::CountedPtr<BitmapFile>(
+        new BitmapFilePicture(path, dib, dib->HasAlpha(), indexed ? dib->GetPalette() : nullptr));
+}
+
 } // namespace
 
-BitmapFileBmp::BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
-                             const std::string& extension)
-    : path_(directory, baseName, extension), dib_(new Trova::DIB(path_.GetFullName())) {}
-
-BitmapFileBmp::BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
-                             const std::string& extension, Util::BinaryStream& member)
-    : path_(directory, baseName, extension), dib_(new Trova::DIB(member)) {}
-
-Util::CountedPtr<Trova::Bitmap> BitmapFileBmp::GetBitmap(std::uint32_t) const {
-    return dib_;
+BitmapFilePicture::BitmapFilePicture(const Util::PathName& path,
+                                     Util::CountedPtr<Trova::Bitmap> picture, bool hasAlpha,
+                                     Util::CountedPtr<Trova::Palette> palette)
+    : path_(path), picture_(std::move(picture)), hasAlpha_(hasAlpha), palette_(std::move(palette)) {
 }
 
-std::uint32_t BitmapFileBmp::GetWidth() const {
-    return dib_->GetWidth();
+std::uint32_t BitmapFilePicture::GetWidth() const {
+    return picture_->GetWidth();
 }
 
-std::uint32_t BitmapFileBmp::GetHeight() const {
-    return dib_->GetHeight();
+std::uint32_t BitmapFilePicture::GetHeight() const {
+    return picture_->GetHeight();
 }
 
-std::uint32_t BitmapFileBmp::GetAlphaBits() const {
-    return dib_->HasAlpha() ? 8 : 0;
-}
-
-bool BitmapFileBmp::IsPalettised() const {
-    const auto bits = dib_->GetBitCount();
-    return bits == 1 || bits == 4 || bits == 8;
-}
-
-std::uint32_t BitmapFileBmp::GetPaletteSize() const {
-    return EntriesOf(dib_->GetPalette());
-}
-
-BitmapFilePng::BitmapFilePng(const Util::PathName& directory, const std::string& baseName,
-                             const std::string& extension)
-    : path_(directory, baseName, extension), png_(new Trova::PngFile(path_.GetFullName())) {}
-
-Util::CountedPtr<Trova::Bitmap> BitmapFilePng::GetBitmap(std::uint32_t) const {
-    return png_;
-}
-
-std::uint32_t BitmapFilePng::GetWidth() const {
-    return png_->GetWidth();
-}
-
-std::uint32_t BitmapFilePng::GetHeight() const {
-    return png_->GetHeight();
-}
-
-std::uint32_t BitmapFilePng::GetAlphaBits() const {
-    return png_->HasAlpha() ? 8 : 0;
+std::uint32_t BitmapFilePicture::GetPaletteSize() const {
+    return EntriesOf(palette_);
 }
 
 BitmapFileNull::BitmapFileNull(const Util::PathName& directory, const std::string& baseName,
@@ -160,15 +140,9 @@ Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, st
     const bool archiveOnly = directory.IsArchive();
     switch (KindOfExtension(extension)) {
     case BitmapKind::Bmp:
-        if (archiveOnly) {
-            return Util::CountedPtr<BitmapFile>(new BitmapFileBmp(
-                directory.GetPathName(), baseName, extension, *OpenEntry(directory, index)));
-        }
-        return Util::CountedPtr<BitmapFile>(
-            new BitmapFileBmp(directory.GetPathName(), baseName, extension));
     case BitmapKind::Png:
-        return Util::CountedPtr<BitmapFile>(
-            new BitmapFilePng(directory.GetPathName(), baseName, extension));
+        return ReadPictureFile(Util::PathName(directory.GetPathName(), baseName, extension),
+                               *OpenEntry(directory, index));
     case BitmapKind::Mip:
         return Util::CountedPtr<BitmapFile>(new BitmapFileMip(directory.GetFileFactory(), lookup,
                                                               baseName, extension, archiveOnly));

@@ -15,11 +15,6 @@
 #include <cstdint>
 #include <string>
 
-namespace Ostrel::Trova {
-class DIB;
-class PngFile;
-} // namespace Ostrel::Trova
-
 namespace Ostrel::Vellix {
 
 class BitmapFile {
@@ -43,57 +38,32 @@ public:
     virtual std::uint32_t GetTransparency() const = 0;
 };
 
-// A Windows BMP file, read when the adapter is made: from the directory, or from an archive
-// member's stream.
-class BitmapFileBmp : public BitmapFile {
+// A BMP or PNG picture, read when the adapter is made: from the directory, or from an archive
+// member's stream. Only a BMP of 1, 4 or 8 bits has a palette; PNG colours are held exactly.
+class BitmapFilePicture : public BitmapFile {
 public:
-    BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
-                  const std::string& extension);
-    BitmapFileBmp(const Util::PathName& directory, const std::string& baseName,
-                  const std::string& extension, Util::BinaryStream& member);
+    BitmapFilePicture(const Util::PathName& path, Util::CountedPtr<Trova::Bitmap> picture,
+                      bool hasAlpha, Util::CountedPtr<Trova::Palette> palette);
     std::string GetBaseName() const override { return path_.GetBaseName(); }
     std::string GetExtension() const override { return path_.GetExtension(); }
     std::uint32_t GetBitmapCount() const override { return 1; }
-    Util::CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t level) const override;
+    Util::CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t) const override { return picture_; }
     std::uint32_t GetWidth() const override;
     std::uint32_t GetHeight() const override;
     std::uint32_t GetRedBits() const override { return 8; }
     std::uint32_t GetGreenBits() const override { return 8; }
     std::uint32_t GetBlueBits() const override { return 8; }
-    std::uint32_t GetAlphaBits() const override;
-    bool IsPalettised() const override;
+    std::uint32_t GetAlphaBits() const override { return hasAlpha_ ? 8 : 0; }
+    bool IsPalettised() const override { return GetPaletteSize() != 0; }
     bool HasIndividualPalettes() const override { return false; }
     std::uint32_t GetPaletteSize() const override;
     std::uint32_t GetTransparency() const override { return 0; }
 
 private:
     Util::PathName path_;
-    Util::CountedPtr<Trova::DIB> dib_;
-};
-
-// A PNG picture, read when the adapter is made; its colours are held exactly, without a palette.
-class BitmapFilePng : public BitmapFile {
-public:
-    BitmapFilePng(const Util::PathName& directory, const std::string& baseName,
-                  const std::string& extension);
-    std::string GetBaseName() const override { return path_.GetBaseName(); }
-    std::string GetExtension() const override { return path_.GetExtension(); }
-    std::uint32_t GetBitmapCount() const override { return 1; }
-    Util::CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t level) const override;
-    std::uint32_t GetWidth() const override;
-    std::uint32_t GetHeight() const override;
-    std::uint32_t GetRedBits() const override { return 8; }
-    std::uint32_t GetGreenBits() const override { return 8; }
-    std::uint32_t GetBlueBits() const override { return 8; }
-    std::uint32_t GetAlphaBits() const override;
-    bool IsPalettised() const override { return false; }
-    bool HasIndividualPalettes() const override { return false; }
-    std::uint32_t GetPaletteSize() const override { return 0; }
-    std::uint32_t GetTransparency() const override { return 0; }
-
-private:
-    Util::PathName path_;
-    Util::CountedPtr<Trova::PngFile> png_;
+    Util::CountedPtr<Trova::Bitmap> picture_;
+    bool hasAlpha_;
+    Util::CountedPtr<Trova::Palette> palette_;
 };
 
 // Any other file: listed, without a picture.
