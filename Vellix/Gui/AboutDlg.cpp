@@ -12,7 +12,7 @@
 namespace Ostrel::Vellix::Gui {
 
 namespace {
-constexpr char kLicenceText[] = "Licence: all rights reserved by the authors.";
+constexpr char kLicenceText[] = "Licence: MIT (the LICENSE file beside the program).";
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
