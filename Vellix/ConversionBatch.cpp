@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <thread>
 
 namespace Ostrel::Vellix {
 
@@ -83,6 +84,10 @@ std::uint32_t LevelCountOf(const PseudoDirectory& container, std::uint32_t index
 }
 
 } // namespace
+
+unsigned DefaultJobs() {
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 ConversionBatch::ConversionBatch(WrittenFileHandler onWritten) : onWritten_(std::move(onWritten)) {}
 

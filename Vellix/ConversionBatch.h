@@ -43,6 +43,9 @@ struct BatchSettings {
     unsigned jobs = 1;
 };
 
+// The jobs both front ends use unless told otherwise: one per processor.
+unsigned DefaultJobs();
+
 // What became of one file of a batch.
 struct FileOutcome {
     std::string file;

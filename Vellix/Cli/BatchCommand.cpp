@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <thread>
 
 namespace Ostrel::Vellix::Cli {
 
@@ -163,7 +162,7 @@ void PrintRemarks(const std::vector<FileOutcome>& outcomes, const std::vector<st
 unsigned Jobs(const Arguments& arguments) {
     const auto jobs = arguments.Declares("jobs") ? arguments.Integer("jobs") : std::nullopt;
     if (!jobs) {
-        return std::max(1u, std::thread::hardware_concurrency());
+        return DefaultJobs();
     }
     if (*jobs < 1 || *jobs > kMostJobs) {
         throw XCommandLine("option --jobs is out of range: " + *arguments.Value("jobs"));

@@ -156,6 +156,9 @@ void ConversionCommands::ConvertWith(Selection selection, const char* newExtensi
         options.overwrite = replacing;
     }
     ConversionBatch batch;
+    BatchSettings settings;
+    settings.jobs = DefaultJobs();
+    batch.SetSettings(settings);
     for (std::uint32_t entry : selection.entries) {
         batch.Add(*selection.container, entry);
     }
