@@ -1,5 +1,8 @@
 #include "Vellix/ConversionOptions.h"
 
+#include "Vellix/BitmapFile.h"
+#include "Vellix/Conversions.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -97,6 +100,34 @@ std::vector<Field> DialogOptions::GetFields() {
     FieldLister lister;
     VisitFields(lister);
     return lister.GetFields();
+}
+
+void DialogTargets::AddFile(const std::string& name, BitmapKind kind, std::uint32_t levelCount) {
+    ++count_;
+    const bool levelled = kind == BitmapKind::Mip || kind == BitmapKind::Srb;
+    if (levelled && levelCount > 0 && (fewestLevels_ == 0 || levelCount < fewestLevels_)) {
+        fewestLevels_ = levelCount;
+        fewestLevelsFile_ = name;
+    }
+}
+
+std::string DialogTargets::Text() const {
+    if (count_ == 0) {
+        return "";
+    }
+    return "Converts " + std::to_string(count_) + (count_ == 1 ? " file" : " files") + " in " +
+           folder_;
+}
+
+void DialogTargets::CheckLevel(bool allLevels, std::int32_t level) const {
+    if (fewestLevels_ == 0) {
+        return;
+    }
+    try {
+        ChooseLevels(allLevels, level, fewestLevels_, fewestLevelsFile_);
+    } catch (const Util::XUsage& error) {
+        throw XInvalidField(Control::Level, error.Message() + ".");
+    }
 }
 
 void DialogOptions::Load(const SettingsStore& store) {

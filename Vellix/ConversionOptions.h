@@ -10,11 +10,14 @@
 #include "Vellix/OptionFields.h"
 #include "Vellix/SettingsStore.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace Ostrel::Vellix {
+
+enum class BitmapKind;
 
 // How the alpha channel travels through picture files (a radio index; -1 when none was chosen).
 inline constexpr std::int32_t kNoTransparency = 0;
@@ -72,6 +75,27 @@ struct SrbGeometry {
     double verticalCentre = 0.5;
 };
 
+// The files a dialog's command will convert, as the dialog tells the user and checks its level
+// against them.
+class DialogTargets {
+public:
+    // folder: where the command writes.
+    explicit DialogTargets(std::string folder = "") : folder_(std::move(folder)) {}
+    // name: the file's name; levelCount: its levels, 0 when they are not known yet. Only MIP
+    // and SRB files have levels to choose from.
+    void AddFile(const std::string& name, BitmapKind kind, std::uint32_t levelCount);
+    // "Converts 3 files in /games/track/cars"; empty without files.
+    std::string Text() const;
+    // A level that a file with levels does not have fails as a dialog field, naming that file.
+    void CheckLevel(bool allLevels, std::int32_t level) const;
+
+private:
+    std::string folder_;
+    std::size_t count_ = 0;
+    std::uint32_t fewestLevels_ = 0;
+    std::string fewestLevelsFile_;
+};
+
 // What all nine dialogs have in common.
 class DialogOptions {
 public:
@@ -91,6 +115,8 @@ public:
     void ApplyEnabling(DialogControls& controls) const;
     // Checks values that did not come from a dialog, with the dialog's messages.
     void Validate();
+    // Checks the values against the files to convert; throws XInvalidField as Accept does.
+    virtual void CheckTargets(const DialogTargets&) const {}
     // Writes the dialog's own keys, then the transparency method and colour, then the overwrite
     // flag, leaving out each value whose condition for being remembered does not hold.
     void Store(SettingsStore& store) const;
@@ -128,6 +154,9 @@ public:
     std::int32_t level = 1; // 1-based
 
     bool IsLevelEnabled() const { return !allLevels; }
+    void CheckTargets(const DialogTargets& targets) const override {
+        targets.CheckLevel(allLevels, level);
+    }
 
 protected:
     explicit LevelsToBmpOptions(std::string prefix);
@@ -150,7 +179,7 @@ public:
 };
 
 // BMP files back into the levels of a game file: "Mip From Bmp Options" and "Srb From Bmp
-// Options". The level is not range-checked here; the conversion checks it against the file.
+// Options". The level is not range-checked here; it is checked against the files to convert.
 class LevelsFromBmpOptions : public DialogOptions {
 public:
     bool allLevels = false;
@@ -161,6 +190,9 @@ public:
 
     bool IsLevelEnabled() const { return !allLevels; }
     bool IsGenerateSubLevelsEnabled() const { return !allLevels; }
+    void CheckTargets(const DialogTargets& targets) const override {
+        targets.CheckLevel(allLevels, level);
+    }
 
 protected:
     explicit LevelsFromBmpOptions(std::string prefix);

@@ -240,12 +240,13 @@ void FieldLister::Radio(Control group, std::int32_t&) {
     fields_.push_back({group, FieldKind::Radio});
 }
 
-void FieldLister::Integer(Control control, std::int32_t&, IntRange) {
-    fields_.push_back({control, FieldKind::Integer});
+void FieldLister::Integer(Control control, std::int32_t&, IntRange range) {
+    fields_.push_back({control, FieldKind::Integer, static_cast<double>(range.min),
+                       static_cast<double>(range.max)});
 }
 
-void FieldLister::Number(Control control, double&, NumberRange) {
-    fields_.push_back({control, FieldKind::Number});
+void FieldLister::Number(Control control, double&, NumberRange range) {
+    fields_.push_back({control, FieldKind::Number, range.min, range.max, range.excludesMin});
 }
 
 } // namespace Ostrel::Vellix

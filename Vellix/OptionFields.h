@@ -149,9 +149,13 @@ public:
 
 enum class FieldKind { Check, Radio, Integer, Number };
 
+// A field of a dialog; a number field with the bounds of its values.
 struct Field {
     Control control;
     FieldKind kind;
+    double min = 0.0;
+    double max = 0.0;
+    bool excludesMin = false;
     bool operator==(const Field&) const = default;
 };
 

@@ -4,8 +4,10 @@
 #include "Util/Platform.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/ConversionBatch.h"
+#include "Vellix/Conversions.h"
 #include "Vellix/Gui/CommandGuard.h"
 #include "Vellix/Gui/OptionDialogs.h"
+#include "Vellix/PseudoDirectory.h"
 
 #include <QEventLoop>
 #include <QFutureWatcher>
@@ -29,6 +31,19 @@ bool AllOf(const std::vector<BitmapKind>& kinds, BitmapKind kind) {
 
 ToBmpSettings MixedToBmpSettings(const MipBmpOptions& options) {
     return {options.allLevels, options.level, options.transparency, options.overwrite};
+}
+
+// Pictures put back go into the game files where they are; everything else is written in the
+// BMP directory.
+DialogTargets TargetsOf(const Selection& selection, int commandId) {
+    const PseudoDirectory& container = *selection.container;
+    DialogTargets targets(commandId == kCommandFromBmp ? container.GetPathName().GetFullName()
+                                                       : BmpDirectory(container));
+    for (std::size_t file = 0; file < selection.entries.size(); ++file) {
+        targets.AddFile(container.GetEntryName(selection.entries[file]), selection.kinds[file],
+                        file < selection.levelCounts.size() ? selection.levelCounts[file] : 0);
+    }
+    return targets;
 }
 
 } // namespace
@@ -98,18 +113,19 @@ void ConversionCommands::Convert(int commandId, Selection selection) {
         return;
     }
     const auto& kinds = selection.kinds;
+    const DialogTargets targets = TargetsOf(selection, commandId);
     const auto convert = [](ConversionBatch& batch, const auto& options) {
         batch.Convert(options);
     };
     switch (commandId) {
     case kCommandToBmp:
         if (AllOf(kinds, BitmapKind::Srb)) {
-            ConvertWith<CSrbBmpDlg>(std::move(selection), nullptr, convert);
+            ConvertWith<CSrbBmpDlg>(std::move(selection), targets, nullptr, convert);
         } else if (AllOf(kinds, BitmapKind::Pbf)) {
-            ConvertWith<CPbfBmpDlg>(std::move(selection), nullptr, convert);
+            ConvertWith<CPbfBmpDlg>(std::move(selection), targets, nullptr, convert);
         } else {
             // MIP files, or any mix: the level options apply to the files with levels.
-            ConvertWith<CMipBmpDlg>(std::move(selection), nullptr,
+            ConvertWith<CMipBmpDlg>(std::move(selection), targets, nullptr,
                                     [](ConversionBatch& batch, const auto& options) {
                                         batch.ConvertToBmp(MixedToBmpSettings(options));
                                     });
@@ -117,21 +133,21 @@ void ConversionCommands::Convert(int commandId, Selection selection) {
         break;
     case kCommandFromBmp:
         if (kinds.front() == BitmapKind::Mip) {
-            ConvertWith<CMipFromBmpDlg>(std::move(selection), nullptr, convert);
+            ConvertWith<CMipFromBmpDlg>(std::move(selection), targets, nullptr, convert);
         } else if (kinds.front() == BitmapKind::Srb) {
-            ConvertWith<CSrbFromBmpDlg>(std::move(selection), nullptr, convert);
+            ConvertWith<CSrbFromBmpDlg>(std::move(selection), targets, nullptr, convert);
         } else {
-            ConvertWith<CPbfFromBmpDlg>(std::move(selection), nullptr, convert);
+            ConvertWith<CPbfFromBmpDlg>(std::move(selection), targets, nullptr, convert);
         }
         break;
     case kCommandToMip:
-        ConvertWith<CBmpMipDlg>(std::move(selection), "mip", convert);
+        ConvertWith<CBmpMipDlg>(std::move(selection), targets, "mip", convert);
         break;
     case kCommandToPbf:
-        ConvertWith<CBmpPbfDlg>(std::move(selection), "pbf", convert);
+        ConvertWith<CBmpPbfDlg>(std::move(selection), targets, "pbf", convert);
         break;
     case kCommandToSrb:
-        ConvertWith<CBmpSrbDlg>(std::move(selection), "srb", convert);
+        ConvertWith<CBmpSrbDlg>(std::move(selection), targets, "srb", convert);
         break;
     default:
         break;
@@ -141,9 +157,10 @@ void ConversionCommands::Convert(int commandId, Selection selection) {
 // newExtension: the extension of the game files a "Convert to" command makes; before one
 // replaces an existing file the user is asked, whatever the overwrite setting says.
 template <typename DialogT, typename StartT>
-void ConversionCommands::ConvertWith(Selection selection, const char* newExtension,
-                                     const StartT& start) {
+void ConversionCommands::ConvertWith(Selection selection, const DialogTargets& targets,
+                                     const char* newExtension, const StartT& start) {
     DialogT dialog(store_, window_);
+    dialog.SetTargets(targets);
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }

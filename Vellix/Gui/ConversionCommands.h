@@ -21,6 +21,7 @@ class QWidget;
 
 namespace Ostrel::Vellix {
 class ConversionBatch;
+class DialogTargets;
 class PseudoDirectory;
 class SettingsStore;
 } // namespace Ostrel::Vellix
@@ -32,6 +33,8 @@ struct Selection {
     const PseudoDirectory* container = nullptr;
     std::vector<std::uint32_t> entries;
     std::vector<BitmapKind> kinds;
+    // Each file's level count as listed; 0 for a file without levels or not summarised yet.
+    std::vector<std::uint32_t> levelCounts;
 };
 
 // "Wrote 18 files to /games/track/cars", and that folder; without a file written, no folder.
@@ -59,7 +62,8 @@ signals:
 private:
     void Convert(int commandId, Selection selection);
     template <typename DialogT, typename StartT>
-    void ConvertWith(Selection selection, const char* newExtension, const StartT& start);
+    void ConvertWith(Selection selection, const DialogTargets& targets, const char* newExtension,
+                     const StartT& start);
     bool AskReplacing(Selection& selection, const char* extension, bool& replacing);
     void RunInBackground(ConversionBatch& batch, const std::function<void()>& work);
 

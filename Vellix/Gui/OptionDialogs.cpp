@@ -1,14 +1,18 @@
 #include "Vellix/Gui/OptionDialogs.h"
 
+#include "Util/Exception.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLineEdit>
+#include <QLabel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -17,6 +21,8 @@
 namespace Ostrel::Vellix::Gui {
 
 namespace {
+
+constexpr char kSourceUnit[] = "OptionDialogs";
 
 // The order in which the controls appear, whatever the order of their exchange: levels, pixel
 // format, transparency, geometry, and the overwrite flag last. The colour count sits beside
@@ -51,6 +57,29 @@ constexpr std::array kDisplayOrder{
     Control::Overwrite,
 };
 
+// Decimals are remembered in thousandths.
+constexpr int kDecimals = 3;
+constexpr double kDecimalStep = 0.001;
+
+// Shows its value as the options write it ("2.5", not "2.500"), with '.' whatever the locale.
+class DecimalSpinBox final : public QDoubleSpinBox {
+public:
+    DecimalSpinBox() {
+        setLocale(QLocale::c());
+        setDecimals(kDecimals);
+    }
+    QString textFromValue(double value) const override {
+        return QString::fromStdString(FormatNumber(value));
+    }
+};
+
+const Field& FindField(const std::vector<Field>& fields, Control control) {
+    const auto found = std::find_if(fields.begin(), fields.end(),
+                                    [&](const Field& each) { return each.control == control; });
+    OSTREL_ASSERT(found != fields.end());
+    return *found;
+}
+
 } // namespace
 
 COptionsDlg::COptionsDlg(std::unique_ptr<DialogOptions> options, SettingsStore& store,
@@ -62,12 +91,12 @@ COptionsDlg::COptionsDlg(std::unique_ptr<DialogOptions> options, SettingsStore& 
 }
 
 void COptionsDlg::Build() {
-    const std::vector<Field> fields = options_->GetFields();
+    fields_ = options_->GetFields();
     auto* form = new QFormLayout;
     for (Control control : kDisplayOrder) {
-        const auto field = std::find_if(fields.begin(), fields.end(),
+        const auto field = std::find_if(fields_.begin(), fields_.end(),
                                         [&](const Field& each) { return each.control == control; });
-        if (field == fields.end()) {
+        if (field == fields_.end()) {
             continue;
         }
         QWidget* widget = MakeFieldWidget(*field);
@@ -80,7 +109,10 @@ void COptionsDlg::Build() {
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &COptionsDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &COptionsDlg::reject);
+    targetsLabel_ = new QLabel;
+    targetsLabel_->setVisible(false);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(targetsLabel_);
     layout->addLayout(form);
     layout->addWidget(buttons);
 }
@@ -90,9 +122,7 @@ QWidget* COptionsDlg::MakeFieldWidget(const Field& field) {
         return MakeRadioGroup(field.control);
     }
     if (field.kind == FieldKind::Integer || field.kind == FieldKind::Number) {
-        auto* edit = new QLineEdit;
-        widgets_[field.control] = edit;
-        return edit;
+        return MakeSpinBox(field);
     }
     auto* box = new QCheckBox(ControlLabel(field.control));
     widgets_[field.control] = box;
@@ -107,8 +137,35 @@ QWidget* COptionsDlg::MakeFieldWidget(const Field& field) {
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(box);
-    layout->addWidget(MakeFieldWidget({Control::ColourCount, FieldKind::Integer}));
+    layout->addWidget(MakeFieldWidget(FindField(fields_, Control::ColourCount)));
     return row;
+}
+
+// The spin box takes only values in the field's range; an emptied one still reaches the
+// options' validation.
+QWidget* COptionsDlg::MakeSpinBox(const Field& field) {
+    QAbstractSpinBox* box = nullptr;
+    if (field.kind == FieldKind::Integer) {
+        auto* integer = new QSpinBox;
+        integer->setRange(static_cast<int>(field.min), static_cast<int>(field.max));
+        box = integer;
+    } else {
+        auto* decimal = new DecimalSpinBox;
+        decimal->setRange(field.excludesMin ? field.min + kDecimalStep : field.min, field.max);
+        decimal->setSingleStep(field.max > 1.0 ? 1.0 : 0.1);
+        box = decimal;
+    }
+    box->setToolTip(
+        QString("From %1 to %2")
+            .arg(box->property("minimum").toString(), box->property("maximum").toString()));
+    widgets_[field.control] = box;
+    return box;
+}
+
+void COptionsDlg::SetTargets(const DialogTargets& targets) {
+    targets_ = targets;
+    targetsLabel_->setText(QString::fromStdString(targets.Text()));
+    targetsLabel_->setVisible(!targetsLabel_->text().isEmpty());
 }
 
 QWidget* COptionsDlg::MakeRadioGroup(Control group) {
@@ -140,6 +197,7 @@ QWidget* COptionsDlg::ControlWidget(Control control) const {
 void COptionsDlg::accept() {
     try {
         options_->Accept(*this);
+        options_->CheckTargets(targets_);
     } catch (const XInvalidField& error) {
         ReportInvalidField(error);
         return;
@@ -160,8 +218,8 @@ void COptionsDlg::ReportInvalidField(const XInvalidField& error) {
     QMessageBox::warning(this, "Vellix", QString::fromStdString(error.Message()));
     QWidget* widget = widgets_.at(error.GetControl());
     widget->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
-        edit->selectAll();
+    if (auto* box = qobject_cast<QAbstractSpinBox*>(widget)) {
+        box->selectAll();
     }
 }
 
@@ -192,11 +250,17 @@ void COptionsDlg::SetRadioIndex(Control group, std::int32_t index) {
 }
 
 std::string COptionsDlg::GetText(Control control) const {
-    return static_cast<QLineEdit*>(widgets_.at(control))->text().toStdString();
+    return static_cast<QAbstractSpinBox*>(widgets_.at(control))->text().toStdString();
 }
 
 void COptionsDlg::SetText(Control control, const std::string& text) {
-    static_cast<QLineEdit*>(widgets_.at(control))->setText(QString::fromStdString(text));
+    const QString value = QString::fromStdString(text);
+    QWidget* widget = widgets_.at(control);
+    if (auto* integer = qobject_cast<QSpinBox*>(widget)) {
+        integer->setValue(value.toInt());
+    } else {
+        static_cast<QDoubleSpinBox*>(widget)->setValue(value.toDouble());
+    }
 }
 
 void COptionsDlg::SetEnabled(Control control, bool enabled) {

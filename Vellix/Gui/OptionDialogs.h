@@ -10,8 +10,10 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 class QButtonGroup;
+class QLabel;
 
 namespace Ostrel::Vellix::Gui {
 
@@ -22,8 +24,11 @@ public:
     // the focus, and the dialog stays open with nothing written. Otherwise writes the values to
     // the settings store and closes.
     void accept() override;
-    // The widget of a control: an edit, a check box or one radio button.
+    // The widget of a control: a spin box, a check box or one radio button.
     QWidget* ControlWidget(Control control) const;
+    // The files the command will convert: said above the fields, and the level is checked
+    // against them when OK is pressed.
+    void SetTargets(const DialogTargets& targets);
 
 protected:
     COptionsDlg(std::unique_ptr<DialogOptions> options, SettingsStore& store, const char* title,
@@ -41,12 +46,16 @@ private:
 
     void Build();
     QWidget* MakeFieldWidget(const Field& field);
+    QWidget* MakeSpinBox(const Field& field);
     QWidget* MakeRadioGroup(Control group);
     void OnGoverningClick();
     void ReportInvalidField(const XInvalidField& error);
 
     std::unique_ptr<DialogOptions> options_;
     SettingsStore& store_;
+    std::vector<Field> fields_;
+    DialogTargets targets_;
+    QLabel* targetsLabel_ = nullptr;
     std::map<Control, QWidget*> widgets_;
     std::map<Control, QButtonGroup*> groups_;
 };

@@ -382,6 +382,7 @@ Selection CVellixListView::SelectedFiles() const {
     for (std::size_t row : GetSelection()) {
         selection.entries.push_back(CurrentEntryIndex(files_->Rows()[row].summary));
         selection.kinds.push_back(CommandKind(row));
+        selection.levelCounts.push_back(files_->Rows()[row].summary.LevelCount());
     }
     return selection;
 }

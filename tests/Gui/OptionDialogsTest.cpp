@@ -1,14 +1,17 @@
 #include "Vellix/Gui/OptionDialogs.h"
 #include "Gui/GuiTestEnvironment.h"
+#include "Vellix/BitmapFile.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
@@ -46,8 +49,9 @@ private:
     QTimer timer_;
 };
 
+// The text field of a spin box, which takes any text, as a paste does before validation.
 QLineEdit* Edit(const COptionsDlg& dialog, Control control) {
-    return qobject_cast<QLineEdit*>(dialog.ControlWidget(control));
+    return dialog.ControlWidget(control)->findChild<QLineEdit*>();
 }
 
 QAbstractButton* Button(const COptionsDlg& dialog, Control control) {
@@ -188,7 +192,7 @@ TEST(OptionDialogs, AnInvalidFieldKeepsTheDialogOpenWithNothingWritten) {
     EXPECT_EQ(answer.text, "Please enter an integer between 1 and 256.");
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_NE(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.focusWidget(), Edit(dialog, Control::ColourCount));
+    EXPECT_EQ(dialog.focusWidget(), dialog.ControlWidget(Control::ColourCount));
     EXPECT_TRUE(store.GetWrites().empty());
 
     // The level count is checked although automatic level count disables its edit.
@@ -207,6 +211,43 @@ TEST(OptionDialogs, AnInvalidFieldKeepsTheDialogOpenWithNothingWritten) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_FALSE(store.Contains(kSettingsSection, "BmpMipLevelCount"));
     EXPECT_EQ(store.GetInt(kSettingsSection, "BmpMipColourCount", 0), 256);
+}
+
+TEST(OptionDialogs, NumberFieldsAreSpinBoxesOverTheirRanges) {
+    MemorySettingsStore store;
+    CBmpSrbDlg dialog(store);
+    const auto* colours = qobject_cast<QSpinBox*>(dialog.ControlWidget(Control::ColourCount));
+    ASSERT_NE(colours, nullptr);
+    EXPECT_EQ(colours->minimum(), 1);
+    EXPECT_EQ(colours->maximum(), 256);
+    const auto* width = qobject_cast<QDoubleSpinBox*>(dialog.ControlWidget(Control::Width));
+    ASSERT_NE(width, nullptr);
+    EXPECT_DOUBLE_EQ(width->minimum(), 0.001); // a width of 0 is refused
+    EXPECT_DOUBLE_EQ(width->maximum(), 5000);
+    EXPECT_EQ(width->toolTip(), "From 0.001 to 5000");
+}
+
+// A level that one selected file lacks is refused before the dialog closes, naming that file.
+TEST(OptionDialogs, TheLevelIsCheckedAgainstTheFilesToConvert) {
+    MessageBoxAnswer answer;
+    MemorySettingsStore store;
+    CMipBmpDlg dialog(store);
+    DialogTargets targets("/games/cars");
+    targets.AddFile("car1.mip", BitmapKind::Mip, 5);
+    targets.AddFile("road.pbf", BitmapKind::Pbf, 1); // has no levels to choose from
+    targets.AddFile("car2.mip", BitmapKind::Mip, 3);
+    dialog.SetTargets(targets);
+    dialog.show();
+    EXPECT_EQ(dialog.findChild<QLabel*>()->text(), "Converts 3 files in /games/cars");
+    Edit(dialog, Control::Level)->setText("4");
+    PressOk(dialog);
+    EXPECT_EQ(answer.text, "Level 4 is not between 1 and 3 for car2.mip.");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(store.GetWrites().empty());
+    Button(dialog, Control::AllLevels)->click();
+    PressOk(dialog);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(answer.count, 1);
 }
 
 TEST(OptionDialogs, AnInvalidDecimalIsReportedWithItsBounds) {

@@ -478,8 +478,8 @@ TEST(ConversionOptions, FieldListsNameEachDialogsWidgets) {
     const std::vector<Field> expected = {{Control::Overwrite, FieldKind::Check},
                                          {Control::BmpPictures, FieldKind::Radio},
                                          {Control::NoTransparency, FieldKind::Radio},
-                                         {Control::TransparencyRed, FieldKind::Integer},
-                                         {Control::TransparencyGreen, FieldKind::Integer},
-                                         {Control::TransparencyBlue, FieldKind::Integer}};
+                                         {Control::TransparencyRed, FieldKind::Integer, 0, 255},
+                                         {Control::TransparencyGreen, FieldKind::Integer, 0, 255},
+                                         {Control::TransparencyBlue, FieldKind::Integer, 0, 255}};
     EXPECT_EQ(fields, expected);
 }
