@@ -196,9 +196,20 @@ void ConversionBatch::CheckAll(const Job& job, std::vector<bool>& failed) {
 
 void ConversionBatch::ConvertOne(const Job& job, std::size_t index) {
     try {
-        job.convert(items_[index], ReporterFor(index));
+        ConvertItem(job, items_[index], ReporterFor(index));
     } catch (...) {
         Fail(index);
+    }
+}
+
+// A failure that names an option names it as the front end does.
+void ConversionBatch::ConvertItem(const Job& job, const Item& item,
+                                  const FileReporter& files) const {
+    try {
+        job.convert(item, files);
+    } catch (XConversion& error) {
+        error.SetNaming(settings_.naming);
+        throw;
     }
 }
 
@@ -328,7 +339,7 @@ void ConversionBatch::ConvertSpread(const Job& job, const std::vector<bool>& fai
         Item item = items_[index];
         item.container = directory.get();
         try {
-            job.convert(item, ReporterFor(index, true));
+            ConvertItem(job, item, ReporterFor(index, true));
         } catch (const XAbandoned& abandoned) {
             outcomes_[index].skipped = abandoned.Message();
         } catch (...) {
@@ -416,12 +427,15 @@ void ConversionBatch::ToBmp(const ToBmpSettings& settings, const std::vector<Bit
             MakeParentDirectory(base);
         }
         const PseudoDirectory& container = *item.container;
+        const std::string name = container.GetEntryName(item.index);
         if (item.kind == BitmapKind::Mip) {
-            LevelsToBmp(*GameFileOf<BitmapFileMip>(container, item.index), base, settings, files);
+            LevelsToBmp(*GameFileOf<BitmapFileMip>(container, item.index), name, base, settings,
+                        files);
         } else if (item.kind == BitmapKind::Srb) {
-            LevelsToBmp(*GameFileOf<BitmapFileSrb>(container, item.index), base, settings, files);
+            LevelsToBmp(*GameFileOf<BitmapFileSrb>(container, item.index), name, base, settings,
+                        files);
         } else {
-            PictureToBmp(*GameFileOf<BitmapFilePbf>(container, item.index), base,
+            PictureToBmp(*GameFileOf<BitmapFilePbf>(container, item.index), name, base,
                          settings.transparency, settings.overwrite, files);
         }
     };

@@ -10,6 +10,7 @@
 #include "Util/CountedPtr.h"
 #include "Util/Platform.h"
 #include "Vellix/BitmapFile.h"
+#include "Vellix/ConversionFailure.h"
 #include "Vellix/ConversionOptions.h"
 #include "Vellix/Conversions.h"
 #include "Vellix/PseudoDirectory.h"
@@ -41,6 +42,8 @@ struct BatchSettings {
     // by one. The outcomes, the order of reports and of writing and the first failure stay as
     // with one: no file after a failed one is written.
     unsigned jobs = 1;
+    // How failure messages name the option that would have worked.
+    OptionNaming naming = OptionNaming::CommandLine;
 };
 
 // The jobs both front ends use unless told otherwise: one per processor.
@@ -130,6 +133,7 @@ private:
     void CheckAll(const Job& job, std::vector<bool>& failed);
     bool StartOne(std::size_t index);
     void ConvertOne(const Job& job, std::size_t index);
+    void ConvertItem(const Job& job, const Item& item, const FileReporter& files) const;
     void ConvertSpread(const Job& job, const std::vector<bool>& failed);
     void Fail(std::size_t index);
     FileReporter ReporterFor(std::size_t index, bool spread = false);

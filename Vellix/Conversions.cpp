@@ -12,6 +12,7 @@
 #include "Util/Platform.h"
 #include "Util/SafeWrite.h"
 #include "Util/Text.h"
+#include "Vellix/ConversionFailure.h"
 
 #include <algorithm>
 
@@ -22,6 +23,10 @@ namespace {
 using Util::CountedPtr;
 namespace Platform = Util::Platform;
 
+std::string FileNameOf(const std::string& path) {
+    return Util::PathName(path).GetFileName();
+}
+
 // ---- Writing -----------------------------------------------------------------------------------
 
 // A dry run fails where the real run would find a file in the way, and writes nothing.
@@ -30,14 +35,10 @@ void WriteReporting(const std::string& target, bool overwrite, const Util::Conte
     const std::string path = Platform::ResolveCase(target);
     files.Writing(path);
     const bool replacing = Platform::IsFile(path);
-    if (!files.dryRun) {
-        files.Written(Util::WriteSafely(target, overwrite, write), replacing);
-        return;
-    }
     if (replacing && !overwrite) {
-        throw Util::XFileOpen(path, "File exists");
+        throw XConversion(FileNameOf(path), "File exists", {{Control::Overwrite}, ""});
     }
-    files.Written(path, replacing);
+    files.Written(files.dryRun ? path : Util::WriteSafely(target, overwrite, write), replacing);
 }
 
 // A picture made by NewPicture: a BMP file for a DIB, a PNG file otherwise.
@@ -91,16 +92,32 @@ CountedPtr<Trova::Bitmap> NewPicture(std::int32_t pictureFormat, bool withAlpha)
     return Util::MakeCounted<Trova::DIB>(std::uint16_t(withAlpha ? 32 : 24), withAlpha);
 }
 
-// One game bitmap out to name + ".bmp" or ".png" (and name + "_ti" + the same extension for a
-// separate transparency).
-void BitmapToPictures(const Trova::Bitmap& source, const std::string& name,
-                      const TransparencyOptions& transparency, bool overwrite,
-                      const FileReporter& files) {
+// The methods that carry a bitmap's alpha, but for the one that could not.
+Remedy OtherAlphaMethods(std::int32_t failed) {
+    Remedy remedy;
+    for (Control method :
+         {Control::SeparateTransparency, Control::SpecifiedColour, Control::AlphaChannel}) {
+        if (method != RadioButtons(Control::NoTransparency)[failed]) {
+            remedy.options.push_back(method);
+        }
+    }
+    return remedy;
+}
+
+// One game bitmap, called where in messages, out to name + ".bmp" or ".png" (and name + "_ti" +
+// the same extension for a separate transparency).
+void BitmapToPictures(const Trova::Bitmap& source, const std::string& where,
+                      const std::string& name, const TransparencyOptions& transparency,
+                      bool overwrite, const FileReporter& files) {
     const Trova::TransparencyMethod method = MethodOf(transparency);
     const CountedPtr<Trova::Bitmap> picture =
         NewPicture(transparency.pictureFormat, method == Trova::TransparencyMethod::AlphaChannel);
     const CountedPtr<Trova::Bitmap> grey = NewPicture(transparency.pictureFormat, false);
-    Trova::SplitTransparency(source, method, KeyColour(transparency), *picture, *grey);
+    try {
+        Trova::SplitTransparency(source, method, KeyColour(transparency), *picture, *grey);
+    } catch (const Util::XUsage& error) {
+        throw XConversion(where, error.Message(), OtherAlphaMethods(transparency.method));
+    }
     const std::string extension = transparency.PictureExtension();
     SavePicture(*picture, name + extension, overwrite, files);
     if (method == Trova::TransparencyMethod::SeparatePicture) {
@@ -108,9 +125,26 @@ void BitmapToPictures(const Trova::Bitmap& source, const std::string& name,
     }
 }
 
-// A BMP or PNG file, by its extension.
-CountedPtr<Trova::Bitmap> ReadPicture(const std::string& path, const FileReporter& files) {
+// The picture format that path is not in.
+Control OtherFormat(const std::string& path) {
+    return Util::ToLower(Util::PathName(path).GetExtension()) == "png" ? Control::BmpPictures
+                                                                       : Control::PngPictures;
+}
+
+// A BMP or PNG file, by its extension. A missing one that the other picture format has is named
+// as the remedy; without one, remedy is what the file was for.
+CountedPtr<Trova::Bitmap> ReadPicture(const std::string& path, Remedy remedy,
+                                      const FileReporter& files) {
     const std::string resolved = Platform::ResolveCase(path);
+    if (!Platform::IsFile(resolved)) {
+        const Control other = OtherFormat(path);
+        const std::string otherPath = Util::PathName(path).GetPathWithoutExtension() + "." +
+                                      Util::ToLower(ControlLabel(other));
+        if (Platform::IsFile(Platform::ResolveCase(otherPath))) {
+            remedy = {{other}, {}};
+        }
+        throw XConversion(FileNameOf(path), "File not found", std::move(remedy));
+    }
     CountedPtr<Trova::Bitmap> picture;
     if (Util::ToLower(Util::PathName(resolved).GetExtension()) == "png") {
         picture = Util::MakeCounted<Trova::PngFile>(resolved);
@@ -125,31 +159,55 @@ bool SameSize(const Trova::Bitmap& a, const Trova::Bitmap& b) {
     return a.GetHeight() == b.GetHeight() && a.GetWidth() == b.GetWidth();
 }
 
-void CheckSize(const Trova::Bitmap& picture, const Trova::Bitmap& expected) {
+// The picture read from path must have the size of expected.
+void CheckSize(const Trova::Bitmap& picture, const std::string& path, const Trova::Bitmap& expected,
+               const char* problem) {
     if (!SameSize(picture, expected)) {
-        throw Util::XUsage("Source bitmap incorrect size");
+        throw XConversion(FileNameOf(path), std::string(problem) + " (" +
+                                                SizesText(expected.GetWidth(), expected.GetHeight(),
+                                                          picture.GetWidth(), picture.GetHeight()) +
+                                                ")");
     }
 }
 
-// A picture read back from picture files: its colours and, for a separate transparency, its grey.
+// A picture read back from picture files: its colours (read from path) and, for a separate
+// transparency, its grey.
 struct Pictures {
     CountedPtr<Trova::Bitmap> picture;
     CountedPtr<Trova::Bitmap> transparency;
+    std::string path;
 };
+
+// No transparency would drop the alpha of a picture that has some.
+bool HasTransparency(const Trova::Bitmap& picture) {
+    for (std::uint32_t row = 0; row < picture.GetHeight(); ++row) {
+        for (std::uint32_t column = 0; column < picture.GetWidth(); ++column) {
+            if (picture.GetPixel(row, column).GetAlpha() != 1) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 // name + extension, which must have the size of expected when one is given, and for a separate
 // transparency name + "_ti" + extension of the same size.
 Pictures ReadPictures(const std::string& name, const std::string& extension, std::int32_t method,
                       const Trova::Bitmap* expected, const FileReporter& files) {
-    Pictures pictures{ReadPicture(name + extension, files), {}};
+    const std::string path = name + extension;
+    Pictures pictures{ReadPicture(path, {}, files), {}, path};
+    if (method == kNoTransparency && HasTransparency(*pictures.picture)) {
+        throw XConversion(FileNameOf(path), "Bitmap is transparent", {{Control::AlphaChannel}, ""});
+    }
     if (expected) {
-        CheckSize(*pictures.picture, *expected);
+        CheckSize(*pictures.picture, path, *expected, "Source bitmap incorrect size");
     }
     if (method == kSeparateTransparency) {
-        pictures.transparency = ReadPicture(name + "_ti" + extension, files);
-        if (!SameSize(*pictures.picture, *pictures.transparency)) {
-            throw Util::XUsage("Size of transparency does not match");
-        }
+        const std::string grey = name + "_ti" + extension;
+        pictures.transparency =
+            ReadPicture(grey, {{}, "the separate method reads the alpha from it"}, files);
+        CheckSize(*pictures.transparency, grey, *pictures.picture,
+                  "Size of transparency does not match");
     }
     return pictures;
 }
@@ -180,15 +238,14 @@ Trova::BitmapTarget LevelTarget(const FileT& file, std::uint32_t level, bool fir
 }
 
 template <typename FileT>
-void LevelsToBmpOf(const FileT& file, const std::string& base, const ToBmpSettings& settings,
-                   const FileReporter& files) {
+void LevelsToBmpOf(const FileT& file, const std::string& fileName, const std::string& base,
+                   const ToBmpSettings& settings, const FileReporter& files) {
     CheckMethod(settings.transparency.method);
     const LevelRange levels =
-        ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(),
-                     Util::PathName(base).GetFileName());
+        ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(), fileName);
     for (std::uint32_t level = levels.first; level < levels.end; ++level) {
-        BitmapToPictures(*file.GetBitmap(level), LevelName(base, level), settings.transparency,
-                         settings.overwrite, files);
+        BitmapToPictures(*file.GetBitmap(level), LevelOfFile(fileName, level),
+                         LevelName(base, level), settings.transparency, settings.overwrite, files);
     }
 }
 
@@ -293,7 +350,7 @@ void FillNewLevels(FileT& file, const Pictures& pictures, const std::string& wri
                    const std::string& extension, const DialogOptions& options,
                    const FileReporter& files) {
     const Trova::BitmapTarget target = LevelTarget(file, 0, true, false);
-    CheckSize(*pictures.picture, *target.bitmap);
+    CheckSize(*pictures.picture, pictures.path, *target.bitmap, "Source bitmap incorrect size");
     PutPictures(pictures, options.transparency, target);
     GenerateSubLevels(file, 1, false);
     WriteGameFile(file, written + "." + extension, options.overwrite, files);
@@ -343,20 +400,20 @@ LevelRange ChooseLevels(bool allLevels, std::int32_t level, std::uint32_t count,
 
 // ---- Per-file routines -------------------------------------------------------------------------
 
-void LevelsToBmp(const Trova::MipFile& file, const std::string& base, const ToBmpSettings& settings,
-                 const FileReporter& files) {
-    LevelsToBmpOf(file, base, settings, files);
+void LevelsToBmp(const Trova::MipFile& file, const std::string& fileName, const std::string& base,
+                 const ToBmpSettings& settings, const FileReporter& files) {
+    LevelsToBmpOf(file, fileName, base, settings, files);
 }
 
-void LevelsToBmp(const Trova::SrbFile& file, const std::string& base, const ToBmpSettings& settings,
-                 const FileReporter& files) {
-    LevelsToBmpOf(file, base, settings, files);
+void LevelsToBmp(const Trova::SrbFile& file, const std::string& fileName, const std::string& base,
+                 const ToBmpSettings& settings, const FileReporter& files) {
+    LevelsToBmpOf(file, fileName, base, settings, files);
 }
 
-void PictureToBmp(const Trova::PbfFile& file, const std::string& base,
+void PictureToBmp(const Trova::PbfFile& file, const std::string& fileName, const std::string& base,
                   const TransparencyOptions& transparency, bool overwrite,
                   const FileReporter& files) {
-    BitmapToPictures(*file.GetBitmap(), base, transparency, overwrite, files);
+    BitmapToPictures(*file.GetBitmap(), fileName, base, transparency, overwrite, files);
 }
 
 void LevelsFromBmp(Trova::MipFile& file, const ConversionNames& names, const std::string& extension,

@@ -100,12 +100,13 @@ struct FromBmpSettings {
 
 // The per-file work. base is the BMP directory joined with the file's base name; every name read
 // or written is built from it. A level outside the file's levels and an unknown transparency
-// method fail with XUsage before anything is written.
-void LevelsToBmp(const Trova::MipFile& file, const std::string& base, const ToBmpSettings& settings,
-                 const FileReporter& files);
-void LevelsToBmp(const Trova::SrbFile& file, const std::string& base, const ToBmpSettings& settings,
-                 const FileReporter& files);
-void PictureToBmp(const Trova::PbfFile& file, const std::string& base,
+// method fail with XUsage before anything is written. The failures of one file's pictures are
+// XConversion, naming the file (fileName, as messages call it) or the picture.
+void LevelsToBmp(const Trova::MipFile& file, const std::string& fileName, const std::string& base,
+                 const ToBmpSettings& settings, const FileReporter& files);
+void LevelsToBmp(const Trova::SrbFile& file, const std::string& fileName, const std::string& base,
+                 const ToBmpSettings& settings, const FileReporter& files);
+void PictureToBmp(const Trova::PbfFile& file, const std::string& fileName, const std::string& base,
                   const TransparencyOptions& transparency, bool overwrite,
                   const FileReporter& files);
 

@@ -72,6 +72,31 @@ const char* ControlOption(Control control) {
     return NamesOf(control).option;
 }
 
+const char* ControlChoice(Control control) {
+    constexpr std::array<std::pair<Control, const char*>, 9> kChoices{{
+        {Control::Opaque, "opaque"},
+        {Control::OpaqueTransparent, "transparent"},
+        {Control::PartialTransparency, "partial"},
+        {Control::NoTransparency, "none"},
+        {Control::SeparateTransparency, "separate"},
+        {Control::SpecifiedColour, "colour"},
+        {Control::AlphaChannel, "alpha"},
+        {Control::BmpPictures, "bmp"},
+        {Control::PngPictures, "png"},
+    }};
+    const auto found = std::find_if(kChoices.begin(), kChoices.end(),
+                                    [&](const auto& choice) { return choice.first == control; });
+    return found == kChoices.end() ? "" : found->second;
+}
+
+std::vector<std::string> ChoiceNames(Control group) {
+    std::vector<std::string> names;
+    for (Control button : RadioButtons(group)) {
+        names.emplace_back(ControlChoice(button));
+    }
+    return names;
+}
+
 namespace {
 
 std::string_view TrimBlanks(std::string_view text) {

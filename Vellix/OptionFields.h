@@ -71,6 +71,11 @@ std::span<const Control> RadioButtons(Control group);
 // leading dashes).
 const char* ControlLabel(Control control);
 const char* ControlOption(Control control);
+// The command-line value that picks a radio button ("separate" for --transparency); "" for any
+// other control.
+const char* ControlChoice(Control control);
+// The values of the group's buttons, in the order of their indices.
+std::vector<std::string> ChoiceNames(Control group);
 
 // A click on one of these re-reads the dialog and re-applies its enabling rules.
 bool IsGoverningControl(Control control);

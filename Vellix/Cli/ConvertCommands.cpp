@@ -67,15 +67,17 @@ void RejectTogether(const Arguments& arguments, Control a, Control b) {
     }
 }
 
+// The index of the button of a radio group that the option's value names.
+std::optional<std::int32_t> RadioChoice(const Arguments& arguments, Control group) {
+    return arguments.Choice(ControlOption(group), ChoiceNames(group));
+}
+
 void ApplyShared(const Arguments& arguments, DialogOptions& options) {
     TransparencyOptions& transparency = options.transparency;
     transparency.pictureFormat =
-        arguments.Choice(ControlOption(Control::BmpPictures), {"bmp", "png"})
-            .value_or(kBmpPictures);
-    transparency.method =
-        arguments
-            .Choice(ControlOption(Control::NoTransparency), {"none", "separate", "colour", "alpha"})
-            .value_or(DefaultMethodFor(transparency.pictureFormat));
+        RadioChoice(arguments, Control::BmpPictures).value_or(kBmpPictures);
+    transparency.method = RadioChoice(arguments, Control::NoTransparency)
+                              .value_or(DefaultMethodFor(transparency.pictureFormat));
     SetInts(arguments, Control::TransparencyRed,
             {&options.transparency.red, &options.transparency.green, &options.transparency.blue});
     options.overwrite = Given(arguments, Control::Overwrite);
@@ -98,8 +100,7 @@ void ApplyFormat(const Arguments& arguments, NewFileOptions& options) {
     PixelFormatOptions& format = options.format;
     SetInts(arguments, Control::RedBits,
             {&format.redBits, &format.greenBits, &format.blueBits, &format.alphaBits});
-    if (const auto kind = arguments.Choice(ControlOption(Control::Opaque),
-                                           {"opaque", "transparent", "partial"})) {
+    if (const auto kind = RadioChoice(arguments, Control::Opaque)) {
         format.transparencyKind = *kind;
     }
     RejectTogether(arguments, Control::ColourCount, Control::UsePalette);

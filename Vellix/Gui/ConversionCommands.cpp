@@ -175,6 +175,7 @@ void ConversionCommands::ConvertWith(Selection selection, const DialogTargets& t
     ConversionBatch batch;
     BatchSettings settings;
     settings.jobs = DefaultJobs();
+    settings.naming = OptionNaming::Dialog; // a failure names the option by its label
     batch.SetSettings(settings);
     for (std::uint32_t entry : selection.entries) {
         batch.Add(*selection.container, entry);

@@ -115,6 +115,7 @@ std::set<std::string> Listing(const std::string& directory) {
 struct Runner {
     std::vector<std::string> written;
     unsigned jobs = 1;
+    OptionNaming naming = OptionNaming::CommandLine;
 
     template <typename OptionsT>
     void operator()(const std::vector<std::string>& paths, const OptionsT& options) {
@@ -123,6 +124,7 @@ struct Runner {
         });
         BatchSettings settings;
         settings.jobs = jobs;
+        settings.naming = naming;
         batch.SetSettings(settings);
         for (const auto& path : paths) {
             batch.AddPath(path);
@@ -181,7 +183,8 @@ TEST(ConversionsToBmp, NoTransparencyAndKeyColour) {
     EXPECT_EQ(Trova::DIB(dir / "plain_1.bmp").GetPixel(1, 1), Opaque(1, 1, 1));
 
     EXPECT_EQ(MessageOf([&] { run({dir / "holes.mip"}, ToBmp(kNoTransparency, true)); }),
-              "Bitmap is transparent");
+              "holes.mip level 1: Bitmap is transparent (choose --transparency separate, colour "
+              "or alpha)");
 
     MipBmpOptions keyed = ToBmp(kSpecifiedColour, false, 1);
     keyed.transparency = {kSpecifiedColour, 0, 255, 0};
@@ -202,7 +205,7 @@ TEST(ConversionsToBmp, OverwriteOffRefusesAndLeavesTheFileUntouched) {
     Runner again;
     const std::string message =
         MessageOf([&] { again({dir / "car.mip"}, ToBmp(kSeparateTransparency, true)); });
-    EXPECT_NE(message.find("Couldn't open " + dir / "car.bmp"), std::string::npos) << message;
+    EXPECT_EQ(message, "car.bmp: File exists (use --overwrite)");
     EXPECT_TRUE(again.written.empty());
     EXPECT_EQ(ReadBytes(dir / "car.bmp"), before);
     EXPECT_EQ(Listing(dir.Path()), listing); // no temporary file left behind
@@ -271,13 +274,13 @@ TEST(ConversionsFromBmp, SizesMustMatch) {
     SaveBmp(Filled(2, 2, [](auto, auto) { return Rgba(0, 0, 0); }), dir / "car.bmp");
     Runner run;
     EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, FromBmp(1, true)); }),
-              "Source bitmap incorrect size");
+              "car.bmp: Source bitmap incorrect size (8 x 8 expected, 2 x 2 found)");
     SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(0, 0, 0); }), dir / "car.bmp");
     SaveBmp(Filled(4, 8, [](auto, auto) { return Rgba(9, 9, 9); }), dir / "car_ti.bmp");
     MipFromBmpOptions separate = FromBmp(1, true);
     separate.transparency.method = kSeparateTransparency;
     EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, separate); }),
-              "Size of transparency does not match");
+              "car_ti.bmp: Size of transparency does not match (8 x 8 expected, 8 x 4 found)");
     EXPECT_NE(MessageOf([&] { run({dir / "car.mip"}, FromBmp(2, true)); }).find("car_1.bmp"),
               std::string::npos); // a missing picture fails to open
     EXPECT_EQ(ReadBytes(dir / "car.mip"), before);
@@ -387,8 +390,7 @@ TEST(ConversionsBatch, TheFirstFailureEndsTheBatchAndEarlierFilesStay) {
         }
         Runner run;
         run.jobs = jobs;
-        EXPECT_EQ(MessageOf([&] { run(paths, ToBmp(kNoTransparency, true)); }),
-                  "Bitmap is transparent");
+        EXPECT_EQ(MessageOf([&] { run(paths, ToBmp(kNoTransparency, true)); }).find("c.mip"), 0u);
         EXPECT_EQ(run.written, (std::vector<std::string>{"a.bmp", "a_1.bmp", "a_2.bmp", "b.bmp",
                                                          "b_1.bmp", "b_2.bmp"}));
         for (const char* name : {"c.bmp", "d.bmp", "e.bmp", "e_2.bmp"}) {
@@ -427,7 +429,7 @@ TEST(ConversionsBatch, KeepsGoingReportsEveryFileAndStopsWhenCancelled) {
         ASSERT_EQ(done.size(), 3u);
         EXPECT_EQ(done[0].written, std::vector<std::string>{dir / "a.bmp"});
         EXPECT_EQ(done[0].read, std::vector<std::string>{dir / "a.mip"});
-        EXPECT_EQ(done[1].failure, "Bitmap is transparent");
+        EXPECT_EQ(done[1].failure.find("b.mip level 1: Bitmap is transparent"), 0u);
         EXPECT_TRUE(done[1].written.empty());
         EXPECT_EQ(done[2].written, std::vector<std::string>{dir / "c.bmp"});
         EXPECT_TRUE(batch->HasFailures());
@@ -554,7 +556,8 @@ TEST(ConversionsNewFile, MipBitDepthsRepeatAndLevelCount) {
     ASSERT_EQ(mip->GetBitmapCount(), 3u);
     EXPECT_EQ(mip->GetBitmap(2)->GetWidth(), 4u);
     EXPECT_EQ(mip->GetBitmap(2)->GetHeight(), 2u);
-    EXPECT_EQ(MessageOf([&] { run({dir / "road.bmp"}, options); }).find("Couldn't open"), 0u);
+    EXPECT_EQ(MessageOf([&] { run({dir / "road.bmp"}, options); }),
+              "road.mip: File exists (use --overwrite)");
 }
 
 TEST(ConversionsNewFile, PbfWithKeyColour) {
@@ -698,4 +701,56 @@ TEST(ConversionsFromBmp, AKeptPaletteLeavesUneditedPixelsAlone) {
     // The edited block maps to the nearest colour of the palette, here the one it replaced.
     EXPECT_EQ(changedPixels(true), 0);
     EXPECT_GE(changedPixels(false), 16 + 112);
+}
+
+// A failure names the file it happened on and, where another option would have worked, that
+// option as the front end names it.
+TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
+    TempDir dir;
+    Save(*MakeMip(Pattern), dir / "fence.mip");
+    Save(*MakeMip(Opaque), dir / "CAR1.MIP");
+    Save(*MakeMip(Opaque), dir / "decal.mip");
+    SaveBmp(Filled(4, 4, [](auto, auto) { return Rgba(1, 2, 3); }), dir / "CAR1.bmp");
+    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(1, 2, 3); }), dir / "decal.bmp");
+    const auto glass = Filled(8, 8, [](auto, auto) { return Rgba(1, 2, 3, 128); });
+    Trova::PngFile::Save(glass, *Util::CreateAlways(dir / "glass.png"));
+    MipFromBmpOptions separate = FromBmp(1, true);
+    separate.transparency.method = kSeparateTransparency;
+    MipFromBmpOptions png = FromBmp(1, true);
+    png.transparency.pictureFormat = kPngPictures;
+    MipFromBmpOptions noOverwrite = FromBmp(1, true);
+    noOverwrite.overwrite = false;
+    BmpMipOptions opaque;
+    opaque.transparency.method = kNoTransparency;
+    const auto cli = OptionNaming::CommandLine;
+    const auto dialog = OptionNaming::Dialog;
+    const struct {
+        std::function<void(Runner&)> run;
+        OptionNaming naming;
+        const char* expected;
+    } cases[] = {
+        {[&](Runner& run) { run({dir / "fence.mip"}, ToBmp(kNoTransparency, false, 2)); }, cli,
+         "fence.mip level 2: Bitmap is transparent (choose --transparency separate, colour or "
+         "alpha)"},
+        {[&](Runner& run) { run({dir / "fence.mip"}, ToBmp(kNoTransparency, false, 2)); }, dialog,
+         "fence.mip level 2: Bitmap is transparent (choose \"Transparency in Separate Bitmap\", "
+         "\"Transparency using Specified Colour\" or \"Alpha Channel\")"},
+        {[&](Runner& run) { run({dir / "decal.mip"}, separate); }, cli,
+         "decal_ti.bmp: File not found (the separate method reads the alpha from it)"},
+        {[&](Runner& run) { run({dir / "CAR1.MIP"}, FromBmp(1, true)); }, cli,
+         "CAR1.bmp: Source bitmap incorrect size (8 x 8 expected, 4 x 4 found)"},
+        {[&](Runner& run) { run({dir / "decal.mip"}, noOverwrite); }, cli,
+         "decal.mip: File exists (use --overwrite)"},
+        {[&](Runner& run) { run({dir / "decal.mip"}, noOverwrite); }, dialog,
+         "decal.mip: File exists (tick \"Overwrite\")"},
+        {[&](Runner& run) { run({dir / "decal.mip"}, png); }, cli,
+         "decal.png: File not found (choose --format bmp)"},
+        {[&](Runner& run) { run({dir / "glass.png"}, opaque); }, dialog,
+         "glass.png: Bitmap is transparent (choose \"Alpha Channel\")"},
+    };
+    for (const auto& each : cases) {
+        Runner run;
+        run.naming = each.naming;
+        EXPECT_EQ(MessageOf([&] { each.run(run); }), each.expected);
+    }
 }
