@@ -4,6 +4,7 @@
 // offering one capability (opening MIP files, creating PBF files, handing out the archive...).
 // A game family decides which facets its factories carry.
 
+#include "Trova/TextureSummary.h"
 #include "Trova/TrovaDirectory.h"
 #include "Util/CountedPtr.h"
 #include "Util/Exception.h"
@@ -116,6 +117,10 @@ public:
     // name unless archiveOnly is set. Throws XFileOpen "File not found" when there is neither.
     virtual Util::CountedPtr<FileT> Make(const std::string& name, const std::string& extension,
                                          bool archiveOnly) = 0;
+    // What the headers of the file Make would find tell, read from the file itself without its
+    // pixel data; the cache is neither used nor filled. Fails as reading the file would.
+    virtual TextureSummary Summarise(const std::string& name, const std::string& extension,
+                                     bool archiveOnly) = 0;
     // Enters an existing object into the cache as a loose file of this directory.
     virtual void Store(const Util::CountedPtr<FileT>& file, const std::string& name,
                        const std::string& extension) = 0;

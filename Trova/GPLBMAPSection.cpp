@@ -5,6 +5,7 @@
 #include "Trova/GPLSection.h"
 #include "Trova/PixelFormat.h"
 #include "Trova/PkCompression.h"
+#include "Trova/TextureSummary.h"
 #include "Util/Exception.h"
 
 #include <algorithm>
@@ -93,10 +94,25 @@ std::uint32_t GPLBMAPSection::GetTransparency() const {
     return static_cast<std::uint32_t>(GetFormatInfo(format_).transparency);
 }
 
+TextureSummary GPLBMAPSection::Summarise() const {
+    TextureSummary summary;
+    summary.levels = {{width_, height_}};
+    summary.redBits = GetRedBits();
+    summary.greenBits = GetGreenBits();
+    summary.blueBits = GetBlueBits();
+    summary.alphaBits = GetAlphaBits();
+    summary.transparency = GetTransparency();
+    summary.palettised = IsPalettised();
+    summary.paletteSize = palette_ ? palette_->GetCount() : 0;
+    summary.storedFormat = GetFormat();
+    summary.storedCompression = compression_;
+    return summary;
+}
+
 // ---- Reading
 
 GPLBMAPSection::GPLBMAPSection(Util::BinaryStream& stream, Util::CountedPtr<Palette> defaultPalette,
-                               std::uint8_t highestCompression) {
+                               std::uint8_t highestCompression, StoredData storedData) {
     GPLSectionHeader header;
     header.Read(stream);
     if (header.id != kBMAPSectionId) {
@@ -108,7 +124,7 @@ GPLBMAPSection::GPLBMAPSection(Util::BinaryStream& stream, Util::CountedPtr<Pale
     const std::uint64_t start = stream.GetPosition();
     ReadHeader(stream, highestCompression);
     ReadPalette(stream, std::move(defaultPalette));
-    ReadData(stream);
+    ReadData(stream, storedData);
     if (stream.GetPosition() != start + header.size) {
         FailFormat(stream, "GPL bitmap incorrect size");
     }
@@ -175,7 +191,7 @@ void GPLBMAPSection::ReadPalette(Util::BinaryStream& stream,
     }
 }
 
-void GPLBMAPSection::ReadData(Util::BinaryStream& stream) {
+void GPLBMAPSection::ReadData(Util::BinaryStream& stream, StoredData storedData) {
     GPLSectionHeader header;
     header.Read(stream);
     if (header.id != kDATASectionId) {
@@ -189,8 +205,13 @@ void GPLBMAPSection::ReadData(Util::BinaryStream& stream) {
         throw Util::XFileRead(stream.GetName());
     }
     storedSize_ = header.size;
-    storedData_ = Util::CountedPtr<std::uint8_t[]>(new std::uint8_t[storedSize_]);
-    stream.Read(storedSize_, storedData_.Get());
+    dataSkipped_ = storedData == StoredData::Skip;
+    if (dataSkipped_) {
+        stream.SetPosition(stream.GetPosition() + storedSize_);
+    } else {
+        storedData_ = Util::CountedPtr<std::uint8_t[]>(new std::uint8_t[storedSize_]);
+        stream.Read(storedSize_, storedData_.Get());
+    }
     if (!ReadFiller(stream, storedSize_)) {
         FailFormat(stream, "GPL bitmap filler incorrect");
     }
@@ -295,7 +316,12 @@ std::uint8_t* GPLBMAPSection::PixelBytes() const {
     return pixelData_.Get();
 }
 
+void GPLBMAPSection::CheckDataKept() const {
+    OSTREL_ASSERT(!dataSkipped_);
+}
+
 void GPLBMAPSection::Decode() const {
+    CheckDataKept();
     switch (compression_) {
     case 0:
         if (storedSize_ != uncompressedSize_) {
@@ -330,6 +356,7 @@ void GPLBMAPSection::Expand() const {
 
 Util::CountedPtr<std::uint8_t[]> GPLBMAPSection::GetStoredData() const {
     if (!storedData_) {
+        CheckDataKept();
         if (decodedCopy_) {
             EncodeDecodedCopy();
         }

@@ -11,6 +11,12 @@
 
 namespace Ostrel::Trova {
 
+struct TextureSummary;
+
+// What a reader keeps of a section's stored pixel data. A listing skips it: such a section
+// answers its size, format and palette, and any use of its pixels is a broken invariant.
+enum class StoredData { Keep, Skip };
+
 // A bitmap section ("BMAP"): a BMHD header, for the 4-bit palettised formats optionally the
 // bitmap's own CMAP palette, and a DATA section with the pixels, stored as is (compression 0) or
 // PK-compressed (compression 1).
@@ -32,7 +38,7 @@ public:
     // (or the stream's XFileRead); stored data that does not fit the format is reported as
     // XAssertion on the first pixel access.
     GPLBMAPSection(Util::BinaryStream& stream, Util::CountedPtr<Palette> defaultPalette,
-                   std::uint8_t highestCompression);
+                   std::uint8_t highestCompression, StoredData storedData = StoredData::Keep);
     // An empty 0 x 0 section; SetSize gives it pixels. A palettised format gets a new palette of
     // paletteEntryCount entries when hasOwnPalette is set and uses sharedPalette otherwise.
     GPLBMAPSection(std::uint8_t format, bool hasOwnPalette, std::uint32_t paletteEntryCount,
@@ -71,6 +77,9 @@ public:
     // A TransparencyClass value.
     std::uint32_t GetTransparency() const;
 
+    // The section as a single-level texture.
+    TextureSummary Summarise() const;
+
     static bool IsValidFormat(std::uint8_t format);
     static bool IsPalettised(std::uint8_t format);
     // Bits per pixel, or per block for the block formats.
@@ -92,12 +101,13 @@ private:
 
     void ReadHeader(Util::BinaryStream& stream, std::uint8_t highestCompression);
     void ReadPalette(Util::BinaryStream& stream, Util::CountedPtr<Palette> defaultPalette);
-    void ReadData(Util::BinaryStream& stream);
+    void ReadData(Util::BinaryStream& stream, StoredData storedData);
     void WriteHeader(Util::BinaryStream& stream) const;
     void WriteData(Util::BinaryStream& stream) const;
     Util::CountedPtr<Palette> ClonePalette(Util::CountedPtr<Palette> shared) const;
 
     std::uint8_t* PixelBytes() const;
+    void CheckDataKept() const;
     void Decode() const;
     void Expand() const;
     void Encode() const;
@@ -121,6 +131,7 @@ private:
     std::uint32_t rowBytes_ = 0;
     std::uint8_t compression_ = 0;
     bool hasOwnPalette_ = false;
+    bool dataSkipped_ = false;
     Util::CountedPtr<Palette> palette_;
     mutable std::uint32_t storedSize_ = 0;
     mutable Util::CountedPtr<std::uint8_t[]> storedData_;

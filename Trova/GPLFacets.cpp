@@ -27,6 +27,10 @@ Util::CountedPtr<SrbFile> ReadSrb(const Util::CountedPtr<Util::BinaryStream>& st
     return Util::CountedPtr<SrbFile>(new GPLSrbFile(stream));
 }
 
+TextureSummary SummariseMip(Util::BinaryStream& stream) {
+    return GPLMipFile::ReadSummary(stream, 0);
+}
+
 std::uint32_t Levels(const TextureRequest& request) {
     return LevelCount(request.height, request.width, request.autoLevels, request.requestedLevels);
 }
@@ -50,17 +54,17 @@ Util::CountedPtr<DatFile> ICR2CreateDat::Create() {
 
 GPLMakeMip* NewGPLMakeMip(const TrovaDirectory& directory,
                           const Util::CountedPtr<DatFile>& archive) {
-    return new GPLMakeMip(directory, archive, "mip", ReadMip);
+    return new GPLMakeMip(directory, archive, "mip", ReadMip, SummariseMip);
 }
 
 GPLMakePbf* NewGPLMakePbf(const TrovaDirectory& directory,
                           const Util::CountedPtr<DatFile>& archive) {
-    return new GPLMakePbf(directory, archive, "pbf", ReadPbf);
+    return new GPLMakePbf(directory, archive, "pbf", ReadPbf, GPLPbfFile::ReadSummary);
 }
 
 GPLMakeSrb* NewGPLMakeSrb(const TrovaDirectory& directory,
                           const Util::CountedPtr<DatFile>& archive) {
-    return new GPLMakeSrb(directory, archive, "srb", ReadSrb);
+    return new GPLMakeSrb(directory, archive, "srb", ReadSrb, GPLSrbFile::ReadSummary);
 }
 
 Util::CountedPtr<MipFile> GPLCreateMip::Create(const std::string& name,

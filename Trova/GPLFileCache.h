@@ -1,14 +1,17 @@
 #pragma once
 
 // The engine of the GPL family's Make facets: finds a file loose in the game directory or in
-// its archive, reads it once, and hands out the same object until it is purged.
+// its archive, reads it once, and hands out the same object until it is purged. A summary reads
+// the headers of the file Make would find, past the cache.
 
 #include "Trova/DatFile.h"
 #include "Trova/FileFactory.h"
+#include "Trova/TextureSummary.h"
 #include "Trova/TrovaDirectory.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
+#include "Util/ReadAheadStream.h"
 
 #include <map>
 #include <string>
@@ -20,37 +23,27 @@ template <typename FacetT, typename FileT> class GPLMakeFile : public FacetT {
 public:
     // Reads the family's file object from a stream positioned anywhere.
     using Reader = Util::CountedPtr<FileT> (*)(const Util::CountedPtr<Util::BinaryStream>&);
+    // Reads the same file's headers only.
+    using SummaryReader = TextureSummary (*)(Util::BinaryStream&);
 
     GPLMakeFile(const TrovaDirectory& directory, const Util::CountedPtr<DatFile>& archive,
-                std::string defaultExtension, Reader reader)
+                std::string defaultExtension, Reader reader, SummaryReader summaryReader)
         : directory_(directory), archive_(archive), defaultExtension_(std::move(defaultExtension)),
-          reader_(reader) {}
+          reader_(reader), summaryReader_(summaryReader) {}
 
     Util::CountedPtr<FileT> Make(const std::string& name, const std::string& extension,
                                  bool archiveOnly) override {
-        const auto [baseName, ownExtension] = SplitName(name);
-        const std::string usedExtension = !extension.empty()      ? extension
-                                          : !ownExtension.empty() ? ownExtension
-                                                                  : defaultExtension_;
-        const std::string wanted = JoinName(baseName, usedExtension);
-        if (!archiveOnly) {
-            const std::string loosePath = LoosePath(wanted);
-            const Key key{loosePath.substr(directory_.GetDirectoryPath().size()), false};
-            if (const auto cached = cache_.find(key); cached != cache_.end()) {
-                return cached->second;
-            }
-            if (Util::FileExists(loosePath)) {
-                return Read(key, Util::OpenForRead(loosePath));
-            }
+        const Location location = Locate(name, extension, archiveOnly);
+        if (const auto cached = cache_.find(location.key); cached != cache_.end()) {
+            return cached->second;
         }
-        if (const auto stream = archive_ ? archive_->FindSubfile(wanted) : nullptr) {
-            const Key key{stream->GetName(), true};
-            if (const auto cached = cache_.find(key); cached != cache_.end()) {
-                return cached->second;
-            }
-            return Read(key, stream);
-        }
-        throw Util::XFileOpen(directory_.GetDirectoryPath() + wanted, "File not found");
+        return Read(location.key, location.Open());
+    }
+
+    TextureSummary Summarise(const std::string& name, const std::string& extension,
+                             bool archiveOnly) override {
+        Util::ReadAheadStream stream(Locate(name, extension, archiveOnly).Open());
+        return summaryReader_(stream);
     }
 
     void Store(const Util::CountedPtr<FileT>& file, const std::string& name,
@@ -68,6 +61,37 @@ public:
 private:
     // (file name as on disk or in the archive, true for an archive member).
     using Key = std::pair<std::string, bool>;
+
+    // A loose file (its path) or an archive member (its stream).
+    struct Location {
+        Key key;
+        std::string loosePath;
+        Util::CountedPtr<Util::BinaryStream> member;
+
+        Util::CountedPtr<Util::BinaryStream> Open() const {
+            return member ? member : Util::OpenForRead(loosePath);
+        }
+    };
+
+    // A loose file that exists or is cached comes first, then the archive's member.
+    Location Locate(const std::string& name, const std::string& extension, bool archiveOnly) const {
+        const auto [baseName, ownExtension] = SplitName(name);
+        const std::string usedExtension = !extension.empty()      ? extension
+                                          : !ownExtension.empty() ? ownExtension
+                                                                  : defaultExtension_;
+        const std::string wanted = JoinName(baseName, usedExtension);
+        if (!archiveOnly) {
+            const std::string loosePath = LoosePath(wanted);
+            const Key key{loosePath.substr(directory_.GetDirectoryPath().size()), false};
+            if (cache_.contains(key) || Util::FileExists(loosePath)) {
+                return {key, loosePath, nullptr};
+            }
+        }
+        if (const auto stream = archive_ ? archive_->FindSubfile(wanted) : nullptr) {
+            return {{stream->GetName(), true}, "", stream};
+        }
+        throw Util::XFileOpen(directory_.GetDirectoryPath() + wanted, "File not found");
+    }
 
     std::pair<std::string, std::string> SplitName(const std::string& name) const {
         if (name.empty()) {
@@ -101,6 +125,7 @@ private:
     Util::CountedPtr<DatFile> archive_;
     std::string defaultExtension_;
     Reader reader_;
+    SummaryReader summaryReader_;
     std::map<Key, Util::CountedPtr<FileT>> cache_;
 };
 

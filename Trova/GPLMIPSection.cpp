@@ -3,6 +3,7 @@
 #include "Trova/BitmapUtils.h"
 #include "Trova/GPLCMAPSection.h"
 #include "Trova/GPLSection.h"
+#include "Trova/TextureSummary.h"
 #include "Util/Exception.h"
 
 #include <algorithm>
@@ -118,7 +119,8 @@ std::uint8_t ChooseMipFormat(const MipFormatRequest& request, std::uint32_t firs
 
 // ---- Reading
 
-GPLMIPSection::GPLMIPSection(Util::BinaryStream& stream, std::uint32_t expectedVersion) {
+GPLMIPSection::GPLMIPSection(Util::BinaryStream& stream, std::uint32_t expectedVersion,
+                             StoredData storedData) {
     OSTREL_ASSERT(expectedVersion <= kN4MipVersion);
     GPLSectionHeader header;
     header.Read(stream);
@@ -131,7 +133,7 @@ GPLMIPSection::GPLMIPSection(Util::BinaryStream& stream, std::uint32_t expectedV
     const std::uint64_t start = stream.GetPosition();
     const std::uint32_t levelCount = ReadHeader(stream, expectedVersion);
     ReadSharedPalette(stream);
-    ReadLevels(stream, levelCount);
+    ReadLevels(stream, levelCount, storedData);
     if (stream.GetPosition() != start + header.size) {
         Fail(stream, "GPL mip incorrect size");
     }
@@ -202,9 +204,10 @@ void GPLMIPSection::ReadSharedPalette(Util::BinaryStream& stream) {
     }
 }
 
-void GPLMIPSection::ReadLevels(Util::BinaryStream& stream, std::uint32_t levelCount) {
+void GPLMIPSection::ReadLevels(Util::BinaryStream& stream, std::uint32_t levelCount,
+                               StoredData storedData) {
     for (std::uint32_t index = 0; index < levelCount; ++index) {
-        auto level = Util::MakeCounted<GPLBMAPSection>(stream, palette_, 0);
+        auto level = Util::MakeCounted<GPLBMAPSection>(stream, palette_, 0, storedData);
         CheckLevel(stream, *level, index);
         levels_.push_back(level);
     }
@@ -348,6 +351,20 @@ Colour GPLMIPSection::ComputeMeanColour() const {
 }
 
 // ---- Queries
+
+TextureSummary GPLMIPSection::Summarise() const {
+    if (levels_.empty()) {
+        return {};
+    }
+    // Reading made sure that every level has the image's bits, transparency and kind of palette.
+    TextureSummary summary = levels_[0]->Summarise();
+    summary.levels.clear();
+    for (const auto& level : levels_) {
+        summary.levels.push_back({level->GetWidth(), level->GetHeight()});
+    }
+    summary.individualPalettes = HasIndividualPalettes();
+    return summary;
+}
 
 Util::CountedPtr<GPLBMAPSection> GPLMIPSection::GetBitmap(std::uint32_t index) const {
     OSTREL_ASSERT(index < levels_.size());

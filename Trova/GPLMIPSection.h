@@ -48,8 +48,10 @@ std::uint8_t ChooseMipFormat(const MipFormatRequest& request, std::uint32_t firs
 class GPLMIPSection {
 public:
     // Reads a MIP image from the stream's position. An MPHD version other than expectedVersion is
-    // refused. Fails as a whole with XFileFormat (or the stream's XFileRead).
-    GPLMIPSection(Util::BinaryStream& stream, std::uint32_t expectedVersion);
+    // refused. Fails as a whole with XFileFormat (or the stream's XFileRead). With
+    // StoredData::Skip the levels' pixel data is passed over (see StoredData).
+    GPLMIPSection(Util::BinaryStream& stream, std::uint32_t expectedVersion,
+                  StoredData storedData = StoredData::Keep);
     // A new image of levelCount levels, halving from height x width (both powers of 2, XUsage
     // otherwise), in the format ChooseMipFormat picks. The palettes are empty and left to the
     // caller to fill: one shared palette of colourCount entries, or one per level with
@@ -61,6 +63,8 @@ public:
     // A deep copy: palettes and levels are copied, not shared.
     GPLMIPSection(const GPLMIPSection& other);
     GPLMIPSection& operator=(const GPLMIPSection&) = delete;
+
+    TextureSummary Summarise() const;
 
     // Writes the image at the stream's position. The mean colour is computed afresh from level 0.
     void Write(Util::BinaryStream& stream) const;
@@ -96,7 +100,7 @@ private:
     std::uint32_t ReadHeader(Util::BinaryStream& stream, std::uint32_t expectedVersion);
     void ReadN4Fields(Util::BinaryStream& stream);
     void ReadSharedPalette(Util::BinaryStream& stream);
-    void ReadLevels(Util::BinaryStream& stream, std::uint32_t levelCount);
+    void ReadLevels(Util::BinaryStream& stream, std::uint32_t levelCount, StoredData storedData);
     void CheckLevel(const Util::BinaryStream& stream, const GPLBMAPSection& level,
                     std::uint32_t index) const;
     void WriteHeader(Util::BinaryStream& stream) const;

@@ -1,11 +1,18 @@
 #include "Trova/GPLMipFile.h"
 
+#include "Trova/TextureSummary.h"
+
 namespace Ostrel::Trova {
 
 GPLMipFile::GPLMipFile(const Util::CountedPtr<Util::BinaryStream>& stream,
                        std::uint32_t expectedVersion) {
     stream->SetPosition(0);
     mip_ = Util::MakeCounted<GPLMIPSection>(*stream, expectedVersion);
+}
+
+TextureSummary GPLMipFile::ReadSummary(Util::BinaryStream& stream, std::uint32_t expectedVersion) {
+    stream.SetPosition(0);
+    return GPLMIPSection(stream, expectedVersion, StoredData::Skip).Summarise();
 }
 
 GPLMipFile::GPLMipFile(std::uint32_t height, std::uint32_t width, std::uint8_t redBits,

@@ -11,6 +11,8 @@ public:
     // Reads the whole stream from its start; a header version other than expectedVersion is
     // refused. Fails with XFileFormat (or the stream's XFileRead).
     GPLMipFile(const Util::CountedPtr<Util::BinaryStream>& stream, std::uint32_t expectedVersion);
+    // The same reading and the same failures, without the levels' pixel data.
+    static TextureSummary ReadSummary(Util::BinaryStream& stream, std::uint32_t expectedVersion);
     // A new file in memory; see GPLMIPSection and ChooseMipFormat.
     GPLMipFile(std::uint32_t height, std::uint32_t width, std::uint8_t redBits,
                std::uint8_t greenBits, std::uint8_t blueBits, std::uint8_t alphaBits,

@@ -1,6 +1,7 @@
 #include "Trova/GPLPbfFile.h"
 
 #include "Trova/GPLMIPSection.h"
+#include "Trova/TextureSummary.h"
 
 namespace Ostrel::Trova {
 
@@ -26,6 +27,11 @@ PixelFormat ChoosePbfFormat(std::uint8_t redBits, std::uint8_t greenBits, std::u
 GPLPbfFile::GPLPbfFile(const Util::CountedPtr<Util::BinaryStream>& stream) {
     stream->SetPosition(0);
     section_ = Util::MakeCounted<GPLBMAPSection>(*stream, Util::CountedPtr<Palette>(), 0);
+}
+
+TextureSummary GPLPbfFile::ReadSummary(Util::BinaryStream& stream) {
+    stream.SetPosition(0);
+    return GPLBMAPSection(stream, Util::CountedPtr<Palette>(), 0, StoredData::Skip).Summarise();
 }
 
 GPLPbfFile::GPLPbfFile(std::uint8_t redBits, std::uint8_t greenBits, std::uint8_t blueBits,

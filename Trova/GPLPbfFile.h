@@ -11,6 +11,8 @@ class GPLPbfFile : public PbfFile {
 public:
     // Reads the bitmap section at the start of the stream; only uncompressed data is accepted.
     explicit GPLPbfFile(const Util::CountedPtr<Util::BinaryStream>& stream);
+    // The same reading and the same failures, without the pixel data.
+    static TextureSummary ReadSummary(Util::BinaryStream& stream);
     // An empty 0 x 0 picture in a 4-bit palettised format (with usePalette; its own palette of
     // colourCount entries, at most 16) or a 16-bit one. SetBitmap gives it its size and pixels.
     GPLPbfFile(std::uint8_t redBits, std::uint8_t greenBits, std::uint8_t blueBits,

@@ -1,6 +1,7 @@
 #include "Trova/GPLSrbFile.h"
 
 #include "Trova/GPLSection.h"
+#include "Trova/TextureSummary.h"
 #include "Util/Exception.h"
 
 #include <bit>
@@ -86,18 +87,34 @@ constexpr SectionRule kSRHDRule{kSRHDSectionId, kGeometrySize, "GPL srb header n
 constexpr SectionRule kSRH2Rule{kSRH2SectionId, kValuesSize, "GPL srb header 2 not found",
                                 "GPL srb file header 2 unsupported version",
                                 "GPL srb header 2 incorrect size"};
+
+struct HeaderWords {
+    std::array<std::uint32_t, kGeometrySize / kWordSize> geometry;
+    std::array<std::uint32_t, GPLSrbFile::kValueCount> values;
+};
+
+// The sections in front of the MIP image, from the start of the stream.
+HeaderWords ReadHeaderSections(Util::BinaryStream& input) {
+    input.SetPosition(0);
+    ReadSectionHeader(input, kSRBRule);
+    ReadSectionHeader(input, kSRHDRule);
+    const auto geometry = ReadWords<kGeometrySize / kWordSize>(input);
+    ReadSectionHeader(input, kSRH2Rule);
+    return {geometry, ReadWords<GPLSrbFile::kValueCount>(input)};
+}
 } // namespace
 
 GPLSrbFile::GPLSrbFile(const Util::CountedPtr<Util::BinaryStream>& stream) {
     static_assert(kGeometrySize == kGeometryFieldCount * kWordSize);
-    Util::BinaryStream& input = *stream;
-    input.SetPosition(0);
-    ReadSectionHeader(input, kSRBRule);
-    ReadSectionHeader(input, kSRHDRule);
-    geometry_ = ToFloats(ReadWords<kGeometryFieldCount>(input));
-    ReadSectionHeader(input, kSRH2Rule);
-    values_ = ReadWords<kValueCount>(input);
-    mip_ = Util::MakeCounted<GPLMIPSection>(input, kGPLMipVersion);
+    const HeaderWords words = ReadHeaderSections(*stream);
+    geometry_ = ToFloats(words.geometry);
+    values_ = words.values;
+    mip_ = Util::MakeCounted<GPLMIPSection>(*stream, kGPLMipVersion);
+}
+
+TextureSummary GPLSrbFile::ReadSummary(Util::BinaryStream& stream) {
+    ReadHeaderSections(stream);
+    return GPLMIPSection(stream, kGPLMipVersion, StoredData::Skip).Summarise();
 }
 
 GPLSrbFile::GPLSrbFile(std::uint32_t height, std::uint32_t width, std::uint8_t redBits,

@@ -15,6 +15,8 @@ public:
 
     // Reads the whole stream from its start. Fails with XFileFormat (or the stream's XFileRead).
     explicit GPLSrbFile(const Util::CountedPtr<Util::BinaryStream>& stream);
+    // The same reading and the same failures, without the levels' pixel data.
+    static TextureSummary ReadSummary(Util::BinaryStream& stream);
     // A new texture in memory whose MIP image repeats in neither direction; the geometry is taken
     // from the corners (see GetCorner and GetTextureCorner), the values are all 0.
     GPLSrbFile(std::uint32_t height, std::uint32_t width, std::uint8_t redBits,

@@ -3,6 +3,7 @@
 #include "Trova/DIB.h"
 #include "Trova/GPLBMAPSection.h"
 #include "Trova/PngFile.h"
+#include "Trova/TextureSummary.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
 #include "Vellix/BitmapList.h"
@@ -24,6 +25,43 @@ void CapturePicture(FileSummary& summary, const Trova::PictureSummary& header) {
     summary.paletteSize = summary.palettised && header.palette ? header.palette->GetCount() : 0;
     summary.levels = {{header.width, header.height}};
     summary.bitsPerPixel = header.bitCount;
+}
+
+// The game file's headers only, read as its factory finds the file.
+Trova::TextureSummary ReadTextureSummary(const PseudoDirectory& container, std::uint32_t index,
+                                         BitmapKind kind) {
+    const auto factory = container.GetFileFactory();
+    const std::string name = container.GetEntryQualifiedName(index);
+    const std::string extension = container.GetEntryExtension(index);
+    const bool archiveOnly = container.IsArchive();
+    switch (kind) {
+    case BitmapKind::Mip:
+        return factory->GetFacet<Trova::MakeMip>()->Summarise(name, extension, archiveOnly);
+    case BitmapKind::Pbf:
+        return factory->GetFacet<Trova::MakePbf>()->Summarise(name, extension, archiveOnly);
+    default:
+        return factory->GetFacet<Trova::MakeSrb>()->Summarise(name, extension, archiveOnly);
+    }
+}
+
+void CaptureTexture(FileSummary& summary, const Trova::TextureSummary& texture) {
+    if (texture.levels.empty()) {
+        return;
+    }
+    for (const auto& level : texture.levels) {
+        summary.levels.push_back({level.width, level.height});
+    }
+    summary.width = texture.levels[0].width;
+    summary.height = texture.levels[0].height;
+    summary.redBits = texture.redBits;
+    summary.greenBits = texture.greenBits;
+    summary.blueBits = texture.blueBits;
+    summary.alphaBits = texture.alphaBits;
+    summary.palettised = texture.palettised;
+    summary.individualPalettes = texture.individualPalettes;
+    summary.paletteSize = texture.palettised ? texture.paletteSize : 0;
+    summary.transparency = texture.transparency;
+    summary.storedFormat = {texture.storedFormat, texture.storedCompression};
 }
 
 void CaptureLevels(FileSummary& summary, const BitmapFile& file) {
@@ -70,7 +108,7 @@ FileSummary SummariseEntry(const PseudoDirectory& container, std::uint32_t index
         } else if (kind == BitmapKind::Png) {
             CapturePicture(summary, Trova::PngFile::ReadSummary(*OpenEntry(container, index)));
         } else if (kind != BitmapKind::Other) {
-            summary = SummariseFile(*MakeBitmapFile(container, index));
+            CaptureTexture(summary, ReadTextureSummary(container, index, kind));
         }
     } catch (const Util::Exception& exception) {
         summary = {};

@@ -24,6 +24,7 @@ struct LevelSize {
 struct StoredFormat {
     std::uint32_t format = 0;
     std::uint32_t compression = 0;
+    bool operator==(const StoredFormat&) const = default;
 };
 
 struct FileSummary {
@@ -49,10 +50,12 @@ struct FileSummary {
     std::string error;
 
     std::uint32_t LevelCount() const { return static_cast<std::uint32_t>(levels.size()); }
+    bool operator==(const FileSummary&) const = default;
 };
 
-// The summary of entry index of a container. A file that cannot be read gives a summary that
-// carries the reason instead of failing.
+// The summary of entry index of a container, from the file's headers only: a game file's pixel
+// data is neither read nor decoded. A file that cannot be read gives a summary that carries the
+// reason instead of failing.
 FileSummary SummariseEntry(const PseudoDirectory& container, std::uint32_t index);
 // The values an adapter answers, under the adapter's own names.
 FileSummary SummariseFile(const BitmapFile& file);

@@ -1,15 +1,18 @@
 #pragma once
 
-// What the game-file fuzz targets do with a file that reads: touch every pixel of every level,
-// write it, and copy it, so that decoding, encoding and cloning all meet the hostile input.
+// What the game-file fuzz targets do with a file: read its summary from its headers, as a
+// listing does, and once it reads whole, touch every pixel of every level, write it, and copy it,
+// so that decoding, encoding and cloning all meet the hostile input.
 
 #include "Trova/Bitmap.h"
 #include "Trova/GPLMipFile.h"
 #include "Trova/GPLPbfFile.h"
 #include "Trova/GPLSrbFile.h"
+#include "Trova/TextureSummary.h"
 #include "Util/CountedPtr.h"
 #include "Util/Exception.h"
 #include "Util/MemoryStream.h"
+#include "Util/ReadAheadStream.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -58,8 +61,19 @@ template <typename Action> void Attempt(Action action) {
     }
 }
 
+// Reads a summary as a listing does, through a read-ahead window.
+template <typename Reader>
+void ReadSummary(const Util::CountedPtr<Util::BinaryStream>& stream, Reader reader) {
+    Attempt([&] {
+        Util::ReadAheadStream ahead(stream);
+        reader(ahead);
+    });
+}
+
 // Each reads one texture format from a fresh stream and exercises what it read.
 inline void ExerciseMip(const Util::CountedPtr<Util::BinaryStream>& stream, std::uint32_t version) {
+    ReadSummary(stream,
+                [&](Util::BinaryStream& ahead) { Trova::GPLMipFile::ReadSummary(ahead, version); });
     Attempt([&] {
         const Trova::GPLMipFile mip(stream, version);
         for (std::uint32_t level = 0; level < mip.GetBitmapCount(); ++level) {
@@ -70,6 +84,7 @@ inline void ExerciseMip(const Util::CountedPtr<Util::BinaryStream>& stream, std:
 }
 
 inline void ExercisePbf(const Util::CountedPtr<Util::BinaryStream>& stream) {
+    ReadSummary(stream, Trova::GPLPbfFile::ReadSummary);
     Attempt([&] {
         const Trova::GPLPbfFile pbf(stream);
         TouchPixels(*pbf.GetBitmap());
@@ -78,6 +93,7 @@ inline void ExercisePbf(const Util::CountedPtr<Util::BinaryStream>& stream) {
 }
 
 inline void ExerciseSrb(const Util::CountedPtr<Util::BinaryStream>& stream) {
+    ReadSummary(stream, Trova::GPLSrbFile::ReadSummary);
     Attempt([&] {
         const Trova::GPLSrbFile srb(stream);
         for (std::uint32_t level = 0; level < srb.GetBitmapCount(); ++level) {

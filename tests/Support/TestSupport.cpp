@@ -169,6 +169,17 @@ std::vector<std::uint8_t> ArchiveBytes(const ArchiveMembers& members) {
     return bytes;
 }
 
+std::vector<std::vector<std::uint8_t>> DamagedCopies(const std::vector<std::uint8_t>& bytes,
+                                                     std::size_t step) {
+    std::vector<std::vector<std::uint8_t>> copies{bytes};
+    for (std::size_t at = 0; at < bytes.size(); at += step) {
+        copies.emplace_back(bytes.begin(), bytes.begin() + at);
+        copies.push_back(bytes);
+        copies.back()[at] ^= 0xFF;
+    }
+    return copies;
+}
+
 std::vector<std::uint8_t> ArchiveOfNames(const std::vector<std::string>& names) {
     ArchiveMembers members;
     for (const std::string& name : names) {

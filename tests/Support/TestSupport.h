@@ -78,4 +78,9 @@ std::vector<std::uint8_t> ArchiveBytes(const ArchiveMembers& members);
 // The same with empty members.
 std::vector<std::uint8_t> ArchiveOfNames(const std::vector<std::string>& names);
 
+// The bytes as they are, cut short at every step-th length and with every step-th byte inverted:
+// copies that break each field of a file's headers in turn.
+std::vector<std::vector<std::uint8_t>> DamagedCopies(const std::vector<std::uint8_t>& bytes,
+                                                     std::size_t step);
+
 } // namespace Ostrel::Test

@@ -1,10 +1,13 @@
 #include "GPLFileBytes.h"
 
+#include "Support/TestSupport.h"
 #include "Trova/GPLMipFile.h"
+#include "Trova/TextureSummary.h"
 #include "Util/Exception.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 
 using namespace Ostrel;
@@ -305,6 +308,30 @@ TEST(MipFileRead, EmptyLevelListIsAccepted) {
     EXPECT_FALSE(mip->GetPalette());
     EXPECT_THROW(mip->GetBitmap(0), Util::XAssertion);
     EXPECT_EQ(WriteMip(*mip), bytes); // the mean colour stays as read
+}
+
+// Reading only the headers tells what reading the whole image tells, or fails the same way,
+// under both header versions, for the sample files and damaged copies of them.
+TEST(MipFileSummary, HeadersTellWhatTheWholeImageTells) {
+    const std::filesystem::path corpus = VELLIX_SOURCE_DIR "/fuzz/corpus/MipFileFuzz";
+    for (const auto& sample : std::filesystem::directory_iterator(corpus)) {
+        for (const Bytes& bytes : DamagedCopies(ReadBytes(sample.path().string()), 3)) {
+            for (const std::uint32_t version : {Trova::kGPLMipVersion, Trova::kN4MipVersion}) {
+                Trova::TextureSummary whole;
+                Trova::TextureSummary fromHeaders;
+                const std::string wholeFailure = MessageOf(
+                    [&] { whole = Trova::GPLMIPSection(*StreamOf(bytes), version).Summarise(); });
+                const std::string headersFailure = MessageOf(
+                    [&] { fromHeaders = GPLMipFile::ReadSummary(*StreamOf(bytes), version); });
+                EXPECT_EQ(headersFailure, wholeFailure) << sample.path() << " " << bytes.size();
+                EXPECT_TRUE(fromHeaders == whole) << sample.path() << " " << bytes.size();
+            }
+        }
+    }
+    // A level read without its data has no pixels to give.
+    const Bytes bytes = Valid(3).Build();
+    const Trova::GPLMIPSection image(*StreamOf(bytes), 0, Trova::StoredData::Skip);
+    EXPECT_THROW(image.GetBitmap(0)->GetPixel(0, 0), Util::XAssertion);
 }
 
 // ---- The N4 variant

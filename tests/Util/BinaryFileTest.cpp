@@ -3,6 +3,7 @@
 #include "Util/Exception.h"
 #include "Util/MemoryStream.h"
 #include "Util/Platform.h"
+#include "Util/ReadAheadStream.h"
 
 #include <cerrno>
 #include <cstring>
@@ -109,6 +110,34 @@ TEST(MemoryStream, BehavesLikeAFileAtItsEnd) {
     stream.Write(1, four);
     EXPECT_EQ(stream.GetSize(), 11u);
     EXPECT_TRUE(stream.IsAtEnd());
+}
+
+// Reads within the window, across its edge, larger than it, at the end and past it give what the
+// stream underneath gives.
+TEST(ReadAheadStream, ReadsWhatTheStreamBeneathHolds) {
+    std::vector<std::uint8_t> bytes(3 * ReadAheadStream::kWindowSize + 5);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    const auto size = static_cast<std::uint32_t>(bytes.size());
+    const std::uint32_t window = ReadAheadStream::kWindowSize;
+    const struct {
+        std::uint32_t position, count;
+    } reads[] = {{0, 12},       {12, 16},  {window - 4, 8}, {8, window + 1},
+                 {size - 5, 5}, {size, 0}, {size - 4, 5},   {size + 1, 0}};
+    MemoryStream plain("mem", bytes);
+    ReadAheadStream ahead(CountedPtr<BinaryStream>(new MemoryStream("mem", bytes)));
+    for (const auto& read : reads) {
+        std::vector<std::uint8_t> expected(read.count), got(read.count);
+        plain.SetPosition(read.position);
+        ahead.SetPosition(read.position);
+        EXPECT_EQ(MessageOf([&] { ahead.Read(read.count, got.data()); }),
+                  MessageOf([&] { plain.Read(read.count, expected.data()); }))
+            << read.position;
+        EXPECT_EQ(got, expected) << read.position;
+        EXPECT_EQ(ahead.GetPosition(), plain.GetPosition());
+    }
+    EXPECT_THROW(ahead.Write(1, bytes.data()), XFileWrite);
 }
 
 TEST(Platform, ResolveCaseFindsTheOneEntryThatDiffersOnlyInCase) {

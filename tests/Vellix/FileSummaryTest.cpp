@@ -1,0 +1,87 @@
+// A listing reads only the headers of game files; what it shows must still be what the whole file
+// read through its factory answers, or the same failure.
+
+#include "Support/TestSupport.h"
+#include "Trova/FileFactoryRegistry.h"
+#include "Vellix/BitmapList.h"
+#include "Vellix/DatDirectory.h"
+#include "Vellix/RealDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace Ostrel;
+using namespace Ostrel::Vellix;
+using Ostrel::Test::ArchiveBytes;
+using Ostrel::Test::ArchiveMembers;
+using Ostrel::Test::DamagedCopies;
+using Ostrel::Test::MessageOf;
+using Ostrel::Test::ReadBytes;
+using Ostrel::Test::TempDir;
+using Ostrel::Test::WriteBytes;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const std::filesystem::path kCorpus = VELLIX_SOURCE_DIR "/fuzz/corpus";
+
+FileSummary WholeFileSummary(const PseudoDirectory& container, std::uint32_t index) {
+    FileSummary summary;
+    summary.error = MessageOf([&] { summary = SummariseFile(*MakeBitmapFile(container, index)); });
+    if (summary.error == "nothing thrown") {
+        summary.error.clear();
+    }
+    summary.entryIndex = index;
+    summary.entryName = container.GetEntryName(index);
+    summary.baseName = container.GetEntryBaseName(index);
+    summary.extension = container.GetEntryExtension(index);
+    summary.kind = ListedKind(container, index);
+    return summary;
+}
+
+void ExpectHeadersTellAll(const PseudoDirectory& container) {
+    std::uint32_t games = 0;
+    for (std::uint32_t index = 0; index < container.GetEntryCount(); ++index) {
+        const FileSummary fromHeaders = SummariseEntry(container, index);
+        EXPECT_TRUE(fromHeaders == WholeFileSummary(container, index))
+            << container.GetEntryName(index) << ": " << fromHeaders.error;
+        games += fromHeaders.error.empty() && fromHeaders.LevelCount() != 0;
+    }
+    EXPECT_GT(games, 10u); // the comparison met readable files, not only failures
+}
+
+// The sample textures of every game format, and (with a step) damaged copies of each.
+ArchiveMembers Samples(std::size_t damageStep) {
+    ArchiveMembers samples;
+    for (const char* format : {"MipFileFuzz", "PbfFileFuzz", "SrbFileFuzz"}) {
+        for (const auto& sample : std::filesystem::directory_iterator(kCorpus / format)) {
+            const auto bytes = ReadBytes(sample.path().string());
+            const auto copies =
+                damageStep ? DamagedCopies(bytes, damageStep) : std::vector<Bytes>{bytes};
+            for (const auto& copy : copies) {
+                const std::string name = "T" + std::to_string(samples.size());
+                samples.push_back({name + sample.path().extension().string(), copy});
+            }
+        }
+    }
+    return samples;
+}
+
+} // namespace
+
+TEST(FileSummary, LooseFilesTellWhatTheirWholeFilesTell) {
+    TempDir dir;
+    for (const auto& [name, bytes] : Samples(8)) {
+        WriteBytes(dir / name, bytes);
+    }
+    ExpectHeadersTellAll(RealDirectory(dir.Path()));
+}
+
+TEST(FileSummary, ArchiveMembersTellWhatTheirWholeFilesTell) {
+    TempDir dir;
+    WriteBytes(dir / "cars.dat", ArchiveBytes(Samples(0)));
+    ExpectHeadersTellAll(DatDirectory(dir / "cars.dat", ""));
+    Trova::GetFactoryRegistry().Purge();
+}
