@@ -115,6 +115,16 @@ BitmapKind ListedKind(const PseudoDirectory& container, std::uint32_t index) {
     return KindOfExtension(container.GetEntryExtension(index));
 }
 
+std::vector<FileSummary> ListNames(const PseudoDirectory& container) {
+    std::vector<FileSummary> names;
+    for (std::uint32_t index = 0; index < container.GetEntryCount(); ++index) {
+        if (ListedKind(container, index) != BitmapKind::Other) {
+            names.push_back(NameEntry(container, index));
+        }
+    }
+    return names;
+}
+
 std::vector<FileSummary> ListSummaries(const PseudoDirectory& container,
                                        const std::function<void(const FileSummary&)>& onSummary) {
     std::vector<FileSummary> summaries;

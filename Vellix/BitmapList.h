@@ -46,6 +46,8 @@ int FindColumn(const std::string& heading);
 // The kind under which an entry is listed; Other when it is not listed (subdirectories and files
 // of other kinds).
 BitmapKind ListedKind(const PseudoDirectory& container, std::uint32_t index);
+// Every listed entry in entry order with its names and kind alone, at once.
+std::vector<FileSummary> ListNames(const PseudoDirectory& container);
 // The summaries of every listed entry in entry order; a file that cannot be read is listed with
 // its error. After each file the container's factory drops the cached files that nothing else
 // holds. onSummary sees each summary as it is made.

@@ -1,10 +1,8 @@
 #include "Vellix/ConversionBatch.h"
 
-#include "Trova/FileFactoryRegistry.h"
 #include "Trova/MipFile.h"
 #include "Trova/PbfFile.h"
 #include "Trova/SrbFile.h"
-#include "Trova/TrovaDirectory.h"
 #include "Util/Exception.h"
 #include "Util/PathName.h"
 #include "Util/Platform.h"
@@ -13,6 +11,7 @@
 #include "Vellix/BitmapList.h"
 #include "Vellix/EntryPath.h"
 #include "Vellix/OrderedRun.h"
+#include "Vellix/WorkerDirectory.h"
 
 #include <algorithm>
 #include <exception>
@@ -253,62 +252,6 @@ void ConversionBatch::Claim(const std::string& path) {
 
 // ---- Several files at once ---------------------------------------------------------------------
 
-namespace {
-
-// One entry of a container as a worker thread sees it: its names taken on the calling thread,
-// and a file factory of the worker's own, so that the threads share no file objects or caches.
-class WorkerDirectory final : public PseudoDirectory {
-public:
-    WorkerDirectory(const PseudoDirectory& shared, std::uint32_t index)
-        : index_(index), name_(shared.GetEntryName(index)),
-          baseName_(shared.GetEntryBaseName(index)), extension_(shared.GetEntryExtension(index)),
-          qualifiedName_(shared.GetEntryQualifiedName(index)), path_(shared.GetPathName()) {}
-
-    // Made on the worker thread that uses it; factories maps directories to the worker's own.
-    void UseFactory(std::map<std::string, Util::CountedPtr<Trova::FileFactory>>& factories) {
-        const std::string directory = Trova::TrovaDirectory(path_.GetFullName()).GetDirectoryPath();
-        auto& factory = factories[directory];
-        if (!factory) {
-            factory = Trova::GetFactoryRegistry().MakeFactory(directory, false);
-        }
-        factory_ = factory;
-    }
-
-    std::uint32_t GetEntryCount() const override { return index_ + 1; }
-    bool IsSubdirectory(std::uint32_t) const override { return false; }
-    std::string GetEntryName(std::uint32_t index) const override { return Check(index, name_); }
-    std::string GetEntryBaseName(std::uint32_t index) const override {
-        return Check(index, baseName_);
-    }
-    std::string GetEntryExtension(std::uint32_t index) const override {
-        return Check(index, extension_);
-    }
-    std::string GetEntryQualifiedName(std::uint32_t index) const override {
-        return Check(index, qualifiedName_);
-    }
-    Util::CountedPtr<Trova::FileFactory> GetFileFactory() const override { return factory_; }
-    Util::PathName GetPathName() const override { return path_; }
-    bool IsArchive() const override { return false; }
-    std::string GetArchiveSubdirectory() const override { return {}; }
-
-private:
-    const std::string& Check(std::uint32_t index, const std::string& value) const {
-        OSTREL_ASSERT(index == index_);
-        return value;
-    }
-
-    static constexpr char kSourceUnit[] = "ConversionBatch";
-    std::uint32_t index_;
-    std::string name_;
-    std::string baseName_;
-    std::string extension_;
-    std::string qualifiedName_;
-    Util::PathName path_;
-    Util::CountedPtr<Trova::FileFactory> factory_;
-};
-
-} // namespace
-
 // The files go to worker threads in order; the calling thread reports progress, asks whether to
 // cancel and tells the written files, all in order. The first failure in order is the one that
 // propagates.
@@ -316,7 +259,7 @@ void ConversionBatch::ConvertSpread(const Job& job, const std::vector<bool>& fai
     const unsigned threads =
         static_cast<unsigned>(std::min<std::size_t>(settings_.jobs, items_.size()));
     std::vector<std::unique_ptr<WorkerDirectory>> directories(items_.size());
-    std::vector<std::map<std::string, Util::CountedPtr<Trova::FileFactory>>> factories(threads);
+    std::vector<WorkerFactories> factories(threads);
     std::vector<std::exception_ptr> errors(items_.size());
     std::vector<bool> started(items_.size());
     OrderedRunSteps steps;

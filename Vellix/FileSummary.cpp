@@ -117,11 +117,22 @@ FileSummary SummariseEntry(const PseudoDirectory& container, std::uint32_t index
         summary = {};
         summary.error = exception.what();
     }
+    const FileSummary names = NameEntry(container, index);
+    summary.entryIndex = names.entryIndex;
+    summary.entryName = names.entryName;
+    summary.baseName = names.baseName;
+    summary.extension = names.extension;
+    summary.kind = names.kind;
+    return summary;
+}
+
+FileSummary NameEntry(const PseudoDirectory& container, std::uint32_t index) {
+    FileSummary summary;
     summary.entryIndex = index;
     summary.entryName = container.GetEntryName(index);
     summary.baseName = container.GetEntryBaseName(index);
     summary.extension = container.GetEntryExtension(index);
-    summary.kind = kind;
+    summary.kind = ListedKind(container, index);
     return summary;
 }
 

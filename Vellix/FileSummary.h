@@ -57,6 +57,8 @@ struct FileSummary {
 // data is neither read nor decoded. A file that cannot be read gives a summary that carries the
 // reason instead of failing.
 FileSummary SummariseEntry(const PseudoDirectory& container, std::uint32_t index);
+// The names and kind of entry index alone, before its headers are read.
+FileSummary NameEntry(const PseudoDirectory& container, std::uint32_t index);
 // The values an adapter answers, under the adapter's own names.
 FileSummary SummariseFile(const BitmapFile& file);
 

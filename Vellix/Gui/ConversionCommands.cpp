@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QWidget>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -245,7 +246,9 @@ void ConversionCommands::RunInBackground(ConversionBatch& batch,
     QFutureWatcher<void> watcher;
     connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
     emit Running(true);
-    watcher.setFuture(QtConcurrent::run([&] {
+    // Not the global pool, with which the raster paint engine draws the progress.
+    QThreadPool pool;
+    watcher.setFuture(QtConcurrent::run(&pool, [&] {
         try {
             work();
         } catch (...) {

@@ -20,6 +20,15 @@ void FileListModel::SetIcon(std::size_t row, const QIcon& icon) {
     emit dataChanged(changed, changed, {Qt::DecorationRole});
 }
 
+void FileListModel::SetSummary(std::size_t row, FileSummary summary) {
+    if (row >= rows_.size()) {
+        return;
+    }
+    rows_[row].summary = std::move(summary);
+    rows_[row].summarised = true;
+    emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), kErrorColumn));
+}
+
 const ListedRow& FileListModel::Row(const QModelIndex& index) const {
     return rows_.at(static_cast<std::size_t>(index.row()));
 }

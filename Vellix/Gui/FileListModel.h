@@ -18,6 +18,8 @@ namespace Ostrel::Vellix::Gui {
 struct ListedRow {
     FileSummary summary;
     QIcon icon;
+    // False while the summary holds the file's names alone.
+    bool summarised = true;
 };
 
 class FileListModel final : public QAbstractTableModel {
@@ -29,6 +31,8 @@ public:
 
     void Reset(std::vector<ListedRow> rows);
     void SetIcon(std::size_t row, const QIcon& icon);
+    // The summary read for a row listed by its names.
+    void SetSummary(std::size_t row, FileSummary summary);
     const std::vector<ListedRow>& Rows() const { return rows_; }
     const ListedRow& Row(const QModelIndex& index) const;
 

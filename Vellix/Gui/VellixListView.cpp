@@ -1,7 +1,5 @@
 #include "Vellix/Gui/VellixListView.h"
 
-#include "Vellix/TexturePicture.h"
-
 #include "Util/Exception.h"
 #include "Util/Platform.h"
 #include "Vellix/DetachedPicture.h"
@@ -9,10 +7,10 @@
 #include "Vellix/Gui/ConversionCommands.h"
 #include "Vellix/Gui/FileListModel.h"
 #include "Vellix/Gui/Icons.h"
-#include "Vellix/Gui/ThumbnailQueue.h"
 #include "Vellix/PseudoDirectory.h"
 #include "Vellix/RealDirectory.h"
 #include "Vellix/SettingsStore.h"
+#include "Vellix/WorkerDirectory.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -33,6 +31,9 @@ namespace {
 
 // How often a pending refresh looks at the clock.
 constexpr int kRefreshPollMilliseconds = 50;
+
+// A directory of up to this many files is listed with all its columns before it is shown.
+constexpr std::uint32_t kSummariesAtOnce = 100;
 
 // The widths of the details view's columns, as "100,50,...".
 constexpr char kColumnWidthsKey[] = "ColumnWidths";
@@ -59,7 +60,7 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
       largeIcon_(SquareMetric(style(), QStyle::PM_LargeIconSize)),
       smallIcon_(SquareMetric(style(), QStyle::PM_SmallIconSize)), files_(new FileListModel(this)),
       sorter_(new FileSortModel(files_, this)),
-      thumbnails_(new ThumbnailQueue(largeIcon_, smallIcon_, this)),
+      queue_(new ListedFileQueue(largeIcon_, smallIcon_, this)), summariesAtOnce_(kSummariesAtOnce),
       stack_(new QStackedWidget(this)), icons_(new QListView), details_(new QTreeView),
       commands_(new ConversionCommands(settings, this, [this] { return SelectedFiles(); })),
       refreshTimer_(new QTimer(this)), clock_(&Util::Platform::TickCount) {
@@ -90,8 +91,9 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
             &CVellixListView::OnColumnClicked);
     connect(icons_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CVellixListView::UpdateCommands);
-    connect(thumbnails_, &ThumbnailQueue::Made, this, &CVellixListView::OnThumbnailMade);
-    connect(thumbnails_, &ThumbnailQueue::Finished, this, &CVellixListView::ThumbnailsMade);
+    connect(queue_, &ListedFileQueue::Summarised, this, &CVellixListView::OnSummarised);
+    connect(queue_, &ListedFileQueue::Made, this, &CVellixListView::OnThumbnailMade);
+    connect(queue_, &ListedFileQueue::Finished, this, &CVellixListView::OnQueueFinished);
     connect(commands_, &ConversionCommands::Running, this, &CVellixListView::OnConverting);
     connect(commands_, &ConversionCommands::Reported, this, &CVellixListView::ConversionReported);
 
@@ -209,16 +211,21 @@ void CVellixListView::Refresh() {
     Fill();
 }
 
+// A large directory is listed by names at once; workers read the columns (see StartQueue).
 void CVellixListView::Fill() {
-    thumbnails_->Cancel();
+    queue_->Cancel();
     {
         const WaitCursor wait;
         std::vector<ListedRow> rows;
         if (container_) {
             RunCommand(this, [&] {
-                ListSummaries(*container_, [&](const FileSummary& summary) {
-                    rows.push_back({summary, KindIcon(summary.kind)});
-                });
+                const bool atOnce =
+                    container_->IsArchive() || container_->GetEntryCount() <= summariesAtOnce_;
+                for (FileSummary& summary :
+                     atOnce ? ListSummaries(*container_) : ListNames(*container_)) {
+                    const QIcon icon = KindIcon(summary.kind);
+                    rows.push_back({std::move(summary), icon, atOnce});
+                }
             });
         }
         files_->Reset(std::move(rows));
@@ -227,7 +234,7 @@ void CVellixListView::Fill() {
     }
     UpdateCommands();
     emit Filled();
-    MakeThumbnails();
+    StartQueue();
 }
 
 QIcon CVellixListView::KindIcon(BitmapKind kind) {
@@ -242,7 +249,7 @@ QIcon CVellixListView::KindIcon(BitmapKind kind) {
 void CVellixListView::SetThumbnailSize(int side) {
     largeIcon_ = QSize(side, side);
     kindIcons_.clear();
-    thumbnails_->SetSizes(largeIcon_, smallIcon_);
+    queue_->SetSizes(largeIcon_, smallIcon_);
     if (settings_.viewStyle == kStyleIcon) {
         icons_->setIconSize(largeIcon_);
     }
@@ -250,20 +257,40 @@ void CVellixListView::SetThumbnailSize(int side) {
 }
 
 // In list order, so the rows in view after a filling come first.
-void CVellixListView::MakeThumbnails() {
-    std::vector<ThumbnailQueue::Job> jobs;
-    if (settings_.individualIcons && container_) {
-        for (std::size_t row : GetListOrder()) {
-            const FileSummary& summary = files_->Rows()[row].summary;
-            const PictureSize fitted = FitIntoSquare(
-                summary.width, summary.height, static_cast<std::uint32_t>(largeIcon_.width()));
-            if (summary.LevelCount() > 0) {
-                jobs.push_back({row, SourceOfEntry(*container_, summary.entryIndex),
-                                ThumbnailLevel(summary, fitted.width, fitted.height)});
-            }
+void CVellixListView::StartQueue() {
+    std::vector<ListedFileQueue::Job> jobs;
+    for (std::size_t row : container_ ? GetListOrder() : std::vector<std::size_t>()) {
+        const ListedRow& listed = files_->Rows()[row];
+        ListedFileQueue::Job job{row, listed.summary, nullptr, {}, settings_.individualIcons};
+        if (!listed.summarised) {
+            job.directory =
+                std::make_shared<WorkerDirectory>(*container_, listed.summary.entryIndex);
+        }
+        if (job.thumbnail) {
+            job.source = SourceOfEntry(*container_, listed.summary.entryIndex);
+        }
+        if (job.directory || (job.thumbnail && listed.summary.LevelCount() > 0)) {
+            jobs.push_back(std::move(job));
         }
     }
-    thumbnails_->Start(std::move(jobs));
+    queue_->Start(std::move(jobs));
+}
+
+void CVellixListView::OnSummarised(const RowSummaries& summaries) {
+    for (const auto& [row, summary] : summaries) {
+        files_->SetSummary(row, summary);
+    }
+    if (icons_->selectionModel()->hasSelection()) {
+        UpdateCommands();
+    }
+}
+
+// The columns that sort are complete only now.
+void CVellixListView::OnQueueFinished() {
+    if (std::abs(settings_.sortOrder) != kColumnName) {
+        Sort();
+    }
+    emit ThumbnailsMade();
 }
 
 void CVellixListView::OnThumbnailMade(std::size_t row, const QImage& large, const QImage& small) {

@@ -11,6 +11,7 @@
 
 #include "Vellix/BitmapList.h"
 #include "Vellix/FileChangeNotifier.h"
+#include "Vellix/Gui/ListedFileQueue.h"
 
 #include <cstdint>
 #include <functional>
@@ -35,7 +36,7 @@ struct ConversionReport;
 struct Selection;
 class FileListModel;
 class FileSortModel;
-class ThumbnailQueue;
+class ListedFileQueue;
 
 // View styles (kStyleIcon...) and command ids (kCommandToBmp...) are those of
 // Vellix/BitmapList.h.
@@ -50,7 +51,9 @@ public:
     ~CVellixListView() override;
 
     // The container selected in the tree (not owned; null shows nothing). Fills the list at
-    // once with type icons; the thumbnails follow as they are made.
+    // once with type icons; the thumbnails follow as they are made. A directory of more files
+    // than SetSummariesAtOnce allows is listed by names first, their columns following as
+    // worker threads read them.
     void ShowContainer(PseudoDirectory* container);
     PseudoDirectory* Container() const { return container_; }
 
@@ -83,6 +86,8 @@ public:
     QTreeView* DetailsView() const { return details_; }
     QSize LargeIconSize() const { return largeIcon_; }
     QSize SmallIconSize() const { return smallIcon_; }
+    // Directories of up to count files (and archives) are listed with all their columns at once.
+    void SetSummariesAtOnce(std::uint32_t count) { summariesAtOnce_ = count; }
     // The millisecond clock of the delayed refresh.
     void SetClock(std::function<std::uint32_t()> clock) { clock_ = std::move(clock); }
     // Lists the shown directory again as it is on disk now.
@@ -95,7 +100,7 @@ public:
 signals:
     // After each filling of the list, by a selection or a refresh.
     void Filled();
-    // When the thumbnails of the last filling are all made.
+    // When the columns and thumbnails of the last filling are all in.
     void ThumbnailsMade();
     // When the selection or the listed files change.
     void SelectionChanged();
@@ -110,7 +115,9 @@ private:
     void RestoreColumnWidths();
     void WidenNameColumn();
     QIcon KindIcon(BitmapKind kind);
-    void MakeThumbnails();
+    void StartQueue();
+    void OnSummarised(const RowSummaries& summaries);
+    void OnQueueFinished();
     void OnThumbnailMade(std::size_t row, const QImage& large, const QImage& small);
     void Sort();
     void OnColumnClicked(int column);
@@ -130,7 +137,8 @@ private:
     QSize smallIcon_;
     FileListModel* files_;
     FileSortModel* sorter_;
-    ThumbnailQueue* thumbnails_;
+    ListedFileQueue* queue_;
+    std::uint32_t summariesAtOnce_;
     std::map<BitmapKind, QIcon> kindIcons_;
     QStackedWidget* stack_;
     QListView* icons_;

@@ -32,6 +32,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -201,6 +202,27 @@ TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirProperties) {
     }
     view.ShowContainer(nullptr);
     EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 0);
+}
+
+// A large directory shows its names at once; workers read the columns, and the sort by a
+// column follows when they are all in.
+TEST_F(ListViewTest, ALargeDirectoryIsListedByNamesFirst) {
+    MixedDirectory files;
+    RealDirectory directory(files.dir.Path());
+    store.WriteInt(kSettingsSection, kSortOrderKey, -kColumnWidth);
+    CVellixListView view(store);
+    QAbstractItemModelTester tester(view.CurrentItemView()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    view.SetSummariesAtOnce(0);
+    QSignalSpy done(&view, &CVellixListView::ThumbnailsMade);
+    view.ShowContainer(&directory);
+    std::vector<std::string> names = ColumnTexts(view, 0);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a.bmp", "b.MIP", "c.m16", "d.stp", "f.srb"}));
+    EXPECT_EQ(ColumnTexts(view, 3), std::vector<std::string>(5, ""));
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"32", "16", "8", "4", "2"}));
+    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"2", "3", "1", "1", "1"}));
 }
 
 TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchive) {
