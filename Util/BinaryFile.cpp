@@ -95,6 +95,12 @@ void BinaryFile::Truncate() {
     }
 }
 
+void BinaryFile::Flush() {
+    if (!Platform::FlushFile(record_->handle)) {
+        throw XFileWrite(record_->pathName);
+    }
+}
+
 CountedPtr<BinaryFile> OpenForRead(const std::string& name) {
     return CountedPtr<BinaryFile>(new BinaryFile(name, kGenericRead, kShareRead, kOpenExisting));
 }

@@ -36,6 +36,8 @@ public:
     std::string GetName() const override;
     // Ends the file at the current position.
     virtual void Truncate();
+    // Forces what was written to the disk.
+    void Flush();
 
 private:
     struct Record;

@@ -32,6 +32,7 @@ public:
         : pathName_(std::move(pathName)), reason_(std::move(reason)) {}
     std::string Message() const override;
     const std::string& GetPathName() const { return pathName_; }
+    const std::string& GetReason() const { return reason_; }
 
 private:
     std::string pathName_;

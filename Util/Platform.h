@@ -57,8 +57,31 @@ bool MakeDirectory(const std::string& path);
 // Creates the directory and those above it that are missing; true when it exists afterwards.
 bool CreateDirectories(const std::string& path);
 bool RemoveFile(const std::string& path);
-// Replaces target by source in one step where the platform allows it.
-bool RenameFile(const std::string& source, const std::string& target);
+// Gives source the name target in one step. With replace an existing target is replaced (a link
+// itself, never the file it points to); without, an existing target fails with the platform's
+// "file exists" error and stays as it was. On Windows the move is written through to the disk.
+bool RenameFile(const std::string& source, const std::string& target, bool replace);
+
+// ---- Safe writing ----
+// Whether a file may be written at path: without replace, nothing may exist there; with replace,
+// an existing regular file must be writable by the user and not marked read-only. When not, the
+// platform's text for why.
+bool MayWrite(const std::string& path, bool replace, std::string& errorText);
+// Forces the file's content to the disk.
+bool FlushFile(FileHandle handle);
+// Forces a directory's entries (a file just renamed into it) to the disk.
+bool FlushDirectory(const std::string& directory);
+// Gives copy the permission bits (and the owner, where the process may) of the regular file
+// original; nothing when original is no regular file.
+void CopyPermissions(const std::string& original, const std::string& copy);
+std::uint32_t ProcessId();
+// When the user interrupts or ends the process (SIGINT or SIGTERM, Ctrl+C or closing the console
+// on Windows), calls cleanup and ends the process at once with 128 + the signal's number (130,
+// 143). cleanup runs in a signal handler: it may only read atomics and call RemoveFileUrgently.
+// A signal the process was started ignoring stays ignored.
+void OnInterruption(void (*cleanup)());
+// Removes a file from within cleanup.
+void RemoveFileUrgently(const char* path);
 std::uint64_t FileModificationTime(const std::string& path);
 
 struct DirectoryEntry {

@@ -5,6 +5,8 @@
 #include "Util/Text.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -156,13 +158,108 @@ bool RemoveFile(const std::string& path) {
     return removed;
 }
 
-bool RenameFile(const std::string& source, const std::string& target) {
-    const bool renamed = rename(source.c_str(), target.c_str()) == 0;
+namespace {
+
+// Never replaces: renameat2 where the file system has it, else a second name and the first
+// removed (link fails on an existing name too).
+bool RenameWithoutReplacing(const std::string& source, const std::string& target) {
+    if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        return false;
+    }
+    if (link(source.c_str(), target.c_str()) != 0) {
+        return false;
+    }
+    unlink(source.c_str());
+    return true;
+}
+
+} // namespace
+
+bool RenameFile(const std::string& source, const std::string& target, bool replace) {
+    const bool renamed = replace ? rename(source.c_str(), target.c_str()) == 0
+                                 : RenameWithoutReplacing(source, target);
     if (renamed) {
         NoteRemoved(source);
         NoteCreated(target);
     }
     return renamed;
+}
+
+bool MayWrite(const std::string& path, bool replace, std::string& errorText) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0) {
+        return true;
+    }
+    // The user, even with the rights to override it, marked the file as not to be changed.
+    const bool readOnly = S_ISREG(status.st_mode) &&
+                          ((status.st_mode & 0222) == 0 || access(path.c_str(), W_OK) != 0);
+    if (replace && !readOnly) {
+        return true;
+    }
+    errorText = std::strerror(replace ? EACCES : EEXIST) + std::string("\n");
+    return false;
+}
+
+bool FlushFile(FileHandle handle) {
+    return fsync(static_cast<int>(handle)) == 0;
+}
+
+bool FlushDirectory(const std::string& directory) {
+    const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) {
+        return false;
+    }
+    const bool flushed = fsync(descriptor) == 0;
+    close(descriptor);
+    return flushed;
+}
+
+void CopyPermissions(const std::string& original, const std::string& copy) {
+    struct stat status;
+    if (lstat(original.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return;
+    }
+    // Only a privileged process may give the file away; the others keep it as theirs. The owner
+    // goes first: changing it clears some mode bits.
+    [[maybe_unused]] const int owned = chown(copy.c_str(), status.st_uid, status.st_gid);
+    chmod(copy.c_str(), status.st_mode & 0777);
+}
+
+std::uint32_t ProcessId() {
+    return static_cast<std::uint32_t>(getpid());
+}
+
+namespace {
+
+void (*interruptionCleanup)() = nullptr;
+
+void OnInterruptionSignal(int signal) {
+    interruptionCleanup();
+    _exit(128 + signal);
+}
+
+} // namespace
+
+void OnInterruption(void (*cleanup)()) {
+    interruptionCleanup = cleanup;
+    struct sigaction action {};
+    action.sa_handler = OnInterruptionSignal;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        struct sigaction previous {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
+        }
+    }
+}
+
+void RemoveFileUrgently(const char* path) {
+    unlink(path);
 }
 
 std::uint64_t FileModificationTime(const std::string& path) {

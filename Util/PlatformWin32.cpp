@@ -64,7 +64,10 @@ std::string CurrentDirectory() {
 FileHandle OpenFile(const std::string& path, Access access, Disposition disposition,
                     std::string& errorText) {
     const DWORD desired = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    const DWORD share = access == Access::Read ? FILE_SHARE_READ : 0;
+    // A file being created may be removed while open (by an interrupted process's clean-up).
+    const DWORD share = access == Access::Read                  ? FILE_SHARE_READ
+                        : disposition == Disposition::CreateNew ? FILE_SHARE_DELETE
+                                                                : 0;
     const DWORD create = disposition == Disposition::OpenExisting ? OPEN_EXISTING
                          : disposition == Disposition::CreateNew  ? CREATE_NEW
                                                                   : CREATE_ALWAYS;
@@ -171,14 +174,81 @@ bool RemoveFile(const std::string& path) {
     return removed;
 }
 
-bool RenameFile(const std::string& source, const std::string& target) {
-    const bool renamed = MoveFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool RenameFile(const std::string& source, const std::string& target, bool replace) {
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    const bool renamed =
+        MoveFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(), flags) != 0;
     if (renamed) {
         NoteRemoved(source);
         NoteCreated(target);
     }
     return renamed;
+}
+
+bool MayWrite(const std::string& path, bool replace, std::string& errorText) {
+    const DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return true;
+    }
+    const bool readOnly =
+        (attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (replace && !readOnly) {
+        return true;
+    }
+    SetLastError(replace ? ERROR_ACCESS_DENIED : ERROR_FILE_EXISTS);
+    errorText = LastErrorText();
+    return false;
+}
+
+bool FlushFile(FileHandle handle) {
+    return FlushFileBuffers(Native(handle)) != 0;
+}
+
+// The rename was written through (MOVEFILE_WRITE_THROUGH): nothing is left to flush.
+bool FlushDirectory(const std::string&) {
+    return true;
+}
+
+// Windows keeps the rights in the directory's inheritable lists; what the user sets on a file
+// are its attributes (read-only ones are refused before this).
+void CopyPermissions(const std::string& original, const std::string& copy) {
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                            FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD attributes = Attributes(original);
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const DWORD kept = attributes & kKept;
+        SetFileAttributesW(SystemPath(copy).c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+std::uint32_t ProcessId() {
+    return GetCurrentProcessId();
+}
+
+namespace {
+
+void (*interruptionCleanup)() = nullptr;
+
+// Runs on a thread of its own that the system starts; the process ends there and then, as it
+// would on POSIX.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    interruptionCleanup();
+    const bool interrupted = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+    TerminateProcess(GetCurrentProcess(), interrupted ? 130 : 143);
+    return TRUE;
+}
+
+} // namespace
+
+void OnInterruption(void (*cleanup)()) {
+    interruptionCleanup = cleanup;
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+// The handler runs on an ordinary thread: the usual call will do. A temporary file still open
+// is shared for deletion and goes when the process ends.
+void RemoveFileUrgently(const char* path) {
+    DeleteFileW(SystemPath(path).c_str());
 }
 
 std::uint64_t FileModificationTime(const std::string& path) {

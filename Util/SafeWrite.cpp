@@ -2,7 +2,13 @@
 
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
+#include "Util/PathName.h"
 #include "Util/Platform.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <random>
 
 namespace Ostrel::Util {
 
@@ -10,13 +16,110 @@ namespace {
 
 thread_local CommitGate commitGate;
 
-// A name beside the target that no file has yet.
-std::string TemporaryNameFor(const std::string& target) {
-    for (int attempt = 0;; ++attempt) {
-        const std::string candidate = target + ".~" + std::to_string(attempt) + ".tmp";
-        if (!Platform::IsFile(candidate) && !Platform::IsDirectory(candidate)) {
-            return candidate;
+// The temporary files being written, for removal when the process is interrupted. The handler
+// may run at any moment on any thread: it takes a live slot over before reading its path, and a
+// writer frees a path only after taking its slot back itself.
+enum SlotState : int { kFree, kBusy, kLive, kTaken };
+
+struct TemporarySlot {
+    std::atomic<int> state{kFree};
+    char* path = nullptr;
+};
+
+// More than the most files a batch writes at once.
+constexpr std::size_t kSlotCount = 128;
+TemporarySlot temporarySlots[kSlotCount];
+
+void RemoveTemporaryFiles() {
+    for (TemporarySlot& slot : temporarySlots) {
+        int live = kLive;
+        if (slot.state.compare_exchange_strong(live, kTaken)) {
+            Platform::RemoveFileUrgently(slot.path);
         }
+    }
+}
+
+// A short name of fixed length (so that a target's name of any length leaves room for it), unique
+// across processes: the process, a count of this process's files, and a random part against a
+// process of the same number that left its file behind when it was killed.
+std::string TemporaryName() {
+    static std::atomic<std::uint32_t> count{0};
+    static const std::uint32_t salt = std::random_device{}();
+    char name[40];
+    std::snprintf(name, sizeof name, ".~vx%08x%08x%08x.tmp", Platform::ProcessId(), count++, salt);
+    return name;
+}
+
+// A file written under a temporary name in its target's directory and removed again unless it
+// was put in place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& target)
+        : path_(PathName(target).GetParentDirectory() + TemporaryName()) {
+        Register();
+    }
+
+    ~TemporaryFile() {
+        if (!placed_) {
+            Platform::RemoveFile(path_);
+        }
+        Unregister();
+    }
+
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& GetPath() const { return path_; }
+    void Placed() { placed_ = true; }
+
+private:
+    // Known to the interruption handler before the file exists, so that it never outlives one.
+    void Register() {
+        for (TemporarySlot& slot : temporarySlots) {
+            int free = kFree;
+            if (slot.state.compare_exchange_strong(free, kBusy)) {
+                slot.path = new char[path_.size() + 1];
+                std::memcpy(slot.path, path_.c_str(), path_.size() + 1);
+                slot.state = kLive;
+                slot_ = &slot;
+                return;
+            }
+        }
+    }
+
+    // A slot the handler took over is left to it: the process is ending.
+    void Unregister() {
+        int live = kLive;
+        if (slot_ && slot_->state.compare_exchange_strong(live, kBusy)) {
+            delete[] slot_->path;
+            slot_->path = nullptr;
+            slot_->state = kFree;
+        }
+    }
+
+    std::string path_;
+    TemporarySlot* slot_ = nullptr;
+    bool placed_ = false;
+};
+
+// The complete content in the temporary file, on the disk. Failures of the temporary file are
+// reported as failures of the target, the name the user knows.
+void WriteComplete(const TemporaryFile& temporary, const std::string& target,
+                   const ContentWriter& write) {
+    CountedPtr<BinaryFile> file;
+    try {
+        file = CreateNew(temporary.GetPath());
+    } catch (const XFileOpen& error) {
+        throw XFileOpen(target, error.GetReason());
+    }
+    try {
+        write(file);
+        file->Flush();
+    } catch (const XFileAccess& error) {
+        if (error.GetPathName() != file->GetName()) {
+            throw;
+        }
+        throw XFileWrite(target);
     }
 }
 
@@ -24,26 +127,26 @@ std::string TemporaryNameFor(const std::string& target) {
 
 std::string WriteSafely(const std::string& target, bool overwrite, const ContentWriter& write) {
     const std::string path = Platform::ResolveCase(target);
-    // Without overwrite the target's name is claimed first, so an existing file fails with the
-    // open error.
-    if (!overwrite) {
-        CreateNew(path);
+    std::string refusal;
+    if (!Platform::MayWrite(path, overwrite, refusal)) {
+        throw XFileOpen(path, refusal);
     }
-    const std::string temporary = TemporaryNameFor(path);
-    try {
-        write(CreateNew(temporary)); // the stream is closed when write returns
-        PassCommitGate();
-        if (!Platform::RenameFile(temporary, path)) {
-            throw XFileWrite(path);
-        }
-    } catch (...) {
-        Platform::RemoveFile(temporary);
-        if (!overwrite) {
-            Platform::RemoveFile(path);
-        }
-        throw;
+    TemporaryFile temporary(path);
+    WriteComplete(temporary, path, write); // the file is closed again
+    PassCommitGate();
+    if (overwrite) {
+        Platform::CopyPermissions(path, temporary.GetPath());
     }
+    if (!Platform::RenameFile(temporary.GetPath(), path, overwrite)) {
+        throw XFileOpen(path, Platform::LastErrorText());
+    }
+    temporary.Placed();
+    Platform::FlushDirectory(PathName(path).GetParentDirectory());
     return path;
+}
+
+void RemoveTemporaryFilesOnInterruption() {
+    Platform::OnInterruption(RemoveTemporaryFiles);
 }
 
 void SetCommitGate(CommitGate gate) {

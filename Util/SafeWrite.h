@@ -1,8 +1,9 @@
 #pragma once
 
 // The one way a user's file is written: the complete content goes to a temporary file beside the
-// target, which is renamed into place only when complete, so a failure part-way never damages a
-// file that was there before.
+// target, is forced to the disk, and only then takes the target's name in one step, so a failure
+// or an interruption part-way never damages a file that was there before, and never leaves a
+// partial file under the target's name.
 
 #include "Util/BinaryStream.h"
 #include "Util/CountedPtr.h"
@@ -16,10 +17,16 @@ namespace Ostrel::Util {
 using ContentWriter = std::function<void(const CountedPtr<BinaryStream>& stream)>;
 
 // Writes target with the content write produces and returns the path written (an existing file
-// whose name differs from target only in case is the one replaced). Without overwrite an existing
-// file fails with the open error and is left alone; whatever fails later removes only what this
-// call made, and the exception propagates.
+// whose name differs from target only in case is the one replaced). Without overwrite anything
+// existing under the name fails with the open error ("File exists") and is left alone, even when
+// it appears while the content is written. A replaced file keeps its permission bits; one the user
+// may not write (marked read-only) is refused with the open error. A failure removes the
+// temporary file and the exception propagates.
 std::string WriteSafely(const std::string& target, bool overwrite, const ContentWriter& write);
+
+// From then on, interrupting the process (Ctrl+C, SIGINT, SIGTERM) removes the temporary files of
+// the writes under way before it ends with 130 or 143: every target stays old or complete.
+void RemoveTemporaryFilesOnInterruption();
 
 // Called on the writing thread when a file's complete content is ready, before it is put in
 // place. Work spread over several threads uses it to put files in place in the order the work

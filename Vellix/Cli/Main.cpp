@@ -3,6 +3,7 @@
 // usage error.
 
 #include "Util/AbortHooks.h"
+#include "Util/SafeWrite.h"
 #include "Util/VersionInfo.h"
 #include "Vellix/Cli/Commands.h"
 #include "Vellix/CliAbortHandler.h"
@@ -95,6 +96,7 @@ int Report(const std::string& message, int status) {
 int main(int argc, char** argv) {
     Util::SetAbortHandler(std::make_unique<Vellix::CliAbortHandler>());
     const Util::AbortHooks hooks;
+    Util::RemoveTemporaryFilesOnInterruption();
     try {
         return Run(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const XCommandLine& error) {

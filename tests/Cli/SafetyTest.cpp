@@ -1,13 +1,20 @@
 // vellix-cli on hostile and unusual input: archives that claim more than they hold, pipes, names
-// that differ only in case, archives opened directly, and names that are not UTF-8.
+// that differ only in case, archives opened directly, names that are not UTF-8; and on
+// interruption, links in the way and a full disk.
 
 #include "Support/TestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -131,6 +138,76 @@ TEST_F(CliSafety, JsonReplacesBytesThatAreNotUtf8) {
     EXPECT_THAT(result.out, HasSubstr("\"\\ufffdT\\ufffd.MIP\""));
     EXPECT_THAT(result.out, HasSubstr("\"CAF\xC3\x89.MIP\""));
     EXPECT_THAT(result.out, HasSubstr("\"\\ufffd\\ufffd.MIP\"")); // an overlong '/'
+}
+
+// Names of the files in a directory that a writer left behind under a temporary name.
+std::vector<std::string> Leftovers(const std::string& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        if (entry.path().extension() == ".tmp") {
+            names.push_back(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+// Starts vellix-cli in the directory, its output thrown away, and returns its process.
+pid_t Start(const std::string& directory, const std::vector<std::string>& arguments) {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::vector<char*> words{const_cast<char*>(kCli.c_str())};
+        for (const std::string& argument : arguments) {
+            words.push_back(const_cast<char*>(argument.c_str()));
+        }
+        words.push_back(nullptr);
+        freopen("/dev/null", "w", stdout);
+        freopen("/dev/null", "w", stderr);
+        if (chdir(directory.c_str()) == 0) {
+            execv(kCli.c_str(), words.data());
+        }
+        _exit(127);
+    }
+    return child;
+}
+
+// Interrupted in the middle of a batch, every target is old or complete and no temporary file
+// stays behind.
+TEST_F(CliSafety, AnInterruptedBatchLeavesEachFileOldOrComplete) {
+    if (!HaveCommand("convert")) {
+        GTEST_SKIP() << "ImageMagick's convert is needed to make the pictures";
+    }
+    const std::string game = dir_ / "game";
+    RunCommand("cd '" + game + "' && convert -size 256x256 gradient:red-blue BMP3:A.bmp");
+    ASSERT_EQ(Run("to-mip game/A.bmp --transparency none").status, 0);
+    const auto complete = ReadBytes(game + "/A.mip");
+    const std::vector<std::uint8_t> old{'o', 'l', 'd'};
+    std::vector<std::string> arguments{"to-mip", "--transparency", "none", "--overwrite"};
+    for (int file = 0; file < 60; ++file) {
+        const std::string name = "B" + std::to_string(file);
+        fs::copy_file(game + "/A.bmp", game + "/" + name + ".bmp");
+        arguments.push_back(name + ".bmp");
+    }
+    for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
+        for (int file = 0; file < 60; ++file) {
+            WriteBytes(game + "/B" + std::to_string(file) + ".mip", old);
+        }
+        const pid_t child = Start(game, arguments);
+        for (int wait = 0; wait < 1000 && ReadBytes(game + "/B0.mip") == old; ++wait) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        kill(child, signal);
+        int result = 0;
+        ASSERT_EQ(waitpid(child, &result, 0), child);
+        EXPECT_TRUE(WIFEXITED(result) && WEXITSTATUS(result) == status) << result;
+        int converted = 0;
+        for (int file = 0; file < 60; ++file) {
+            const auto bytes = ReadBytes(game + "/B" + std::to_string(file) + ".mip");
+            EXPECT_TRUE(bytes == old || bytes == complete) << file;
+            converted += bytes == complete;
+        }
+        EXPECT_LT(converted, 60) << "the batch ended before the signal";
+        EXPECT_EQ(Leftovers(game), std::vector<std::string>{});
+    }
 }
 
 } // namespace

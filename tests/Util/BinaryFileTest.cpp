@@ -161,7 +161,7 @@ TEST(Platform, TheCaseIndexFollowsTheProgramsOwnWrites) {
     EXPECT_EQ(Platform::ResolveCase(dir / "car1.bmp"), dir / "car1.bmp");
     CreateNew(dir / "CAR1.BMP");
     EXPECT_EQ(Platform::ResolveCase(dir / "car1.bmp"), dir / "CAR1.BMP");
-    ASSERT_TRUE(Platform::RenameFile(dir / "CAR1.BMP", dir / "Car2.bmp"));
+    ASSERT_TRUE(Platform::RenameFile(dir / "CAR1.BMP", dir / "Car2.bmp", true));
     EXPECT_EQ(Platform::ResolveCase(dir / "car1.bmp"), dir / "car1.bmp");
     EXPECT_EQ(Platform::ResolveCase(dir / "CAR2.BMP"), dir / "Car2.bmp");
     ASSERT_TRUE(Platform::RemoveFile(dir / "Car2.bmp"));
