@@ -2,6 +2,7 @@
 
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
+#include "Util/SafeWrite.h"
 
 #include <algorithm>
 #include <array>
@@ -672,8 +673,7 @@ void DIB::SetPixel(std::uint32_t row, std::uint32_t column, const Colour& colour
 }
 
 void DIB::Save(const std::string& path, bool overwrite) const {
-    const auto file = Util::Create(path, overwrite);
-    Save(*file);
+    Util::WriteSafely(path, overwrite, [&](const auto& stream) { Save(*stream); });
 }
 
 void DIB::Save(Util::BinaryStream& stream) const {

@@ -5,6 +5,7 @@
 #include "Util/Exception.h"
 #include "Util/PathName.h"
 #include "Util/Platform.h"
+#include "Util/SafeWrite.h"
 #include "Util/Text.h"
 
 #include <algorithm>
@@ -163,8 +164,12 @@ ICR2DatFile::ICR2DatFile(CountedPtr<Util::BinaryStream> stream)
     ReadDirectory();
 }
 
-ICR2DatFile::ICR2DatFile(const std::string& path)
-    : ICR2DatFile(Util::PathName(path), Util::CreateNew(path)) {}
+ICR2DatFile::ICR2DatFile(const std::string& path) : path_(path) {
+    std::string refusal;
+    if (!Util::Platform::MayWrite(path_.GetFullName(), false, refusal)) {
+        throw Util::XFileOpen(path_.GetFullName(), refusal);
+    }
+}
 
 void ICR2DatFile::ReadDirectory() {
     std::uint8_t countField[kCountSize];
@@ -312,7 +317,11 @@ void ICR2DatFile::Save() {
                                return Util::OpenForRead(path);
                            }});
     }
-    entries_ = WriteICR2Archive(*stream_, members);
+    // An archive still to be made must not appear meanwhile; an open one is replaced.
+    const std::string written =
+        Util::WriteSafely(path_.GetFullName(), static_cast<bool>(stream_),
+                          [&](const auto& out) { entries_ = WriteICR2Archive(*out, members); });
+    stream_ = Util::OpenForRead(written);
 }
 
 } // namespace Ostrel::Trova

@@ -54,7 +54,8 @@ public:
     ICR2DatFile(const std::string& path, bool update);
     // Reads the directory of an archive held by any stream (a buffer in memory, for example).
     explicit ICR2DatFile(Util::CountedPtr<Util::BinaryStream> stream);
-    // Creates a new, empty archive file; fails with XFileOpen when the file exists already.
+    // An archive still to be made: Save writes it. Fails with XFileOpen when a file exists there
+    // already, as Save does when one appeared meanwhile.
     explicit ICR2DatFile(const std::string& path);
 
     const Util::PathName& GetPath() const override { return path_; }
@@ -68,6 +69,8 @@ public:
     Util::CountedPtr<Util::BinaryStream> OpenSubfile(std::uint32_t index) override;
     Util::CountedPtr<Util::BinaryStream> FindSubfile(const std::string& name) override;
     void AddFiles(bool report) override;
+    // Writes the archive completely under another name and puts it in place: a failure leaves no
+    // archive, or the old one.
     void Save() override;
 
 private:

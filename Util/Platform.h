@@ -74,6 +74,9 @@ bool FlushDirectory(const std::string& directory);
 // Gives copy the permission bits (and the owner, where the process may) of the regular file
 // original; nothing when original is no regular file.
 void CopyPermissions(const std::string& original, const std::string& copy);
+// Whether the name path (a link itself, not what it points to) is another name of the file
+// existing.
+bool IsSameFile(const std::string& path, const std::string& existing);
 std::uint32_t ProcessId();
 // When the user interrupts or ends the process (SIGINT or SIGTERM, Ctrl+C or closing the console
 // on Windows), calls cleanup and ends the process at once with 128 + the signal's number (130,

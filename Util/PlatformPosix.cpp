@@ -228,6 +228,12 @@ void CopyPermissions(const std::string& original, const std::string& copy) {
     chmod(copy.c_str(), status.st_mode & 0777);
 }
 
+bool IsSameFile(const std::string& path, const std::string& existing) {
+    struct stat named, file;
+    return lstat(path.c_str(), &named) == 0 && stat(existing.c_str(), &file) == 0 &&
+           named.st_dev == file.st_dev && named.st_ino == file.st_ino;
+}
+
 std::uint32_t ProcessId() {
     return static_cast<std::uint32_t>(getpid());
 }

@@ -221,6 +221,31 @@ void CopyPermissions(const std::string& original, const std::string& copy) {
     }
 }
 
+namespace {
+
+// The volume and index that identify a file whatever its name; false when it cannot be opened.
+bool FileIdentity(const std::string& path, DWORD flags, BY_HANDLE_FILE_INFORMATION& identity) {
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    HANDLE handle = CreateFileW(SystemPath(path).c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    const bool known = GetFileInformationByHandle(handle, &identity) != 0;
+    CloseHandle(handle);
+    return known;
+}
+
+} // namespace
+
+bool IsSameFile(const std::string& path, const std::string& existing) {
+    BY_HANDLE_FILE_INFORMATION named{}, file{};
+    return FileIdentity(path, FILE_FLAG_OPEN_REPARSE_POINT, named) &&
+           FileIdentity(existing, 0, file) &&
+           named.dwVolumeSerialNumber == file.dwVolumeSerialNumber &&
+           named.nFileIndexHigh == file.nFileIndexHigh && named.nFileIndexLow == file.nFileIndexLow;
+}
+
 std::uint32_t ProcessId() {
     return GetCurrentProcessId();
 }

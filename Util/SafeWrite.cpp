@@ -120,6 +120,11 @@ void WriteComplete(const TemporaryFile& temporary, const std::string& target,
             throw;
         }
         throw XFileWrite(target);
+    } catch (const XFileFormat& error) {
+        if (error.GetPathName() != file->GetName()) {
+            throw;
+        }
+        throw XFileFormat(target, error.GetDetail());
     }
 }
 

@@ -43,7 +43,8 @@ Util::CountedPtr<Util::BinaryStream> DetachedPictureReader::Open(const PictureSo
         return Util::OpenForRead(source.path);
     }
     if (!archive_ || archivePath_ != source.archivePath) {
-        archive_ = Util::CountedPtr<Trova::DatFile>(new Trova::ICR2DatFile(source.archivePath));
+        archive_ =
+            Util::CountedPtr<Trova::DatFile>(new Trova::ICR2DatFile(source.archivePath, false));
         archivePath_ = source.archivePath;
     }
     auto stream = archive_->FindSubfile(source.memberName);

@@ -73,9 +73,13 @@ FileOutcome Extract(Trova::DatFile& archive, std::uint32_t index, const std::str
                     bool overwrite, bool dryRun) {
     const std::string name = MemberName(archive, index);
     Util::CheckedFileName(name); // the archive is not to be trusted
-    const std::string path = directory + name;
+    const std::string path = Platform::ResolveCase(directory + name);
+    const std::string& archivePath = archive.GetPath().GetFullName();
+    if (Platform::IsSameFile(path, archivePath)) {
+        throw Util::XFileOpen(path, "This is the archive being extracted");
+    }
     FileOutcome outcome;
-    outcome.file = archive.GetPath().GetFullName() + Util::kPathSeparator + name;
+    outcome.file = archivePath + Util::kPathSeparator + name;
     outcome.read.push_back(outcome.file);
     outcome.written.push_back(path);
     if (Platform::IsFile(path)) {

@@ -210,4 +210,48 @@ TEST_F(CliSafety, AnInterruptedBatchLeavesEachFileOldOrComplete) {
     }
 }
 
+// dat extract replaces a link in its way rather than writing through it, and never writes over the
+// archive it reads, whatever the case of the member's name.
+TEST_F(CliSafety, DatExtractNeverWritesThroughALinkNorOverItsArchive) {
+    const std::vector<std::uint8_t> outside{7, 7};
+    WriteBytes(dir_ / "outside.bin", outside);
+    fs::create_symlink(dir_ / "outside.bin", dir_ / "game/CAR.MIP");
+    const auto archive = ArchiveBytes({{"CAR.MIP", {1, 2}}, {"GAME.DAT", {3}}});
+    WriteBytes(dir_ / "game/game.dat", archive);
+    EXPECT_EQ(Run("dat extract game/game.dat CAR.MIP -o game").status, 1);
+    const Result replaced = Run("dat extract game/game.dat CAR.MIP -o game --overwrite");
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_FALSE(fs::is_symlink(dir_ / "game/CAR.MIP"));
+    EXPECT_EQ(ReadBytes(dir_ / "game/CAR.MIP"), (std::vector<std::uint8_t>{1, 2}));
+    EXPECT_EQ(ReadBytes(dir_ / "outside.bin"), outside);
+    const Result refused = Run("dat extract game/game.dat GAME.DAT -o game --overwrite");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("This is the archive being extracted"));
+    EXPECT_EQ(ReadBytes(dir_ / "game/game.dat"), archive);
+}
+
+// On a full disk dat extract and dat build fail and leave every file as it was: no partial
+// member, no broken archive, no temporary file.
+TEST_F(CliSafety, AFullDiskLeavesEveryFileAsItWas) {
+    WriteBytes(dir_ / "CAR.MIP", std::vector<std::uint8_t>(1000, 1));
+    WriteBytes(dir_ / "X.MIP", std::vector<std::uint8_t>(40000, 2));
+    WriteBytes(dir_ / "small.dat", ArchiveBytes({{"OLD.MIP", {5}}}));
+    WriteBytes(dir_ / "big.dat", ArchiveBytes({{"CAR.MIP", std::vector<std::uint8_t>(100000, 3)}}));
+    const std::string cli = "'" + kCli + "' ";
+    const std::string script =
+        "cd '" + dir_.Path() + "' && mkdir small && mount -t tmpfs -o size=64k tmpfs small || " +
+        "exit 77; cp CAR.MIP X.MIP small.dat small/; " + cli +
+        "dat extract big.dat -o small --overwrite; echo extract \\$?; " + cli +
+        "dat build small --overwrite; echo rebuild \\$?; cmp small.dat small/small.dat && echo "
+        "'old archive'; " +
+        "rm small/small.dat; " + cli +
+        "dat build small; echo build \\$?; cmp CAR.MIP small/CAR.MIP && echo kept; ls -A small";
+    int status = 0;
+    const std::string out = RunCommand("unshare -rm sh -c \"" + script + "\" 2>/dev/null", &status);
+    if (status != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here";
+    }
+    EXPECT_EQ(out, "extract 1\nrebuild 1\nold archive\nbuild 1\nkept\nCAR.MIP\nX.MIP\n");
+}
+
 } // namespace

@@ -162,6 +162,7 @@ TEST_F(ICR2DatFileBuilding, SavingFailsOnAFileThatVanishedOrCannotBeRecorded) {
     AddFiles(archive, false);
     std::filesystem::remove(dir / "GONE.MIP");
     EXPECT_THROW(archive.Save(), XFileOpen);
+    EXPECT_FALSE(std::filesystem::exists(path)); // no broken archive behind
 
     // Sizes are recorded in 32 bits; a larger file is refused, not cut.
     {
