@@ -13,13 +13,7 @@
 
 using namespace Ostrel;
 using namespace Ostrel::Vellix;
-using Ostrel::Test::ArchiveBytes;
-using Ostrel::Test::ArchiveMembers;
-using Ostrel::Test::DamagedCopies;
-using Ostrel::Test::MessageOf;
-using Ostrel::Test::ReadBytes;
-using Ostrel::Test::TempDir;
-using Ostrel::Test::WriteBytes;
+namespace support = Ostrel::Test;
 
 namespace {
 
@@ -29,7 +23,8 @@ const std::filesystem::path kCorpus = VELLIX_SOURCE_DIR "/fuzz/corpus";
 
 FileSummary WholeFileSummary(const PseudoDirectory& container, std::uint32_t index) {
     FileSummary summary;
-    summary.error = MessageOf([&] { summary = SummariseFile(*MakeBitmapFile(container, index)); });
+    summary.error =
+        support::MessageOf([&] { summary = SummariseFile(*MakeBitmapFile(container, index)); });
     if (summary.error == "nothing thrown") {
         summary.error.clear();
     }
@@ -53,13 +48,13 @@ void ExpectHeadersTellAll(const PseudoDirectory& container) {
 }
 
 // The sample textures of every game format, and (with a step) damaged copies of each.
-ArchiveMembers Samples(std::size_t damageStep) {
-    ArchiveMembers samples;
+support::ArchiveMembers Samples(std::size_t damageStep) {
+    support::ArchiveMembers samples;
     for (const char* format : {"MipFileFuzz", "PbfFileFuzz", "SrbFileFuzz"}) {
         for (const auto& sample : std::filesystem::directory_iterator(kCorpus / format)) {
-            const auto bytes = ReadBytes(sample.path().string());
+            const auto bytes = support::ReadBytes(sample.path().string());
             const auto copies =
-                damageStep ? DamagedCopies(bytes, damageStep) : std::vector<Bytes>{bytes};
+                damageStep ? support::DamagedCopies(bytes, damageStep) : std::vector<Bytes>{bytes};
             for (const auto& copy : copies) {
                 const std::string name = "T" + std::to_string(samples.size());
                 samples.push_back({name + sample.path().extension().string(), copy});
@@ -72,16 +67,16 @@ ArchiveMembers Samples(std::size_t damageStep) {
 } // namespace
 
 TEST(FileSummary, LooseFilesTellWhatTheirWholeFilesTell) {
-    TempDir dir;
+    support::TempDir dir;
     for (const auto& [name, bytes] : Samples(8)) {
-        WriteBytes(dir / name, bytes);
+        support::WriteBytes(dir / name, bytes);
     }
     ExpectHeadersTellAll(RealDirectory(dir.Path()));
 }
 
 TEST(FileSummary, ArchiveMembersTellWhatTheirWholeFilesTell) {
-    TempDir dir;
-    WriteBytes(dir / "cars.dat", ArchiveBytes(Samples(0)));
+    support::TempDir dir;
+    support::WriteBytes(dir / "cars.dat", support::ArchiveBytes(Samples(0)));
     ExpectHeadersTellAll(DatDirectory(dir / "cars.dat", ""));
     Trova::GetFactoryRegistry().Purge();
 }
