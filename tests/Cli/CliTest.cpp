@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -351,6 +352,206 @@ TEST_F(CliTest, NewFilesTakeTheRequestedFormat) {
     ASSERT_EQ(Run("to-pbf sky.bmp --colours 16 --transparency none --class opaque").status, 0);
     const Json pbf = Parse(Run("info sky.pbf --json").out);
     EXPECT_EQ(pbf.Number("palette.colours"), 16);
+}
+
+// Round trips through an image editor, with ImageMagick as the editor.
+
+// What sample textures are, as far as the editor's formats care.
+enum TextureKind : unsigned { kAny = 1, kPalette = 2, k565 = 4, k4444 = 8, k1555 = 16 };
+
+// One way an editor saves a picture: convert's options and output format, the textures whose
+// colours it can hold, and whether it carries alpha (put back with the alpha-channel method).
+struct EditorFormat {
+    const char* options;
+    const char* format;
+    unsigned keeps;
+    bool alpha;
+};
+
+const EditorFormat kEditorFormats[] = {
+    {"-type TrueColor", "BMP2", kAny, false}, // 12-byte header
+    {"-type TrueColor", "BMP3", kAny, false}, // 40-byte header
+    {"-type TrueColor", "BMP", kAny, false},  // 124-byte header
+    {"-type TrueColor", "BMP4", kAny, false}, // 108-byte header, made from the 124-byte one
+    {"-type Palette", "BMP2", kPalette, false},
+    {"-type Palette -compress None", "BMP3", kPalette, false},
+    {"-type Palette -compress RLE", "BMP3", kPalette, false},
+    {"-type Palette -compress RLE", "BMP", kPalette, false},
+    {"-define bmp:subtype=RGB565", "BMP", k565, false},
+    {"-alpha on -define bmp:subtype=ARGB4444", "BMP", k4444, true},
+    {"-alpha on -define bmp:subtype=ARGB1555", "BMP", k1555, true},
+    {"-alpha on", "BMP", kAny, true}, // the editor's default BMP: 32 bits with an alpha mask
+    {"", "PNG", kAny, true},
+};
+
+// ImageMagick writes no 108-byte header; it is the 124-byte one without its last 16 bytes.
+void ToV4Header(const std::string& path) {
+    std::vector<std::uint8_t> bytes = ReadBytes(path);
+    bytes.erase(bytes.begin() + 14 + 108, bytes.begin() + 14 + 124);
+    for (const std::size_t field : {2, 10, 14}) { // file size, pixels' offset, header size
+        std::uint32_t value = 0;
+        for (int byte = 3; byte >= 0; --byte) {
+            value = value << 8 | bytes[field + byte];
+        }
+        value -= 16;
+        for (int byte = 0; byte < 4; ++byte) {
+            bytes[field + byte] = static_cast<std::uint8_t>(value >> 8 * byte);
+        }
+    }
+    WriteBytes(path, bytes);
+}
+
+// A sample texture: the operand naming it, the file that putting it back writes, what it is,
+// whether it has alpha, and the bits of its colours' channels.
+struct SampleTexture {
+    const char* operand;
+    const char* written;
+    unsigned kinds;
+    bool transparent;
+    std::array<int, 4> bits;
+};
+
+const SampleTexture kSampleTextures[] = {
+    {"CAR1.MIP", "CAR1.MIP", kPalette, false, {8, 8, 8, 8}},
+    {"sky.mip", "sky.mip", k565, false, {5, 6, 5, 8}},
+    {"wheel.mip", "wheel.mip", k4444, true, {4, 4, 4, 4}},
+    {"fence.mip", "fence.mip", kPalette | k1555, true, {5, 5, 5, 1}},
+    {"ROAD.PBF", "ROAD.PBF", kAny, false, {8, 8, 8, 8}},
+    {"checker.pbf", "checker.pbf", kPalette, false, {8, 8, 8, 8}},
+    {"banner.srb", "banner.srb", k565, false, {5, 6, 5, 8}},
+    {"fence.srb", "fence.srb", kPalette | k1555, true, {5, 5, 5, 1}},
+    {"cars.dat/GRASS2.MIP", "GRASS2.MIP", k565, false, {5, 6, 5, 8}},
+    {"cars.dat/FLAG.PBF", "FLAG.PBF", kPalette | k1555, true, {5, 5, 5, 1}},
+    {"rgba.mip", "rgba.mip", kAny, true, {8, 8, 8, 8}}, // made by the test
+};
+
+// 8-bit pixels as a format of these bits holds them: their high bits, whichever way a reader
+// widened the bits to 8 (repeating them, shifting them or rounding).
+std::string Quantised(std::string rgba, const std::array<int, 4>& bits) {
+    for (std::size_t byte = 0; byte < rgba.size(); ++byte) {
+        rgba[byte] =
+            static_cast<char>(static_cast<unsigned char>(rgba[byte]) >> (8 - bits[byte % 4]));
+    }
+    return rgba;
+}
+
+class EditorTest : public CliTest {
+protected:
+    void SetUp() override {
+        if (PeerMissing("convert")) {
+            GTEST_SKIP() << "ImageMagick's convert is not installed";
+        }
+        CliTest::SetUp();
+    }
+
+    void Convert(const std::string& arguments) const {
+        int status = -1;
+        const std::string log =
+            RunCommand("cd " + Quote(Cars()) + " && convert " + arguments, &status);
+        ASSERT_EQ(status, 0) << arguments << "\n" << log;
+    }
+
+    // The pixels as the editor reads them: 8-bit channels, top row first.
+    std::string Pixels(const std::string& name, const char* layout = "rgba") const {
+        return RunCommand("convert " + Quote(Cars(name)) + " -depth 8 " + layout + ":-");
+    }
+
+    // The edit saved as the editor would in format: with its alpha, or as its colours and, for a
+    // texture with alpha, a grey picture of the alpha. Returns the pixels the editor reads from
+    // what it saved, which its own rounding into 16-bit formats may have changed.
+    std::string SaveEdit(const std::string& base, const EditorFormat& format,
+                         bool transparent) const {
+        const bool v4 = std::string(format.format) == "BMP4";
+        const std::string prefix = v4 ? "BMP" : format.format;
+        const std::string extension = prefix == "PNG" ? ".png" : ".bmp";
+        const auto save = [&](const std::string& channels, const std::string& name) {
+            Convert("edit/" + base + ".png " + channels + " " + format.options + " " + prefix +
+                    ":" + name + extension);
+            if (v4) {
+                ToV4Header(Cars(name + extension));
+            }
+        };
+        if (format.alpha || !transparent) {
+            save(format.alpha ? "" : "-alpha off", base);
+            return Pixels(base + extension);
+        }
+        save("-alpha off", base);
+        save("-alpha extract", base + "_ti");
+        return RunCommand("cd " + Quote(Cars()) + " && convert " + base + extension + " \\( " +
+                          base + "_ti" + extension +
+                          " -alpha off \\) -compose CopyOpacity -composite -depth 8 rgba:-");
+    }
+
+    void Succeed(const std::string& arguments) const {
+        const Result result = Run(arguments + " --quiet");
+        ASSERT_EQ(result.status, 0) << arguments << "\n" << result.err;
+    }
+};
+
+// The 2-colour texture edited in a small rectangle of a new colour: kept, its palette leaves
+// every pixel outside the edit alone; rebuilt, it moves a colour of the whole picture.
+TEST_F(EditorTest, AKeptPaletteChangesOnlyEditedPixels) {
+    for (const auto& [keep, inside, outside] :
+         {std::tuple{"--keep-palette", 32, 0}, std::tuple{"", 64, 2016}}) {
+        SCOPED_TRACE(keep);
+        fs::copy_file(*samples_ / "cars/CAR1.MIP", Cars("CAR1.MIP"),
+                      fs::copy_options::overwrite_existing);
+        Succeed("to-bmp CAR1.MIP --transparency none --overwrite --output before");
+        Convert("before/CAR1.bmp -fill '#c82828' -draw 'rectangle 4,4 11,11' BMP3:CAR1.bmp");
+        Succeed(std::string("from-bmp CAR1.MIP --transparency none --overwrite ") + keep);
+        Succeed("to-bmp CAR1.MIP --transparency none --overwrite --output after");
+        const std::string before = Pixels("before/CAR1.bmp", "rgb");
+        const std::string after = Pixels("after/CAR1.bmp", "rgb");
+        ASSERT_EQ(after.size(), 64u * 64 * 3);
+        int changed[2] = {0, 0}; // outside, inside the edit
+        for (std::size_t pixel = 0; pixel < 64 * 64; ++pixel) {
+            const std::size_t row = pixel / 64, column = pixel % 64;
+            const bool edited = row >= 4 && row <= 11 && column >= 4 && column <= 11;
+            changed[edited] += before.compare(pixel * 3, 3, after, pixel * 3, 3) != 0;
+        }
+        EXPECT_EQ(changed[1], inside);
+        EXPECT_EQ(changed[0], outside);
+    }
+}
+
+// Every sample texture is exported, edited (a block of its own pixels mirrored elsewhere, so that
+// every format that suits the texture can hold the edit), saved in each such format, and put
+// back: it comes out as saved, and where the format held the edit exactly, as the same bytes
+// whichever format carried it.
+TEST_F(EditorTest, EditedTexturesComeBackAsEditedFromEveryFormat) {
+    Convert("-size 64x32 gradient:'#f80-#06c' \\( -size 64x32 gradient:'#fff-#000' \\) -alpha "
+            "off -compose CopyOpacity -composite PNG32:rgba.png");
+    Succeed("to-mip rgba.png --bits 8,8,8,8 --no-palette --transparency alpha");
+    fs::create_directory(Cars("edit"));
+    for (const SampleTexture& texture : kSampleTextures) {
+        const std::string base = fs::path(texture.written).stem().string();
+        Succeed(std::string("to-bmp ") + texture.operand +
+                " --format png --transparency alpha --overwrite --output master");
+        Convert("master/" + base + ".png \\( +clone -crop 12x6+1+1 +repage -flop \\) -geometry " +
+                "+17+21 -compose Copy -composite PNG32:edit/" + base + ".png");
+        const std::string edited = Pixels("edit/" + base + ".png");
+        std::vector<std::uint8_t> first;
+        for (const EditorFormat& format : kEditorFormats) {
+            if ((format.keeps & texture.kinds) == 0 && format.keeps != kAny) {
+                continue;
+            }
+            SCOPED_TRACE(std::string(texture.operand) + " as " + format.format + " " +
+                         format.options);
+            const std::string saved = SaveEdit(base, format, texture.transparent);
+            const char* method = format.alpha ? "alpha" : texture.transparent ? "separate" : "none";
+            const bool png = std::string(format.format) == "PNG";
+            Succeed(std::string("from-bmp ") + texture.operand + " --overwrite --transparency " +
+                    method + (png ? " --format png" : ""));
+            Succeed(std::string("to-bmp ") + texture.written +
+                    " --format png --transparency alpha --overwrite --output check");
+            EXPECT_TRUE(Quantised(Pixels("check/" + base + ".png"), texture.bits) ==
+                        Quantised(saved, texture.bits));
+            if (saved == edited) { // saved exactly: the same file whatever the format
+                const std::vector<std::uint8_t> written = ReadBytes(Cars(texture.written));
+                EXPECT_EQ(written, first.empty() ? (first = written) : first);
+            }
+        }
+    }
 }
 
 // Archives.

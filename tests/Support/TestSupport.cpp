@@ -3,6 +3,8 @@
 #include "Util/BinaryStream.h"
 #include "Util/Platform.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -100,6 +102,16 @@ bool HaveCommand(const std::string& name) {
     int code = 0;
     RunCommand("command -v " + name + " >/dev/null 2>&1", &code);
     return code == 0;
+}
+
+bool PeerMissing(const std::string& command) {
+    if (HaveCommand(command)) {
+        return false;
+    }
+    if (std::getenv("CI")) {
+        ADD_FAILURE() << command << " is required when CI is set";
+    }
+    return true;
 }
 
 std::string RootDirectory() {

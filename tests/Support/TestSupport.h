@@ -42,6 +42,9 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path);
 // Runs a shell command and returns its standard output; exitCode receives its status.
 std::string RunCommand(const std::string& command, int* exitCode = nullptr);
 bool HaveCommand(const std::string& name);
+// Whether a test must skip for want of a peer program; with CI set, where the setup installs
+// every peer, a missing one fails the test as well.
+bool PeerMissing(const std::string& command);
 // The root that a path starting with the separator refers to ("/", or the current drive's root).
 std::string RootDirectory();
 // The path of the running test program.
