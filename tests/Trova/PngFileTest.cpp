@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <cstdlib>
 #include <tuple>
 
 namespace {
