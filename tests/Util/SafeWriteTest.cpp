@@ -65,9 +65,9 @@ TEST(SafeWrite, ReplacingRespectsTheFilesPermissions) {
     EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
     EXPECT_EQ(Entries(dir.Path()).size(), 1u);
 
-    VELLIX_POSIX_ONLY("permission bits");
     constexpr auto kOwnAndGroup = fs::perms::owner_read | fs::perms::owner_write | kReadOnly;
     fs::permissions(target, kOwnAndGroup);
+    VELLIX_POSIX_ONLY("permission bits");
     WriteContent(target, true, {4, 5});
     EXPECT_EQ(ReadBytes(target), (Bytes{4, 5}));
     EXPECT_EQ(fs::status(target).permissions(), kOwnAndGroup);
