@@ -174,10 +174,29 @@ bool RemoveFile(const std::string& path) {
     return removed;
 }
 
+namespace {
+
+// A file that another writer is replacing at the same moment, or that a reader (a virus scanner,
+// say) holds briefly, refuses to be replaced for a while: try again for up to a second.
+bool MoveRetryingWhileBusy(const std::wstring& source, const std::wstring& target, DWORD flags) {
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(source.c_str(), target.c_str(), flags)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        const bool busy = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+        if (!busy || !(flags & MOVEFILE_REPLACE_EXISTING) || attempt == 100) {
+            return false;
+        }
+        Sleep(10);
+    }
+}
+
+} // namespace
+
 bool RenameFile(const std::string& source, const std::string& target, bool replace) {
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    const bool renamed =
-        MoveFileExW(SystemPath(source).c_str(), SystemPath(target).c_str(), flags) != 0;
+    const bool renamed = MoveRetryingWhileBusy(SystemPath(source), SystemPath(target), flags);
     if (renamed) {
         NoteRemoved(source);
         NoteCreated(target);
