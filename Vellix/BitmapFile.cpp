@@ -12,6 +12,9 @@
 #include "Util/Text.h"
 #include "Vellix/PseudoDirectory.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace Ostrel::Vellix {
 
 namespace {
@@ -131,6 +134,18 @@ Util::CountedPtr<Util::BinaryStream> OpenEntry(const PseudoDirectory& directory,
 
 BitmapKind PictureAsBmp(BitmapKind kind) {
     return kind == BitmapKind::Png ? BitmapKind::Bmp : kind;
+}
+
+void CopyEntry(const PseudoDirectory& directory, std::uint32_t index, const std::string& target) {
+    const auto source = OpenEntry(directory, index);
+    const auto copy = Util::CreateNew(target);
+    std::vector<char> buffer(64 * 1024);
+    for (std::uint64_t left = source->GetSize(); left > 0;) {
+        const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, buffer.size()));
+        source->Read(count, buffer.data());
+        copy->Write(count, buffer.data());
+        left -= count;
+    }
 }
 
 Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, std::uint32_t index) {

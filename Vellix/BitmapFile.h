@@ -170,6 +170,9 @@ class PseudoDirectory;
 Util::CountedPtr<Util::BinaryStream> OpenEntry(const PseudoDirectory& directory,
                                                std::uint32_t index);
 
+// Writes the bytes of entry index to a new file at target, for a copy outside the archive.
+void CopyEntry(const PseudoDirectory& directory, std::uint32_t index, const std::string& target);
+
 // The adapter for entry index of a directory node.
 Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, std::uint32_t index);
 

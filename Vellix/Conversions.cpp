@@ -12,6 +12,7 @@
 #include "Util/Platform.h"
 #include "Util/SafeWrite.h"
 #include "Util/Text.h"
+#include "Vellix/BitmapFile.h"
 #include "Vellix/ConversionFailure.h"
 
 #include <algorithm>
@@ -379,6 +380,21 @@ std::string LevelName(const std::string& base, std::uint32_t level) {
 }
 
 // ---- Checks ------------------------------------------------------------------------------------
+
+void CheckPictureOf(const std::string& picture, const std::string& gameFile) {
+    const Util::PathName picturePath(picture);
+    const std::string game = Util::ToLower(Util::PathName(gameFile).GetBaseName());
+    const std::string name = Util::ToLower(picturePath.GetBaseName());
+    const BitmapKind kind = KindOfExtension(picturePath.GetExtension());
+    const bool levelName =
+        name == game ||
+        (name.size() > game.size() + 1 && name.starts_with(game + "_") &&
+         name.find_first_not_of("0123456789", game.size() + 1) == std::string::npos);
+    if ((kind != BitmapKind::Bmp && kind != BitmapKind::Png) || !levelName) {
+        throw Util::XUsage(picture + " is no picture of " + gameFile + ": its pictures are named " +
+                           game + ".bmp, " + game + "_1.bmp and so on (or .png)");
+    }
+}
 
 void CheckMethod(std::int32_t method) {
     if (method < kNoTransparency || method > kAlphaChannel) {

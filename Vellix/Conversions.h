@@ -66,6 +66,9 @@ std::string BmpDirectory(const PseudoDirectory& container);
 
 // base for level 0, base + "_" + level for the others.
 std::string LevelName(const std::string& base, std::uint32_t level);
+// A picture dropped on a game file must be one that Convert From Bmp reads for it: a BMP or PNG
+// file named as one of its levels' pictures (case ignored). XUsage otherwise.
+void CheckPictureOf(const std::string& picture, const std::string& gameFile);
 
 // XUsage "Unknown transparency method N" for a method that is none of the known ones.
 void CheckMethod(std::int32_t method);

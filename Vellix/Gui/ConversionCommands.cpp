@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QThreadPool>
 #include <QWidget>
 #include <QtConcurrent/QtConcurrentRun>
@@ -109,6 +110,19 @@ void ConversionCommands::Run(int commandId) {
     RunCommand(window_, [&] { Convert(commandId, selected_()); });
 }
 
+void ConversionCommands::PutBack(const std::string& picture) {
+    RunCommand(window_, [&] {
+        Selection selection = selected_();
+        if (selection.entries.size() != 1) {
+            return;
+        }
+        CheckPictureOf(picture, selection.container->GetEntryName(selection.entries.front()));
+        pictures_ = Util::PathName(picture).GetParentDirectory();
+        const auto reset = qScopeGuard([this] { pictures_.clear(); });
+        Convert(kCommandFromBmp, std::move(selection));
+    });
+}
+
 void ConversionCommands::Convert(int commandId, Selection selection) {
     if (!selection.container || !IsCommandEnabled(commandId, selection.kinds)) {
         return;
@@ -176,6 +190,7 @@ void ConversionCommands::ConvertWith(Selection selection, const DialogTargets& t
     ConversionBatch batch;
     BatchSettings settings;
     settings.jobs = DefaultJobs();
+    settings.pictures = pictures_;
     settings.naming = OptionNaming::Dialog; // a failure names the option by its label
     batch.SetSettings(settings);
     for (std::uint32_t entry : selection.entries) {

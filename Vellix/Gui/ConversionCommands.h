@@ -53,6 +53,9 @@ public:
     QAction* Action(int commandId) const;
     void Update(const std::vector<BitmapKind>& selection);
     void Run(int commandId);
+    // "Convert From Bmp" for the one selected game file, reading its pictures from the folder of
+    // picture, which must be one of them (a picture dropped on the file).
+    void PutBack(const std::string& picture);
 
 signals:
     // While a batch runs on its worker, nothing else may use the shared file factory.
@@ -71,6 +74,8 @@ private:
     QWidget* window_;
     std::function<Selection()> selected_;
     std::map<int, QAction*> actions_;
+    // Where the running command reads pictures put back; empty for the BMP directory.
+    std::string pictures_;
 };
 
 // What a finished (or stopped) batch wrote.

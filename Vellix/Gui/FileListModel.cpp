@@ -1,9 +1,34 @@
 #include "Vellix/Gui/FileListModel.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace Ostrel::Vellix::Gui {
+
+namespace {
+
+constexpr char kUriList[] = "text/uri-list";
+
+// The one local picture file that data carries; empty otherwise.
+QString DroppedPicture(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls()[0].isLocalFile()) {
+        return {};
+    }
+    const QString path = data->urls()[0].toLocalFile();
+    const BitmapKind kind = KindOfExtension(QFileInfo(path).suffix().toStdString());
+    return kind == BitmapKind::Bmp || kind == BitmapKind::Png ? path : QString();
+}
+
+} // namespace
+
+void FileListModel::SetDragAndDrop(DragUrls urls, PictureDrop drop) {
+    dragUrls_ = std::move(urls);
+    pictureDrop_ = std::move(drop);
+}
 
 void FileListModel::Reset(std::vector<ListedRow> rows) {
     beginResetModel();
@@ -75,6 +100,63 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     return section == kErrorColumn
                ? QString("Error")
                : QString(ListColumns()[static_cast<std::size_t>(section)].heading);
+}
+
+bool FileListModel::TakesPicture(const QModelIndex& index) const {
+    if (!index.isValid() || index.model() != this) {
+        return false;
+    }
+    const FileSummary& summary = Row(index).summary;
+    const bool game = summary.kind == BitmapKind::Mip || summary.kind == BitmapKind::Pbf ||
+                      summary.kind == BitmapKind::Srb;
+    return game && summary.error.empty();
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid()) {
+        flags |= Qt::ItemIsDragEnabled;
+    }
+    if (TakesPicture(index)) {
+        flags |= Qt::ItemIsDropEnabled;
+    }
+    return flags;
+}
+
+QStringList FileListModel::mimeTypes() const {
+    return {kUriList};
+}
+
+// In the order given, each row once.
+QMimeData* FileListModel::mimeData(const QModelIndexList& indexes) const {
+    std::vector<std::size_t> rows;
+    for (const QModelIndex& index : indexes) {
+        const auto row = static_cast<std::size_t>(index.row());
+        if (std::find(rows.begin(), rows.end(), row) == rows.end()) {
+            rows.push_back(row);
+        }
+    }
+    if (rows.empty() || !dragUrls_) {
+        return nullptr;
+    }
+    auto* data = new QMimeData;
+    data->setUrls(dragUrls_(rows));
+    return data;
+}
+
+// A view drops on an item as the parent of the drop; a drop between items has none.
+bool FileListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int, int,
+                                    const QModelIndex& parent) const {
+    return TakesPicture(parent) && !DroppedPicture(data).isEmpty();
+}
+
+bool FileListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                                 const QModelIndex& parent) {
+    if (!pictureDrop_ || !canDropMimeData(data, action, row, column, parent)) {
+        return false;
+    }
+    pictureDrop_(static_cast<std::size_t>(parent.row()), DroppedPicture(data));
+    return true;
 }
 
 FileSortModel::FileSortModel(FileListModel* files, QObject* parent)

@@ -9,6 +9,9 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QSortFilterProxyModel>
+#include <QUrl>
+
+#include <functional>
 
 #include <vector>
 
@@ -29,6 +32,12 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
+    // What a drag of rows carries: their files as URLs.
+    using DragUrls = std::function<QList<QUrl>(const std::vector<std::size_t>& rows)>;
+    // Told of one local picture dropped on a row.
+    using PictureDrop = std::function<void(std::size_t row, const QString& picture)>;
+    void SetDragAndDrop(DragUrls urls, PictureDrop drop);
+
     void Reset(std::vector<ListedRow> rows);
     void SetIcon(std::size_t row, const QIcon& icon);
     // The summary read for a row listed by its names.
@@ -41,9 +50,23 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // Every row drags; a game file takes a picture dropped on it.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
+    Qt::DropActions supportedDropActions() const override { return Qt::CopyAction; }
+    bool canDropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                         const QModelIndex& parent) const override;
+    bool dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                      const QModelIndex& parent) override;
 
 private:
+    bool TakesPicture(const QModelIndex& index) const;
+
     std::vector<ListedRow> rows_;
+    DragUrls dragUrls_;
+    PictureDrop pictureDrop_;
 };
 
 class FileSortModel final : public QSortFilterProxyModel {

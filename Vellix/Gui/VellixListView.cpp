@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -69,10 +70,20 @@ CVellixListView::CVellixListView(SettingsStore& settings, QWidget* parent)
         view->setSelectionMode(QAbstractItemView::ExtendedSelection);
         view->setEditTriggers(QAbstractItemView::NoEditTriggers);
         view->setContextMenuPolicy(Qt::CustomContextMenu);
+        view->setDragDropMode(QAbstractItemView::DragDrop);
+        view->setDragDropOverwriteMode(true); // a picture drops onto a file, not between
+        view->setDefaultDropAction(Qt::CopyAction);
         connect(view, &QWidget::customContextMenuRequested, this,
                 &CVellixListView::ShowContextMenu);
         stack_->addWidget(view);
     }
+    files_->SetDragAndDrop([this](const auto& rows) { return DragUrls(rows); },
+                           [this](std::size_t row, const QString& picture) {
+                               // After the drop is done, not inside the view's drop handling.
+                               QMetaObject::invokeMethod(
+                                   this, [=, this] { OnPictureDropped(row, picture); },
+                                   Qt::QueuedConnection);
+                           });
     icons_->setModel(sorter_);
     icons_->setResizeMode(QListView::Adjust);
     icons_->setMovement(QListView::Static); // the icons stay arranged
@@ -167,6 +178,10 @@ void CVellixListView::SetViewStyle(int style) {
     icons_->setIconSize(style == kStyleIcon ? largeIcon_ : smallIcon_);
     icons_->setFlow(style == kStyleList ? QListView::TopToBottom : QListView::LeftToRight);
     icons_->setWrapping(true);
+    // A static list view turns dragging and dropping off.
+    icons_->setDragEnabled(true);
+    icons_->setAcceptDrops(true);
+    icons_->viewport()->setAcceptDrops(true);
     stack_->setCurrentWidget(icons_);
 }
 
@@ -355,6 +370,38 @@ void CVellixListView::UpdateCommands() {
 QString CVellixListView::FilePath(std::size_t row) const {
     return QString::fromStdString(container_->GetPathName().GetAsDirectory() +
                                   files_->Rows()[row].summary.entryName);
+}
+
+// Loose files drag as themselves, archive members as copies in a folder of the view's own.
+QList<QUrl> CVellixListView::DragUrls(const std::vector<std::size_t>& rows) {
+    QList<QUrl> urls;
+    RunCommand(this, [&] {
+        if (!container_ || !container_->IsArchive()) {
+            for (std::size_t row : rows) {
+                urls.append(QUrl::fromLocalFile(FilePath(row)));
+            }
+            return;
+        }
+        dragCopies_ = std::make_unique<QTemporaryDir>();
+        for (std::size_t row : rows) {
+            const FileSummary& file = files_->Rows()[row].summary;
+            const QString copy = dragCopies_->filePath(QString::fromStdString(file.entryName));
+            CopyEntry(*container_, CurrentEntryIndex(file), copy.toStdString());
+            urls.append(QUrl::fromLocalFile(copy));
+        }
+    });
+    return urls;
+}
+
+// The picture goes back into the file it was dropped on, as Convert From Bmp puts it back.
+void CVellixListView::OnPictureDropped(std::size_t row, const QString& picture) {
+    const QModelIndex item = sorter_->mapFromSource(files_->index(static_cast<int>(row), 0));
+    if (!item.isValid()) {
+        return;
+    }
+    CurrentItemView()->selectionModel()->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect |
+                                                                   QItemSelectionModel::Rows);
+    commands_->PutBack(picture.toStdString());
 }
 
 void CVellixListView::ShowContextMenu(const QPoint& position) {

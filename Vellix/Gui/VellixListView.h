@@ -7,6 +7,7 @@
 // the command rules are those of the list logic; this view only draws them.
 
 #include <QAction>
+#include <QUrl>
 #include <QWidget>
 
 #include "Vellix/BitmapList.h"
@@ -16,11 +17,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QAbstractItemView;
 class QListView;
 class QStackedWidget;
+class QTemporaryDir;
 class QTimer;
 class QTreeView;
 
@@ -129,6 +132,8 @@ private:
     std::uint32_t CurrentEntryIndex(const FileSummary& file) const;
     QString FilePath(std::size_t row) const;
     std::size_t RowOf(int listRow) const;
+    QList<QUrl> DragUrls(const std::vector<std::size_t>& rows);
+    void OnPictureDropped(std::size_t row, const QString& picture);
 
     SettingsStore& store_;
     ListViewSettings settings_;
@@ -148,6 +153,8 @@ private:
     QTimer* refreshTimer_;
     bool converting_ = false;
     std::function<std::uint32_t()> clock_;
+    // Archive members dragged out are copied here for the other program.
+    std::unique_ptr<QTemporaryDir> dragCopies_;
 };
 
 } // namespace Ostrel::Vellix::Gui

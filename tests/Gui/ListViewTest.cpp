@@ -19,10 +19,13 @@
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -250,6 +253,70 @@ TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchive) {
         EXPECT_EQ(row.summary.kind,
                   row.summary.entryName == "car1.mip" ? BitmapKind::Mip : BitmapKind::Pbf);
     }
+    // A member drags as a copy of its bytes.
+    const auto* model = view.CurrentItemView()->model();
+    const std::unique_ptr<QMimeData> drag(model->mimeData({model->index(0, 0)}));
+    ASSERT_EQ(drag->urls().size(), 1);
+    const std::string copy = drag->urls()[0].toLocalFile().toStdString();
+    EXPECT_EQ(Util::PathName(copy).GetFileName(), "car1.mip");
+    EXPECT_FALSE(Ostrel::Test::ReadBytes(copy).empty());
+}
+
+// Files drag out as file URLs; a picture dropped on a game file goes back into it through
+// "Convert From Bmp", and a picture of another file is refused.
+TEST_F(ListViewTest, FilesDragOutAndAPictureDroppedOnAGameFileGoesBackIntoIt) {
+    MixedDirectory files;
+    Util::Platform::MakeDirectory(files.dir / "edits");
+    WriteBmp(files.dir / "edits" + std::string(1, Util::kPathSeparator) + "b.bmp", 16);
+    WriteBmp(files.dir / "edits" + std::string(1, Util::kPathSeparator) + "x.bmp", 16);
+    RealDirectory directory(files.dir.Path());
+    CVellixListView view(store);
+    view.resize(800, 300);
+    view.show();
+    view.ShowContainer(&directory);
+    QAbstractItemView* items = view.CurrentItemView();
+    const std::unique_ptr<QMimeData> drag(
+        items->model()->mimeData({items->model()->index(0, 0), items->model()->index(2, 3)}));
+    EXPECT_EQ(drag->urls(),
+              (QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(files.dir / "a.bmp")),
+                           QUrl::fromLocalFile(QString::fromStdString(files.dir / "c.m16"))}));
+
+    const auto drop = [&](const std::string& picture, int row) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(picture))});
+        const QPoint at = items->visualRect(items->model()->index(row, 0)).center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(items->viewport(), &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(items->viewport(), &move);
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+        QApplication::sendEvent(items->viewport(), &dropped);
+        return dropped.isAccepted();
+    };
+    EXPECT_FALSE(items->model()->canDropMimeData(drag.get(), Qt::CopyAction, -1, -1,
+                                                 items->model()->index(0, 0)));
+    const auto before = Ostrel::Test::ReadBytes(files.dir / "b.MIP");
+    std::string refusal;
+    ModalAnswer<QMessageBox> message([&](QMessageBox& box) {
+        refusal = box.text().toStdString();
+        box.accept();
+    });
+    ModalAnswer<CMipFromBmpDlg> options([](CMipFromBmpDlg& dialog) {
+        for (Control control : {Control::NoTransparency, Control::Overwrite}) {
+            qobject_cast<QAbstractButton*>(dialog.ControlWidget(control))->click();
+        }
+        dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    EXPECT_TRUE(drop(files.dir / "edits" + std::string(1, Util::kPathSeparator) + "x.bmp", 1));
+    ASSERT_TRUE(WaitFor([&] { return message.count == 1; }, 10000));
+    EXPECT_NE(refusal.find("is no picture of b.MIP"), std::string::npos) << refusal;
+    EXPECT_EQ(Ostrel::Test::ReadBytes(files.dir / "b.MIP"), before);
+    EXPECT_TRUE(drop(files.dir / "edits" + std::string(1, Util::kPathSeparator) + "b.bmp", 1));
+    ASSERT_TRUE(
+        WaitFor([&] { return Ostrel::Test::ReadBytes(files.dir / "b.MIP") != before; }, 10000))
+        << refusal;
+    EXPECT_EQ(options.count, 1);
+    EXPECT_EQ(view.GetSelection(), (std::vector<std::size_t>{1}));
 }
 
 TEST_F(ListViewTest, ThumbnailsComeFromTheSmallestLevelCoveringTheIcon) {
