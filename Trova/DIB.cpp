@@ -510,6 +510,28 @@ void DIB::Read(Util::BinaryStream& stream, const std::string& name) {
     SetLayout();
     ReadPixels(stream, file.compression, file.info.imageSize, name);
     CheckIndices(name);
+    if (header_.bitCount == 32 && file.compression == kUncompressed && masks_.alpha == 0) {
+        AdoptUndeclaredAlpha();
+    }
+}
+
+// Many editors keep alpha in the fourth byte of a 32-bit pixel whose header declares none. A
+// byte that is zero everywhere is unused padding; 255 everywhere is opaque as it stands; anything
+// else is alpha.
+void DIB::AdoptUndeclaredAlpha() {
+    bool anySet = false;
+    bool allOpaque = true;
+    for (std::uint32_t row = 0; row < GetHeight(); ++row) {
+        const std::uint8_t* bytes = StorageRow(row);
+        for (std::uint32_t column = 0; column < GetWidth(); ++column) {
+            const std::uint8_t alpha = bytes[column * 4 + 3];
+            anySet = anySet || alpha != 0;
+            allOpaque = allOpaque && alpha == 255;
+        }
+    }
+    if (anySet && !allOpaque) {
+        masks_.alpha = 0xFF000000;
+    }
 }
 
 // Run-length data is as long as the header's image size says, or else runs to the end.

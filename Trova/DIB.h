@@ -82,6 +82,7 @@ private:
                     const std::string& name);
     void ExpandRunLengths(const std::vector<std::uint8_t>& coded, const std::string& name);
     void CheckIndices(const std::string& name) const;
+    void AdoptUndeclaredAlpha();
     void SetLayout();
     bool HasClassicLayout() const;
     std::vector<std::uint8_t> EncodeHeaders(std::uint32_t tableEntries) const;

@@ -264,14 +264,24 @@ TEST(DIBLayout, SixteenBitWordsAreFiveFiveFive) {
     EXPECT_EQ(Util::ReadU16(&bytes[56]), 3 << 10 | 17 << 5 | 16);
 }
 
-TEST(DIBLayout, ThirtyTwoBitIgnoresAndClearsTheFourthByte) {
-    const auto dib = ReadBmp(BuildBmp({.bitCount = 32, .pixels = {10, 20, 30, 40}}));
-    EXPECT_EQ(dib->GetPixel(0, 0), FromBytes(30, 20, 10));
-    dib->SetPixel(0, 0, Colour(0, 1, 0, 0.5f)); // alpha is not stored
-    const auto bytes = SaveToBytes(*dib);
+// Without an alpha mask the fourth byte is padding when it is 0 everywhere, opaque when it is
+// 255 everywhere, and alpha otherwise (editors keep alpha there without saying so).
+TEST(DIBLayout, ThirtyTwoBitFourthByteIsAlphaOnlyWhenItVaries) {
+    for (const auto& [fourth, hasAlpha] :
+         {std::pair{0, false}, std::pair{255, false}, std::pair{40, true}}) {
+        const auto dib = ReadBmp(BuildBmp({.width = 2,
+                                           .bitCount = 32,
+                                           .pixels = {10, 20, 30, std::uint8_t(fourth), 1, 2, 3,
+                                                      std::uint8_t(fourth == 40 ? 0 : fourth)}}));
+        EXPECT_EQ(dib->HasAlpha(), hasAlpha) << fourth;
+        EXPECT_EQ(dib->GetPixel(0, 0).GetAlpha(), hasAlpha ? Trova::IntToChannel(40, 8) : 1.0f);
+    }
+    const auto opaque = ReadBmp(BuildBmp({.bitCount = 32, .pixels = {10, 20, 30, 0}}));
+    EXPECT_EQ(opaque->GetPixel(0, 0), FromBytes(30, 20, 10));
+    opaque->SetPixel(0, 0, Colour(0, 1, 0, 0.5f)); // alpha is not stored
+    const auto bytes = SaveToBytes(*opaque);
     EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin() + 54, bytes.end()),
               (std::vector<std::uint8_t>{0, 255, 0, 0}));
-    EXPECT_EQ(dib->GetPixel(0, 0), Colour(0, 1, 0, 1));
 }
 
 TEST(DIBLayout, EveryHeaderVersionReadsTheSamePixels) {
@@ -679,6 +689,8 @@ struct PeerFormat {
     // Stored rows of equal length, so that flipping them makes the top-down variant.
     bool flippable = true;
     unsigned channelBits = 8;
+    // Alpha kept in pixels whose header declares none: only reading the pixels finds it.
+    bool undeclaredAlpha = false;
 };
 
 constexpr PeerFormat kPeerFormats[] = {
@@ -687,6 +699,7 @@ constexpr PeerFormat kPeerFormats[] = {
     {"8-bit", "-colors 40 -type Palette -compress None BMP3", 8},
     {"24-bit", "-type TrueColor -compress None BMP3", 24},
     {"32-bit", "-alpha set -define bmp3:alpha=true -compress None BMP3", 32},
+    {"32-bit-alpha", "-define bmp3:alpha=true -compress None BMP3", 32, true, true, 8, true},
     {"core-4-bit", "-colors 12 -type Palette BMP2", 4, false, false},
     {"core-24-bit", "-type TrueColor BMP2", 24, false, false},
     {"v5-8-bit", "-colors 40 -type Palette -compress None BMP", 8},
@@ -717,8 +730,9 @@ TEST_F(DIBPeer, ReadsWhatThePeerWritesBottomUpAndTopDown) {
             ASSERT_EQ(dib.HasAlpha(), format.alpha);
             ExpectSamePixels(dib, PeerRead(bottomUp), format.channelBits);
             const Trova::PictureSummary summary = DIB::ReadSummary(bottomUp);
-            EXPECT_EQ(std::tuple(summary.width, summary.height, summary.bitCount, summary.hasAlpha),
-                      std::tuple(width, 17u, format.bitCount, format.alpha));
+            EXPECT_EQ(
+                std::tuple(summary.width, summary.height, summary.bitCount, summary.hasAlpha),
+                std::tuple(width, 17u, format.bitCount, format.alpha && !format.undeclaredAlpha));
             EXPECT_EQ(summary.palette ? summary.palette->GetCount() : 0,
                       dib.GetPalette() ? dib.GetPalette()->GetCount() : 0);
             if (!format.flippable) {
