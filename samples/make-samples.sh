@@ -36,7 +36,8 @@ mv banner.pbf FLAG.PBF
 run to-mip checker.bmp --colours 2 --class opaque --transparency none --levels 4
 run to-mip sky.bmp --bits 5,6,5,0 --class opaque --no-palette --transparency none --repeat both
 run to-mip wheel.bmp --bits 4,4,4,4 --no-palette --transparency separate
-run to-mip fence.bmp --bits 5,5,5,1 --class transparent --colours 8 --individual-palettes
+run to-mip fence.bmp --bits 5,5,5,1 --class transparent --colours 8 --individual-palettes \
+  --repeat horizontal
 run to-pbf grass.bmp --bits 8,8,8,0 --class opaque --no-palette --transparency none
 run to-pbf checker.bmp --colours 2 --class opaque --transparency none
 run to-srb banner.bmp --bits 5,6,5,0 --class opaque --no-palette --transparency none \

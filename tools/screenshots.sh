@@ -32,5 +32,5 @@ shoot() {
 }
 shoot 1 details CAR1.MIP ""
 shoot 0 icons CAR1.MIP "ThumbnailSize=64\n"
-# Zoom 4x (3), tiled, over the checkerboard.
+# Zoom 4x (3), tiled along its horizontal repeat, over the checkerboard.
 shoot 1 preview fence.mip "PreviewZoom=3\nPreviewTile=1\n"
