@@ -26,14 +26,13 @@ std::string ArchivePathOf(const PseudoDirectory& container) {
 PictureSource SourceOfEntry(const PseudoDirectory& container, std::uint32_t index) {
     PictureSource source;
     source.kind = KindOfExtension(container.GetEntryExtension(index));
-    const std::string name = container.GetEntryName(index);
     // BMP files are always read from the directory, even beside an archive's members.
     if (container.IsArchive() && source.kind != BitmapKind::Bmp) {
         source.archivePath = ArchivePathOf(container);
         source.memberName =
             container.GetEntryQualifiedName(index) + "." + container.GetEntryExtension(index);
     } else {
-        source.path = container.GetPathName().GetAsDirectory() + name;
+        source.path = container.GetEntryPath(index);
     }
     return source;
 }

@@ -26,6 +26,11 @@ public:
     virtual Util::PathName GetPathName() const = 0;
     virtual bool IsArchive() const = 0;
     virtual std::string GetArchiveSubdirectory() const = 0;
+
+    // The path by which the entry is opened: the place's path and the entry's name.
+    std::string GetEntryPath(std::uint32_t index) const {
+        return GetPathName().GetAsDirectory() + GetEntryName(index);
+    }
 };
 
 } // namespace Ostrel::Vellix

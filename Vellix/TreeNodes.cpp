@@ -12,10 +12,6 @@ namespace Ostrel::Vellix {
 
 namespace {
 
-std::string EntryPath(const PseudoDirectory& container, std::uint32_t index) {
-    return container.GetPathName().GetAsDirectory() + container.GetEntryName(index);
-}
-
 bool IsArchiveOnDisk(const std::string& path) {
     try {
         const auto factory = Trova::GetFactoryRegistry().GetFactory(path, false);
@@ -50,7 +46,7 @@ bool IsTreeWorthy(const PseudoDirectory& container, std::uint32_t index) {
     // A member of an archive is no file on disk: archives inside archives cannot be opened.
     return !container.IsArchive() &&
            Util::CompareNoCase(container.GetEntryExtension(index), "dat") == 0 &&
-           IsArchiveOnDisk(EntryPath(container, index));
+           IsArchiveOnDisk(container.GetEntryPath(index));
 }
 
 bool HasTreeWorthyEntry(const PseudoDirectory& container) {
@@ -68,9 +64,9 @@ TreeNode MakeChildNode(const PseudoDirectory& container, std::uint32_t index) {
         node.directory = std::make_unique<DatDirectory>(container.GetPathName().GetFullName(),
                                                         container.GetEntryName(index));
     } else if (container.IsSubdirectory(index)) {
-        node.directory = std::make_unique<RealDirectory>(EntryPath(container, index));
+        node.directory = std::make_unique<RealDirectory>(container.GetEntryPath(index));
     } else {
-        node.directory = std::make_unique<DatDirectory>(EntryPath(container, index), "");
+        node.directory = std::make_unique<DatDirectory>(container.GetEntryPath(index), "");
     }
     if (node.directory->IsArchive()) {
         node.image = kTreeIconArchive;
