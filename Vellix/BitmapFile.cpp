@@ -116,8 +116,7 @@ const char* KindName(BitmapKind kind) {
 Util::CountedPtr<Util::BinaryStream> OpenEntry(const PseudoDirectory& directory,
                                                std::uint32_t index) {
     if (!directory.IsArchive()) {
-        return Util::OpenForRead(directory.GetPathName().GetAsDirectory() +
-                                 directory.GetEntryName(index));
+        return Util::OpenForRead(directory.GetEntryPath(index));
     }
     const std::string name =
         directory.GetEntryQualifiedName(index) + "." + directory.GetEntryExtension(index);
