@@ -77,9 +77,22 @@ auto GameFileOf(const PseudoDirectory& container, std::uint32_t index) {
     return MakeBitmapFile(container, index).template DynamicCast<AdapterT>()->GetFile();
 }
 
-std::uint32_t LevelCountOf(const PseudoDirectory& container, std::uint32_t index, BitmapKind kind) {
-    return kind == BitmapKind::Mip ? GameFileOf<BitmapFileMip>(container, index)->GetBitmapCount()
-                                   : GameFileOf<BitmapFileSrb>(container, index)->GetBitmapCount();
+// The file object of a MIP or SRB entry.
+Util::CountedPtr<Trova::LevelTexture> LevelFileOf(const PseudoDirectory& container,
+                                                  std::uint32_t index, BitmapKind kind) {
+    if (kind == BitmapKind::Mip) {
+        return GameFileOf<BitmapFileMip>(container, index);
+    }
+    return GameFileOf<BitmapFileSrb>(container, index);
+}
+
+// A deep copy of the file object of a MIP or SRB entry.
+Util::CountedPtr<Trova::LevelTexture> LevelFileCopyOf(const PseudoDirectory& container,
+                                                      std::uint32_t index, BitmapKind kind) {
+    if (kind == BitmapKind::Mip) {
+        return GameFileOf<BitmapFileMip>(container, index)->Clone();
+    }
+    return GameFileOf<BitmapFileSrb>(container, index)->Clone();
 }
 
 } // namespace
@@ -346,7 +359,8 @@ std::function<void(const ConversionBatch::Item&)> ConversionBatch::LevelCheck(bo
                                                                               std::int32_t level) {
     return [allLevels, level](const Item& item) {
         if (item.kind != BitmapKind::Pbf) {
-            ChooseLevels(allLevels, level, LevelCountOf(*item.container, item.index, item.kind),
+            ChooseLevels(allLevels, level,
+                         LevelFileOf(*item.container, item.index, item.kind)->GetBitmapCount(),
                          item.container->GetEntryName(item.index));
         }
     };
@@ -371,15 +385,12 @@ void ConversionBatch::ToBmp(const ToBmpSettings& settings, const std::vector<Bit
         }
         const PseudoDirectory& container = *item.container;
         const std::string name = container.GetEntryName(item.index);
-        if (item.kind == BitmapKind::Mip) {
-            LevelsToBmp(*GameFileOf<BitmapFileMip>(container, item.index), name, base, settings,
-                        files);
-        } else if (item.kind == BitmapKind::Srb) {
-            LevelsToBmp(*GameFileOf<BitmapFileSrb>(container, item.index), name, base, settings,
-                        files);
-        } else {
+        if (item.kind == BitmapKind::Pbf) {
             PictureToBmp(*GameFileOf<BitmapFilePbf>(container, item.index), name, base,
                          settings.transparency, settings.overwrite, files);
+        } else {
+            LevelsToBmp(*LevelFileOf(container, item.index, item.kind), name, base, settings,
+                        files);
         }
     };
     Run({kinds, settings.transparency.method, check, convert});
@@ -398,16 +409,13 @@ void ConversionBatch::FromBmp(const FromBmpSettings& settings,
         const PseudoDirectory& container = *item.container;
         const std::string extension = container.GetEntryExtension(item.index);
         // Never the shared file object: the list still shows what is on disk.
-        if (item.kind == BitmapKind::Mip) {
-            const auto copy = GameFileOf<BitmapFileMip>(container, item.index)->Clone();
-            LevelsFromBmp(*copy, names, extension, settings, files);
-        } else if (item.kind == BitmapKind::Srb) {
-            const auto copy = GameFileOf<BitmapFileSrb>(container, item.index)->Clone();
-            LevelsFromBmp(*copy, names, extension, settings, files);
-        } else {
+        if (item.kind == BitmapKind::Pbf) {
             const auto copy = GameFileOf<BitmapFilePbf>(container, item.index)->Clone();
             PictureFromBmp(*copy, names, extension, settings.transparency, settings.overwrite,
                            files);
+        } else {
+            LevelsFromBmp(*LevelFileCopyOf(container, item.index, item.kind), names, extension,
+                          settings, files);
         }
     };
     Run({kinds, settings.transparency.method, check, convert});

@@ -227,9 +227,8 @@ void PutPictures(const Pictures& pictures, const TransparencyOptions& transparen
 
 // Level l of a MIP or SRB file as a target. With one shared palette only the first level
 // converted rebuilds it; the later ones are mapped onto it. A kept palette is never rebuilt.
-template <typename FileT>
-Trova::BitmapTarget LevelTarget(const FileT& file, std::uint32_t level, bool firstConverted,
-                                bool keepPalette) {
+Trova::BitmapTarget LevelTarget(const Trova::LevelTexture& file, std::uint32_t level,
+                                bool firstConverted, bool keepPalette) {
     Trova::BitmapTarget target{file.GetBitmap(level), {}, false};
     if (file.IsPalettised()) {
         target.palette = file.GetBitmapPalette(level);
@@ -238,21 +237,8 @@ Trova::BitmapTarget LevelTarget(const FileT& file, std::uint32_t level, bool fir
     return target;
 }
 
-template <typename FileT>
-void LevelsToBmpOf(const FileT& file, const std::string& fileName, const std::string& base,
-                   const ToBmpSettings& settings, const FileReporter& files) {
-    CheckMethod(settings.transparency.method);
-    const LevelRange levels =
-        ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(), fileName);
-    for (std::uint32_t level = levels.first; level < levels.end; ++level) {
-        BitmapToPictures(*file.GetBitmap(level), LevelOfFile(fileName, level),
-                         LevelName(base, level), settings.transparency, settings.overwrite, files);
-    }
-}
-
 // The smaller levels, each shrunk from the last level read by 2, 4, 8...
-template <typename FileT>
-void GenerateSubLevels(FileT& file, std::uint32_t from, bool keepPalette) {
+void GenerateSubLevels(Trova::LevelTexture& file, std::uint32_t from, bool keepPalette) {
     const CountedPtr<Trova::Bitmap> source = file.GetBitmap(from - 1);
     std::uint32_t factor = 2;
     for (std::uint32_t level = from; level < file.GetBitmapCount(); ++level) {
@@ -267,30 +253,6 @@ void CheckWritable(const Trova::Bitmap& level, const std::string& path) {
     if (const char* problem = level.GetWriteProblem()) {
         throw Util::XFileFormat(path, problem);
     }
-}
-
-template <typename FileT>
-void LevelsFromBmpOf(FileT& file, const ConversionNames& names, const std::string& extension,
-                     const FromBmpSettings& settings, const FileReporter& files) {
-    CheckMethod(settings.transparency.method);
-    const LevelRange levels =
-        ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(),
-                     Util::PathName(names.target).GetFileName() + "." + extension);
-    for (std::uint32_t level = levels.first; level < file.GetBitmapCount(); ++level) {
-        CheckWritable(*file.GetBitmap(level), names.target + "." + extension);
-    }
-    for (std::uint32_t level = levels.first; level < levels.end; ++level) {
-        const Trova::BitmapTarget target =
-            LevelTarget(file, level, level == levels.first, settings.keepPalette);
-        const Pictures pictures =
-            ReadPictures(LevelName(names.pictures, level), settings.transparency.PictureExtension(),
-                         settings.transparency.method, &*target.bitmap, files);
-        PutPictures(pictures, settings.transparency, target);
-    }
-    if (settings.generateSubLevels && levels.end > 0) {
-        GenerateSubLevels(file, levels.end, settings.keepPalette);
-    }
-    WriteGameFile(file, names.target + "." + extension, settings.overwrite, files);
 }
 
 // The file takes the picture's size; a palette is always rebuilt from it.
@@ -346,8 +308,7 @@ Pictures ReadNewFilePictures(const std::string& base, const std::string& extensi
 
 // Level 0 of a new file from its pictures, the smaller levels shrunk from it; written as
 // written + "." + extension.
-template <typename FileT>
-void FillNewLevels(FileT& file, const Pictures& pictures, const std::string& written,
+void FillNewLevels(Trova::LevelTexture& file, const Pictures& pictures, const std::string& written,
                    const std::string& extension, const DialogOptions& options,
                    const FileReporter& files) {
     const Trova::BitmapTarget target = LevelTarget(file, 0, true, false);
@@ -416,14 +377,16 @@ LevelRange ChooseLevels(bool allLevels, std::int32_t level, std::uint32_t count,
 
 // ---- Per-file routines -------------------------------------------------------------------------
 
-void LevelsToBmp(const Trova::MipFile& file, const std::string& fileName, const std::string& base,
-                 const ToBmpSettings& settings, const FileReporter& files) {
-    LevelsToBmpOf(file, fileName, base, settings, files);
-}
-
-void LevelsToBmp(const Trova::SrbFile& file, const std::string& fileName, const std::string& base,
-                 const ToBmpSettings& settings, const FileReporter& files) {
-    LevelsToBmpOf(file, fileName, base, settings, files);
+void LevelsToBmp(const Trova::LevelTexture& file, const std::string& fileName,
+                 const std::string& base, const ToBmpSettings& settings,
+                 const FileReporter& files) {
+    CheckMethod(settings.transparency.method);
+    const LevelRange levels =
+        ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(), fileName);
+    for (std::uint32_t level = levels.first; level < levels.end; ++level) {
+        BitmapToPictures(*file.GetBitmap(level), LevelOfFile(fileName, level),
+                         LevelName(base, level), settings.transparency, settings.overwrite, files);
+    }
 }
 
 void PictureToBmp(const Trova::PbfFile& file, const std::string& fileName, const std::string& base,
@@ -432,14 +395,28 @@ void PictureToBmp(const Trova::PbfFile& file, const std::string& fileName, const
     BitmapToPictures(*file.GetBitmap(), fileName, base, transparency, overwrite, files);
 }
 
-void LevelsFromBmp(Trova::MipFile& file, const ConversionNames& names, const std::string& extension,
-                   const FromBmpSettings& settings, const FileReporter& files) {
-    LevelsFromBmpOf(file, names, extension, settings, files);
-}
-
-void LevelsFromBmp(Trova::SrbFile& file, const ConversionNames& names, const std::string& extension,
-                   const FromBmpSettings& settings, const FileReporter& files) {
-    LevelsFromBmpOf(file, names, extension, settings, files);
+void LevelsFromBmp(Trova::LevelTexture& file, const ConversionNames& names,
+                   const std::string& extension, const FromBmpSettings& settings,
+                   const FileReporter& files) {
+    CheckMethod(settings.transparency.method);
+    const LevelRange levels =
+        ChooseLevels(settings.allLevels, settings.level, file.GetBitmapCount(),
+                     Util::PathName(names.target).GetFileName() + "." + extension);
+    for (std::uint32_t level = levels.first; level < file.GetBitmapCount(); ++level) {
+        CheckWritable(*file.GetBitmap(level), names.target + "." + extension);
+    }
+    for (std::uint32_t level = levels.first; level < levels.end; ++level) {
+        const Trova::BitmapTarget target =
+            LevelTarget(file, level, level == levels.first, settings.keepPalette);
+        const Pictures pictures =
+            ReadPictures(LevelName(names.pictures, level), settings.transparency.PictureExtension(),
+                         settings.transparency.method, &*target.bitmap, files);
+        PutPictures(pictures, settings.transparency, target);
+    }
+    if (settings.generateSubLevels && levels.end > 0) {
+        GenerateSubLevels(file, levels.end, settings.keepPalette);
+    }
+    WriteGameFile(file, names.target + "." + extension, settings.overwrite, files);
 }
 
 void PictureFromBmp(Trova::PbfFile& file, const ConversionNames& names,

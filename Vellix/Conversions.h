@@ -15,9 +15,8 @@
 #include <string>
 
 namespace Ostrel::Trova {
-class MipFile;
+class LevelTexture;
 class PbfFile;
-class SrbFile;
 } // namespace Ostrel::Trova
 
 namespace Ostrel::Vellix {
@@ -105,20 +104,17 @@ struct FromBmpSettings {
 // or written is built from it. A level outside the file's levels and an unknown transparency
 // method fail with XUsage before anything is written. The failures of one file's pictures are
 // XConversion, naming the file (fileName, as messages call it) or the picture.
-void LevelsToBmp(const Trova::MipFile& file, const std::string& fileName, const std::string& base,
-                 const ToBmpSettings& settings, const FileReporter& files);
-void LevelsToBmp(const Trova::SrbFile& file, const std::string& fileName, const std::string& base,
-                 const ToBmpSettings& settings, const FileReporter& files);
+void LevelsToBmp(const Trova::LevelTexture& file, const std::string& fileName,
+                 const std::string& base, const ToBmpSettings& settings, const FileReporter& files);
 void PictureToBmp(const Trova::PbfFile& file, const std::string& fileName, const std::string& base,
                   const TransparencyOptions& transparency, bool overwrite,
                   const FileReporter& files);
 
 // These change the file they are given (pass a copy of a shared file), reading the pictures
 // named by names.pictures, and write it as names.target + "." + extension.
-void LevelsFromBmp(Trova::MipFile& file, const ConversionNames& names, const std::string& extension,
-                   const FromBmpSettings& settings, const FileReporter& files);
-void LevelsFromBmp(Trova::SrbFile& file, const ConversionNames& names, const std::string& extension,
-                   const FromBmpSettings& settings, const FileReporter& files);
+void LevelsFromBmp(Trova::LevelTexture& file, const ConversionNames& names,
+                   const std::string& extension, const FromBmpSettings& settings,
+                   const FileReporter& files);
 void PictureFromBmp(Trova::PbfFile& file, const ConversionNames& names,
                     const std::string& extension, const TransparencyOptions& transparency,
                     bool overwrite, const FileReporter& files);
