@@ -3,9 +3,17 @@
 #include "Trova/Colour.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace Ostrel::Trova {
+
+// How a game file stores a picture: its pixel format code and compression.
+struct StoredFormat {
+    std::uint32_t format = 0;
+    std::uint32_t compression = 0;
+    bool operator==(const StoredFormat&) const = default;
+};
 
 // An abstract rectangle of colours, row 0 at the top. Sizes are given rows first. Row and column
 // must be below the height and width; implementations do not check them.
@@ -19,6 +27,8 @@ public:
     virtual void SetPixel(std::uint32_t row, std::uint32_t column, const Colour& colour) = 0;
     // Why the pixels of a bitmap read from a file cannot be set; nullptr when they can.
     virtual const char* GetWriteProblem() const { return nullptr; }
+    // Empty for a picture that no game file holds.
+    virtual std::optional<StoredFormat> GetStoredFormat() const { return std::nullopt; }
 };
 
 // The plain in-memory bitmap that holds every colour exactly.

@@ -59,6 +59,9 @@ public:
     Colour GetPixel(std::uint32_t row, std::uint32_t column) const override;
     void SetPixel(std::uint32_t row, std::uint32_t column, const Colour& colour) override;
     const char* GetWriteProblem() const override;
+    std::optional<StoredFormat> GetStoredFormat() const override {
+        return StoredFormat{GetFormat(), GetCompression()};
+    }
 
     std::uint8_t GetFormat() const { return CodeOf(format_); }
     std::uint8_t GetCompression() const { return compression_; }

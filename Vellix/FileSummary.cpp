@@ -1,7 +1,6 @@
 #include "Vellix/FileSummary.h"
 
 #include "Trova/DIB.h"
-#include "Trova/GPLBMAPSection.h"
 #include "Trova/PngFile.h"
 #include "Trova/TextureSummary.h"
 #include "Util/BinaryFile.h"
@@ -69,9 +68,8 @@ void CaptureLevels(FileSummary& summary, const BitmapFile& file) {
         const auto bitmap = file.GetBitmap(level);
         summary.levels.push_back(bitmap ? LevelSize{bitmap->GetWidth(), bitmap->GetHeight()}
                                         : LevelSize{});
-        if (const auto section = bitmap.DynamicCast<Trova::GPLBMAPSection>();
-            section && level == 0) {
-            summary.storedFormat = {section->GetFormat(), section->GetCompression()};
+        if (bitmap && level == 0) {
+            summary.storedFormat = bitmap->GetStoredFormat();
         }
     }
 }

@@ -20,13 +20,6 @@ struct LevelSize {
     bool operator==(const LevelSize&) const = default;
 };
 
-// How a game file's first level is stored.
-struct StoredFormat {
-    std::uint32_t format = 0;
-    std::uint32_t compression = 0;
-    bool operator==(const StoredFormat&) const = default;
-};
-
 struct FileSummary {
     std::uint32_t entryIndex = 0;
     std::string entryName; // with extension
@@ -43,9 +36,9 @@ struct FileSummary {
     bool individualPalettes = false;
     std::uint32_t paletteSize = 0; // of the shared palette, or of level 0's; 0 without one
     std::uint32_t transparency = 0;
-    std::vector<LevelSize> levels; // empty for a file without a picture
-    std::optional<StoredFormat> storedFormat;
-    std::uint32_t bitsPerPixel = 0; // BMP files only
+    std::vector<LevelSize> levels;                   // empty for a file without a picture
+    std::optional<Trova::StoredFormat> storedFormat; // of level 0
+    std::uint32_t bitsPerPixel = 0;                  // BMP files only
     // Set when the file could not be read; the values above are then empty.
     std::string error;
 
