@@ -190,7 +190,7 @@ void SetDirectoryChangeReceiver(DirectoryChangeReceiver* newReceiver) {
     receiver = newReceiver;
 }
 
-DirNotifier::DirNotifier(const std::string& path, RealDirectory* owner)
+DirNotifier::DirNotifier(const std::string& path, const PseudoDirectory* owner)
     : FileChangeNotifier(path, true, true, false, false, true, false), owner_(owner) {}
 
 DirNotifier::~DirNotifier() {

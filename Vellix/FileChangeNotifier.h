@@ -9,7 +9,7 @@
 
 namespace Ostrel::Vellix {
 
-class RealDirectory;
+class PseudoDirectory;
 
 class FileChangeNotifier {
 public:
@@ -40,7 +40,7 @@ class DirectoryChangeReceiver {
 public:
     virtual ~DirectoryChangeReceiver() = default;
     // Called on the watch service's worker thread; must only post the report.
-    virtual void PostDirectoryChanged(RealDirectory* directory) = 0;
+    virtual void PostDirectoryChanged(const PseudoDirectory* directory) = 0;
 };
 
 // Installs the one receiver (null to remove it); safe against a report under way.
@@ -49,12 +49,12 @@ void SetDirectoryChangeReceiver(DirectoryChangeReceiver* receiver);
 // Watches a disk directory for new, removed, renamed and written entries on behalf of its node.
 class DirNotifier : public FileChangeNotifier {
 public:
-    DirNotifier(const std::string& path, RealDirectory* owner);
+    DirNotifier(const std::string& path, const PseudoDirectory* owner);
     ~DirNotifier() override;
     void OnChange() override;
 
 private:
-    RealDirectory* owner_;
+    const PseudoDirectory* owner_;
 };
 
 // True while the watch service and its worker thread exist.

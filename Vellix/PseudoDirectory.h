@@ -26,6 +26,9 @@ public:
     virtual Util::PathName GetPathName() const = 0;
     virtual bool IsArchive() const = 0;
     virtual std::string GetArchiveSubdirectory() const = 0;
+    // Lists the place again, for a change reported or suspected; a place that cannot change
+    // while it is shown keeps its list.
+    virtual void Refresh() {}
 
     // The path by which the entry is opened: the place's path and the entry's name.
     std::string GetEntryPath(std::uint32_t index) const {

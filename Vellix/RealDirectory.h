@@ -13,8 +13,7 @@ class RealDirectory : public PseudoDirectory {
 public:
     explicit RealDirectory(const std::string& path);
 
-    // Lists the directory again (after a change report).
-    void Refresh();
+    void Refresh() override;
 
     std::uint32_t GetEntryCount() const override;
     bool IsSubdirectory(std::uint32_t index) const override;

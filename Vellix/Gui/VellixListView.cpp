@@ -8,7 +8,6 @@
 #include "Vellix/Gui/FileListModel.h"
 #include "Vellix/Gui/Icons.h"
 #include "Vellix/PseudoDirectory.h"
-#include "Vellix/RealDirectory.h"
 #include "Vellix/SettingsStore.h"
 #include "Vellix/WorkerDirectory.h"
 
@@ -220,8 +219,8 @@ bool CVellixListView::SelectEntry(const QString& name) {
 }
 
 void CVellixListView::Refresh() {
-    if (auto* directory = dynamic_cast<RealDirectory*>(container_)) {
-        RunCommand(this, [directory] { directory->Refresh(); });
+    if (container_) {
+        RunCommand(this, [this] { container_->Refresh(); });
     }
     Fill();
 }
@@ -469,16 +468,16 @@ void CVellixListView::OnConverting(bool converting) {
     }
 }
 
-void CVellixListView::PostDirectoryChanged(RealDirectory* directory) {
+void CVellixListView::PostDirectoryChanged(const PseudoDirectory* directory) {
     // On the watch service's thread: only hand the report over to this view's thread.
     QMetaObject::invokeMethod(
         this, [this, directory] { OnDirectoryChanged(directory); }, Qt::QueuedConnection);
 }
 
-void CVellixListView::OnDirectoryChanged(const RealDirectory* directory) {
+void CVellixListView::OnDirectoryChanged(const PseudoDirectory* directory) {
     // The reported directory may be gone by now: it is compared, never used, unless it is the
     // one shown, which the tree keeps alive while it is selected.
-    if (directory == nullptr || directory != dynamic_cast<RealDirectory*>(container_)) {
+    if (directory == nullptr || directory != container_) {
         return;
     }
     schedule_.NoteChange(clock_());

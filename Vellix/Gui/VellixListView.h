@@ -98,7 +98,7 @@ public:
 
     // Called on the watch service's thread: hands the report over to this view's thread, where
     // a report for the shown directory schedules its refresh.
-    void PostDirectoryChanged(RealDirectory* directory) override;
+    void PostDirectoryChanged(const PseudoDirectory* directory) override;
 
 signals:
     // After each filling of the list, by a selection or a refresh.
@@ -111,7 +111,7 @@ signals:
     void ConversionReported(const Ostrel::Vellix::Gui::ConversionReport& report);
 
 private:
-    void OnDirectoryChanged(const RealDirectory* directory);
+    void OnDirectoryChanged(const PseudoDirectory* directory);
     void OnRefreshTick();
 
     void Fill();

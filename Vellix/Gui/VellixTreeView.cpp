@@ -76,9 +76,7 @@ QTreeWidgetItem* MakeItem(TreeNode node) {
 // A change report may not have reached a disk directory's node yet; the user expects what is on
 // disk now.
 PseudoDirectory& CurrentContents(PseudoDirectory& container) {
-    if (auto* directory = dynamic_cast<RealDirectory*>(&container)) {
-        directory->Refresh();
-    }
+    container.Refresh();
     return container;
 }
 

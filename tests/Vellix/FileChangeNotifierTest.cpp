@@ -24,13 +24,13 @@ public:
     RecordingReceiver() { SetDirectoryChangeReceiver(this); }
     ~RecordingReceiver() override { SetDirectoryChangeReceiver(nullptr); }
 
-    void PostDirectoryChanged(RealDirectory* directory) override {
+    void PostDirectoryChanged(const PseudoDirectory* directory) override {
         std::lock_guard guard(mutex_);
         reports_.push_back(directory);
         changed_.notify_all();
     }
 
-    bool WaitFor(RealDirectory* directory, std::chrono::milliseconds limit) {
+    bool WaitFor(const PseudoDirectory* directory, std::chrono::milliseconds limit) {
         std::unique_lock guard(mutex_);
         return changed_.wait_for(guard, limit, [&] {
             return std::find(reports_.begin(), reports_.end(), directory) != reports_.end();
@@ -50,7 +50,7 @@ public:
 private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<RealDirectory*> reports_;
+    std::vector<const PseudoDirectory*> reports_;
 };
 
 // Gives the worker time to open the new watch before the test changes the directory.
