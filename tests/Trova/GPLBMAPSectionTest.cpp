@@ -1,4 +1,5 @@
 #include "Trova/GPLBMAPSection.h"
+#include "GPLFileBytes.h"
 #include "Trova/GPLSection.h"
 #include "Trova/PkCompression.h"
 #include "Util/Exception.h"
@@ -7,88 +8,21 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 
 using namespace Ostrel::Trova;
+using Ostrel::Test::BmapSpec;
+using Ostrel::Test::Bytes;
+using Ostrel::Test::Cmap;
+using Ostrel::Test::StoredDataSize;
 using Ostrel::Util::CountedPtr;
 using Ostrel::Util::MakeCounted;
 using Ostrel::Util::MemoryStream;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 const std::vector<std::uint8_t> kAllFormats{0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11};
 
-void Put32(Bytes& bytes, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-void PutSection(Bytes& bytes, std::uint32_t id, std::uint32_t version, std::uint32_t size) {
-    Put32(bytes, id);
-    Put32(bytes, version);
-    Put32(bytes, size);
-}
-
-// The bytes of one BMAP section, field by field, so that each test can break one of them.
-struct BmapBytes {
-    std::uint32_t id = kBMAPSectionId;
-    std::uint32_t version = 0;
-    std::int64_t sizeError = 0;
-    std::uint32_t headerId = kBMHDSectionId;
-    std::uint32_t headerVersion = 0;
-    std::uint32_t headerSize = 14;
-    std::uint8_t format = 6;
-    std::uint32_t width = 2;
-    std::uint32_t height = 2;
-    std::optional<std::uint32_t> rowBytes; // the right value when absent
-    std::uint8_t compression = 0;
-    std::uint8_t fill0 = 0x20;
-    std::uint8_t fill1 = 0x20;
-    Bytes cmap; // a whole CMAP section, or nothing
-    std::uint32_t dataId = kDATASectionId;
-    std::uint32_t dataVersion = 0;
-    std::optional<Bytes> data; // data of the right size, counting up from 1, when absent
-    std::optional<std::uint32_t> dataSize;
-    std::optional<Bytes> filler;
-
-    Bytes Build() const {
-        const Bytes stored =
-            data ? *data : Counting(GPLBMAPSection::GetDataSize(format, width, height));
-        Bytes body;
-        PutSection(body, headerId, headerVersion, headerSize);
-        body.push_back(format);
-        Put32(body, width);
-        Put32(body, height);
-        Put32(body,
-              rowBytes ? *rowBytes : std::uint32_t(GPLBMAPSection::GetRowBytes(format, width)));
-        body.insert(body.end(), {compression, fill0, fill1});
-        body.insert(body.end(), cmap.begin(), cmap.end());
-        PutSection(body, dataId, dataVersion, dataSize.value_or(stored.size()));
-        body.insert(body.end(), stored.begin(), stored.end());
-        const Bytes blanks = filler.value_or(Bytes(GetFillerSize(stored.size()), 0x20));
-        body.insert(body.end(), blanks.begin(), blanks.end());
-        Bytes bytes;
-        PutSection(bytes, id, version, std::uint32_t(body.size() + sizeError));
-        bytes.insert(bytes.end(), body.begin(), body.end());
-        return bytes;
-    }
-
-    static Bytes Counting(std::size_t size) {
-        Bytes bytes(size);
-        for (std::size_t i = 0; i < size; ++i) {
-            bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
-        }
-        return bytes;
-    }
-};
-
-Bytes Cmap(const Bytes& entries) {
-    Bytes bytes;
-    PutSection(bytes, kCMAPSectionId, 0, std::uint32_t(entries.size()));
-    bytes.insert(bytes.end(), entries.begin(), entries.end());
-    return bytes;
-}
+// The section every test starts from: format 6, 2 x 2.
+const BmapSpec kPlain = BmapSpec::Of(6, 2, 2);
 
 CountedPtr<GPLBMAPSection> Read(const Bytes& bytes, CountedPtr<Palette> palette = {},
                                 std::uint8_t highestCompression = 0) {
@@ -113,7 +47,7 @@ std::string Failure(const std::function<void()>& action) {
     return "no failure";
 }
 
-std::string ReadFailure(const BmapBytes& bmap, std::uint8_t highestCompression = 0) {
+std::string ReadFailure(const BmapSpec& bmap, std::uint8_t highestCompression = 0) {
     return Failure([&] { Read(bmap.Build(), {}, highestCompression); });
 }
 
@@ -147,10 +81,7 @@ TEST(GPLBMAPSection, FormatTable) {
 TEST(GPLBMAPSection, EveryFormatWritesBackByteForByte) {
     for (std::uint8_t format : kAllFormats) {
         for (std::uint32_t width : {1u, 5u, 9u}) {
-            BmapBytes bmap;
-            bmap.format = format;
-            bmap.width = width;
-            bmap.height = 3;
+            BmapSpec bmap = BmapSpec::Of(format, width, 3);
             const Bytes bytes = bmap.Build();
             const auto section = Read(bytes);
             section->GetPixel(2, width - 1);
@@ -161,11 +92,11 @@ TEST(GPLBMAPSection, EveryFormatWritesBackByteForByte) {
 
 TEST(GPLBMAPSection, PalettisedFormatsKeepOwnSharedOrDefaultPalette) {
     for (std::uint8_t format : {0, 1, 2}) {
-        BmapBytes bmap;
+        BmapSpec bmap = kPlain;
         bmap.format = format;
         bmap.width = 5;
         const Bytes plain = bmap.Build();
-        bmap.cmap = Cmap({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
+        bmap.cmap = Cmap({{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}});
         const Bytes own = bmap.Build();
 
         const auto withOwn = Read(own, Ramp(16));
@@ -211,11 +142,8 @@ TEST(GPLBMAPSection, DecodesEveryFormat) {
          Colour(1, 0, 0, 9 / 15.f)},
     };
     for (const Case& c : cases) {
-        BmapBytes bmap;
-        bmap.format = c.format;
-        bmap.width = 3;
-        bmap.height = 1;
-        Bytes data(GPLBMAPSection::GetDataSize(c.format, 3, 1));
+        BmapSpec bmap = BmapSpec::Of(c.format, 3, 1);
+        Bytes data(StoredDataSize(c.format, 3, 1));
         std::copy(c.row.begin(), c.row.end(),
                   data.begin() + (c.format < 10 ? 2 * c.row.size() : 0));
         bmap.data = data;
@@ -224,10 +152,7 @@ TEST(GPLBMAPSection, DecodesEveryFormat) {
 }
 
 TEST(GPLBMAPSection, BlockExampleDecodesItsFirstRow) {
-    BmapBytes bmap;
-    bmap.format = 10;
-    bmap.width = 4;
-    bmap.height = 4;
+    BmapSpec bmap = BmapSpec::Of(10, 4, 4);
     bmap.data = Bytes{0x00, 0x00, 0xFF, 0xFF, 0xE4, 0x00, 0x00, 0x00};
     const auto section = Read(bmap.Build());
     const float oneThird = 1 - 0.6666667f;
@@ -285,11 +210,8 @@ TEST(GPLBMAPSection, PaletteIndicesUseNibblesHighFirst) {
 }
 
 TEST(GPLBMAPSection, IndexBeyondAShortPaletteReadsTransparent) {
-    BmapBytes bmap;
-    bmap.format = 0;
-    bmap.width = 2;
-    bmap.height = 1;
-    bmap.cmap = Cmap({1, 2, 3, 255, 4, 5, 6, 255});
+    BmapSpec bmap = BmapSpec::Of(0, 2, 1);
+    bmap.cmap = Cmap({{1, 2, 3, 255}, {4, 5, 6, 255}});
     bmap.data = Bytes{0x1F, 0, 0, 0};
     const auto section = Read(bmap.Build());
     EXPECT_EQ(section->GetPixel(0, 0), Bytes8(6, 5, 4));
@@ -304,52 +226,52 @@ TEST(GPLBMAPSection, IndexBeyondAShortPaletteReadsTransparent) {
 }
 
 TEST(GPLBMAPSection, ReaderChecksInOrder) {
-    using Change = std::function<void(BmapBytes&)>;
+    using Change = std::function<void(BmapSpec&)>;
     const std::vector<std::pair<Change, std::string>> cases{
-        {[](BmapBytes& b) { b.id = kDATASectionId; }, "GPL bitmap id not BMAP"},
-        {[](BmapBytes& b) { b.version = 1; }, "GPL bitmap unsupported version"},
-        {[](BmapBytes& b) { b.headerId = kBMAPSectionId; }, "GPL bitmap header not found"},
-        {[](BmapBytes& b) { b.headerVersion = 1; }, "GPL bitmap header unsupported version"},
-        {[](BmapBytes& b) { b.headerSize = 16; }, "GPL bitmap header incorrect size"},
-        {[](BmapBytes& b) { b.format = 9, b.rowBytes = 0, b.data = Bytes{}, b.compression = 1; },
+        {[](BmapSpec& b) { b.id = kDATASectionId; }, "GPL bitmap id not BMAP"},
+        {[](BmapSpec& b) { b.version = 1; }, "GPL bitmap unsupported version"},
+        {[](BmapSpec& b) { b.headerId = kBMAPSectionId; }, "GPL bitmap header not found"},
+        {[](BmapSpec& b) { b.headerVersion = 1; }, "GPL bitmap header unsupported version"},
+        {[](BmapSpec& b) { b.headerSize = 16; }, "GPL bitmap header incorrect size"},
+        {[](BmapSpec& b) { b.format = 9, b.rowBytes = 0, b.data = Bytes{}, b.compression = 1; },
          "GPL bitmap header unknown format"},
-        {[](BmapBytes& b) { b.compression = 1; },
+        {[](BmapSpec& b) { b.compression = 1; },
          "GPL bitmap header unsupported compression method"},
-        {[](BmapBytes& b) { b.width = 5, b.rowBytes = 15, b.fill0 = 0; },
+        {[](BmapSpec& b) { b.width = 5, b.rowBytes = 15, b.fill0 = 0; },
          "GPL bitmap header width in bytes incorrect"},
-        {[](BmapBytes& b) { b.fill0 = 0, b.fill1 = 0; }, "GPL bitmap header fill byte 0 not blank"},
-        {[](BmapBytes& b) { b.fill1 = 0; }, "GPL bitmap header fill byte 1 not blank"},
-        {[](BmapBytes& b) { b.dataId = kCMAPSectionId; }, "GPL bitmap data header id not DATA"},
-        {[](BmapBytes& b) { b.dataVersion = 1; }, "GPL bitmap data unsupported version"},
-        {[](BmapBytes& b) {
+        {[](BmapSpec& b) { b.fill0 = 0, b.fill1 = 0; }, "GPL bitmap header fill byte 0 not blank"},
+        {[](BmapSpec& b) { b.fill1 = 0; }, "GPL bitmap header fill byte 1 not blank"},
+        {[](BmapSpec& b) { b.dataId = kCMAPSectionId; }, "GPL bitmap data header id not DATA"},
+        {[](BmapSpec& b) { b.dataVersion = 1; }, "GPL bitmap data unsupported version"},
+        {[](BmapSpec& b) {
              b.data = Bytes(10, 1), b.filler = Bytes{0x20, 0};
          },
          "GPL bitmap filler incorrect"},
-        {[](BmapBytes& b) { b.sizeError = 4; }, "GPL bitmap incorrect size"},
-        {[](BmapBytes& b) { b.sizeError = -4; }, "GPL bitmap incorrect size"},
+        {[](BmapSpec& b) { b.sizeError = 4; }, "GPL bitmap incorrect size"},
+        {[](BmapSpec& b) { b.sizeError = -4; }, "GPL bitmap incorrect size"},
         // A row size that only fits when truncated to 32 bits is wrong, not accepted.
-        {[](BmapBytes& b) { b.format = 7, b.width = 0x40000000, b.rowBytes = 0, b.data = Bytes{}; },
+        {[](BmapSpec& b) { b.format = 7, b.width = 0x40000000, b.rowBytes = 0, b.data = Bytes{}; },
          "GPL bitmap header width in bytes incorrect"},
-        {[](BmapBytes& b) { b.width = 0, b.rowBytes = 0, b.height = 0x20000000, b.data = Bytes{}; },
+        {[](BmapSpec& b) { b.width = 0, b.rowBytes = 0, b.height = 0x20000000, b.data = Bytes{}; },
          "GPL bitmap header dimensions incorrect"},
-        {[](BmapBytes& b) { b.width = 4, b.height = 0x40000000, b.data = Bytes{}; },
+        {[](BmapSpec& b) { b.width = 4, b.height = 0x40000000, b.data = Bytes{}; },
          "GPL bitmap header dimensions too large"},
-        {[](BmapBytes& b) { b.dataSize = 0xFFFFFFF0; }, "Couldn't read from t.pbf\n"},
-        {[](BmapBytes& b) {
-             b.format = 1, b.cmap = Cmap({1, 2, 3, 4}), b.cmap[8] = 0xF0;
+        {[](BmapSpec& b) { b.dataSize = 0xFFFFFFF0; }, "Couldn't read from t.pbf\n"},
+        {[](BmapSpec& b) {
+             b.format = 1, b.cmap = Cmap({{1, 2, 3, 4}}), (*b.cmap)[8] = 0xF0;
          },
          "Couldn't read from t.pbf\n"},
     };
     for (const auto& [change, message] : cases) {
-        BmapBytes bmap;
+        BmapSpec bmap = kPlain;
         change(bmap);
         EXPECT_EQ(ReadFailure(bmap), message);
     }
-    BmapBytes accepted;
+    BmapSpec accepted = kPlain;
     accepted.data = Bytes(10, 1);
     EXPECT_EQ(ReadFailure(accepted), "no failure");
     EXPECT_EQ(accepted.Build().size(), 12 + 12 + 16 + 12 + 10 + 2u);
-    const Bytes whole = BmapBytes().Build();
+    const Bytes whole = kPlain.Build();
     for (std::size_t size = 0; size < whole.size(); ++size) {
         const Bytes shortened(whole.begin(), whole.begin() + size);
         EXPECT_EQ(Failure([&] { Read(shortened); }), "Couldn't read from t.pbf\n") << size;
@@ -357,17 +279,17 @@ TEST(GPLBMAPSection, ReaderChecksInOrder) {
 }
 
 TEST(GPLBMAPSection, InconsistentStoredDataFailsOnFirstPixel) {
-    const auto failure = [](BmapBytes bmap, std::uint8_t highestCompression) {
+    const auto failure = [](BmapSpec bmap, std::uint8_t highestCompression) {
         const auto section = Read(bmap.Build(), {}, highestCompression);
         return Failure([&] { section->GetPixel(0, 0); });
     };
-    BmapBytes wrongSize;
+    BmapSpec wrongSize = kPlain;
     wrongSize.data = Bytes(12, 1);
     EXPECT_EQ(failure(wrongSize, 0),
               "Assertion failure at GPLBMAPSection: 566\nCompressedDataSize == "
               "UncompressedDataSize\n");
 
-    BmapBytes shortStream;
+    BmapSpec shortStream = kPlain;
     shortStream.compression = 1;
     Bytes pixels(8, 0x55);
     Bytes packed(32);
@@ -380,7 +302,7 @@ TEST(GPLBMAPSection, InconsistentStoredDataFailsOnFirstPixel) {
     shortStream.format = 8, shortStream.width = 0xFFFC, shortStream.height = 0xFFFF;
     EXPECT_EQ(failure(shortStream, 1), expanded);
 
-    BmapBytes unknownMethod;
+    BmapSpec unknownMethod = kPlain;
     unknownMethod.compression = 2;
     EXPECT_EQ(failure(unknownMethod, 2), "Assertion failure at GPLBMAPSection: 581\nfalse\n");
     const auto section = Read(unknownMethod.Build(), {}, 2);
@@ -413,10 +335,7 @@ TEST(GPLBMAPSection, CompressedSectionRoundTrips) {
 
 TEST(GPLBMAPSection, BlockPixelsSetAreWrittenAndOtherBlocksKept) {
     for (std::uint8_t format : {std::uint8_t(10), std::uint8_t(11)}) {
-        BmapBytes bmap;
-        bmap.format = format;
-        bmap.width = 6;
-        bmap.height = 5;
+        BmapSpec bmap = BmapSpec::Of(format, 6, 5);
         const auto section = Read(bmap.Build());
         const Colour red(1, 0, 0, 1);
         const Colour clear;
@@ -438,9 +357,9 @@ TEST(GPLBMAPSection, BlockPixelsSetAreWrittenAndOtherBlocksKept) {
 }
 
 TEST(GPLBMAPSection, CloneIsDeepAndEncodedAfresh) {
-    BmapBytes bmap;
+    BmapSpec bmap = kPlain;
     bmap.format = 2;
-    bmap.cmap = Cmap({1, 2, 3, 4, 5, 6, 7, 8});
+    bmap.cmap = Cmap({{1, 2, 3, 4}, {5, 6, 7, 8}});
     const auto own = Read(bmap.Build());
     const auto shared = Ramp(16);
     const auto copy = own->Clone(shared);
@@ -449,7 +368,7 @@ TEST(GPLBMAPSection, CloneIsDeepAndEncodedAfresh) {
     EXPECT_NE(copy->GetPixelData(), own->GetPixelData());
     EXPECT_EQ(Written(*copy), bmap.Build());
 
-    bmap.cmap.clear();
+    bmap.cmap.reset();
     const auto grey = Read(bmap.Build());
     EXPECT_EQ(grey->Clone(shared)->GetPalette(), shared);
     // Without a shared palette the copy keeps the colours it had.

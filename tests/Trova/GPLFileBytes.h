@@ -3,8 +3,8 @@
 // Builds GPL texture files byte by byte, so that readers meet exactly the bytes a test names.
 // Every builder starts from a valid file; tests change one field to break it.
 
-#include "Trova/GPLBMAPSection.h"
 #include "Util/BinaryStream.h"
+#include "Util/CountedPtr.h"
 #include "Util/MemoryStream.h"
 
 #include <array>
@@ -59,15 +59,62 @@ inline Bytes SixteenColourCmap() {
     return Cmap(entries);
 }
 
-// One BMAP section with uncompressed data of the right size; the data bytes follow a pattern
-// from seed, row padding included.
+// Stored sizes written out here rather than asked of the reader, so that a wrong size rule in the
+// reader cannot agree with itself: 4-bit indices (0-2), 16-bit (3-5), 24-bit (6), 32-bit (7),
+// 8-bit (8); rows padded to 4 bytes. Formats 10 and 11 store 4 x 4 blocks of 8 and 16 bytes.
+inline std::uint64_t StoredRowBytes(std::uint8_t format, std::uint64_t width) {
+    const std::uint64_t blocks = (width + 3) / 4;
+    switch (format) {
+    case 0:
+    case 1:
+    case 2:
+        return (width + 7) / 8 * 4;
+    case 3:
+    case 4:
+    case 5:
+        return (width * 2 + 3) / 4 * 4;
+    case 6:
+        return (width * 3 + 3) / 4 * 4;
+    case 7:
+        return width * 4;
+    case 10:
+        return blocks * 2;
+    case 11:
+        return blocks * 4;
+    default:
+        return (width + 3) / 4 * 4;
+    }
+}
+
+inline std::uint64_t StoredDataSize(std::uint8_t format, std::uint64_t width,
+                                    std::uint64_t height) {
+    const std::uint64_t rows = format >= 10 ? (height + 3) / 4 * 4 : height;
+    return rows * StoredRowBytes(format, width);
+}
+
+// One BMAP section, field by field, so that each test can break one of them. Unless given, the
+// row size and data are right: uncompressed, a pattern from seed, padded with blanks.
 struct BmapSpec {
+    std::uint32_t id = Id("BMAP");
+    std::uint32_t version = 0;
+    std::int64_t sizeError = 0;
+    std::uint32_t headerId = Id("BMHD");
+    std::uint32_t headerVersion = 0;
+    std::uint32_t headerSize = 14;
     std::uint8_t format = 3;
     std::uint32_t width = 1;
     std::uint32_t height = 1;
-    std::optional<Bytes> cmap;
-    std::uint8_t seed = 1;
+    std::optional<std::uint32_t> rowBytes;
     std::uint8_t compression = 0;
+    std::uint8_t fill0 = 0x20;
+    std::uint8_t fill1 = 0x20;
+    std::optional<Bytes> cmap; // a whole CMAP section
+    std::uint32_t dataId = Id("DATA");
+    std::uint32_t dataVersion = 0;
+    std::optional<Bytes> data;
+    std::optional<std::uint32_t> dataSize;
+    std::optional<Bytes> filler;
+    std::uint8_t seed = 1;
 
     static BmapSpec Of(std::uint8_t format, std::uint32_t width, std::uint32_t height) {
         BmapSpec spec;
@@ -78,28 +125,31 @@ struct BmapSpec {
     }
 
     Bytes Build() const {
-        const auto dataSize =
-            static_cast<std::uint32_t>(Trova::GPLBMAPSection::GetDataSize(format, width, height));
+        const Bytes stored = data ? *data : Pattern(StoredDataSize(format, width, height));
         Bytes body;
-        PutHeader(body, Id("BMHD"), 0, 14);
+        PutHeader(body, headerId, headerVersion, headerSize);
         body.push_back(format);
         PutU32(body, width);
         PutU32(body, height);
-        PutU32(body, static_cast<std::uint32_t>(Trova::GPLBMAPSection::GetRowBytes(format, width)));
-        body.push_back(compression);
-        body.push_back(0x20);
-        body.push_back(0x20);
+        PutU32(body, rowBytes.value_or(std::uint32_t(StoredRowBytes(format, width))));
+        body.insert(body.end(), {compression, fill0, fill1});
         if (cmap) {
             Append(body, *cmap);
         }
-        PutHeader(body, Id("DATA"), 0, dataSize);
-        for (std::uint32_t i = 0; i < dataSize; ++i) {
-            body.push_back(static_cast<std::uint8_t>(seed + i * 37));
-        }
-        body.insert(body.end(), (4 - dataSize % 4) % 4, 0x20);
+        PutHeader(body, dataId, dataVersion, dataSize.value_or(std::uint32_t(stored.size())));
+        Append(body, stored);
+        Append(body, filler.value_or(Bytes((4 - stored.size() % 4) % 4, 0x20)));
         Bytes bytes;
-        PutHeader(bytes, Id("BMAP"), 0, static_cast<std::uint32_t>(body.size()));
+        PutHeader(bytes, id, version, static_cast<std::uint32_t>(body.size() + sizeError));
         Append(bytes, body);
+        return bytes;
+    }
+
+    Bytes Pattern(std::uint64_t size) const {
+        Bytes bytes(size);
+        for (std::size_t i = 0; i < size; ++i) {
+            bytes[i] = static_cast<std::uint8_t>(seed + i * 37);
+        }
         return bytes;
     }
 };
