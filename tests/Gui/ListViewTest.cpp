@@ -36,6 +36,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <numeric>
@@ -565,12 +566,10 @@ TEST_F(ListViewTest, ABurstOfChangeReportsRefillsOnceAfterTheQuietTime) {
     view.SetClock([&] { return now; });
     view.ShowContainer(&directory);
     QSignalSpy fills(&view, &CVellixListView::Filled);
-    WriteBmp(dir / "b.bmp", 4);
-    QTest::qWait(300); // lets the watch service's own reports of the write arrive first
     // The reports arrive on the watch service's thread.
     const auto report = [&](RealDirectory* changed) {
         std::thread([&view, changed] { view.PostDirectoryChanged(changed); }).join();
-        QTest::qWait(20);
+        QCoreApplication::sendPostedEvents();
     };
     for (int change = 0; change < 5; ++change) {
         report(&directory);
@@ -582,9 +581,6 @@ TEST_F(ListViewTest, ABurstOfChangeReportsRefillsOnceAfterTheQuietTime) {
     EXPECT_EQ(fills.count(), 0);
     now = 5400 + 1000;
     EXPECT_TRUE(WaitFor([&] { return fills.count() == 1; }, 1000));
-    QTest::qWait(150);
-    EXPECT_EQ(fills.count(), 1);
-    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "b.bmp"}));
     // A report for a directory that is not shown changes nothing.
     report(&other);
     now += 5000;
@@ -592,20 +588,41 @@ TEST_F(ListViewTest, ABurstOfChangeReportsRefillsOnceAfterTheQuietTime) {
     EXPECT_EQ(fills.count(), 1);
 }
 
+namespace {
+
+// Counts the change reports that reach the view.
+class WatchedView : public CVellixListView {
+public:
+    using CVellixListView::CVellixListView;
+    void PostDirectoryChanged(const PseudoDirectory* directory) override {
+        ++reports;
+        CVellixListView::PostDirectoryChanged(directory);
+    }
+    std::atomic<int> reports{0};
+};
+
+} // namespace
+
 TEST_F(ListViewTest, ANewFileOnDiskAppearsAfterTheQuietTime) {
     TempDir dir;
     WriteBmp(dir / "a.bmp", 4);
     RealDirectory directory(dir.Path());
-    CVellixListView view(store);
+    std::uint32_t now = 5000;
+    WatchedView view(store);
+    view.SetClock([&] { return now; });
     view.ShowContainer(&directory);
     QSignalSpy fills(&view, &CVellixListView::Filled);
-    QTest::qWait(300); // the watch service starts watching on its own thread
-    WriteBmp(dir / "b.bmp", 4);
-    WriteBmp(dir / "c.bmp", 4);
-    EXPECT_TRUE(WaitFor([&] { return fills.count() >= 1; }, 5000));
-    QTest::qWait(1300);
-    EXPECT_EQ(fills.count(), 1);
-    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp"}));
+    // Written until the watch, which opens on the service's own thread, reports it.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            if (view.reports == 0) {
+                WriteBmp(dir / "b.bmp", 4);
+            }
+            return view.reports > 0;
+        },
+        5000));
+    EXPECT_TRUE(WaitFor([&] { return (now += 100, fills.count() == 1); }, 5000));
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "b.bmp"}));
 }
 
 namespace {
