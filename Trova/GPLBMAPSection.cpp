@@ -242,8 +242,14 @@ GPLBMAPSection::Clone(Util::CountedPtr<Palette> sharedPalette) const {
     copy->hasOwnPalette_ = hasOwnPalette_;
     copy->palette_ = ClonePalette(std::move(sharedPalette));
     copy->uncompressedSize_ = uncompressedSize_;
-    copy->pixelData_ = AllocateZeroed(uncompressedSize_);
-    std::copy_n(PixelBytes(), uncompressedSize_, copy->pixelData_.Get());
+    if (HasMismatchedStoredData()) {
+        // Such data never becomes pixels; the copy keeps it, and so reports the same problem.
+        copy->storedData_ = storedData_;
+        copy->storedSize_ = storedSize_;
+    } else {
+        copy->pixelData_ = AllocateZeroed(uncompressedSize_);
+        std::copy_n(PixelBytes(), uncompressedSize_, copy->pixelData_.Get());
+    }
     if (decodedCopy_) {
         auto decoded = Util::MakeCounted<BitmapSimple>();
         CopyBitmap(*decodedCopy_, *decoded);
@@ -472,10 +478,14 @@ const char* GPLBMAPSection::GetWriteProblem() const {
     if (IsPalettised() && palette_->GetCount() > kNibbleLimit) {
         return "Palette has more than 16 colours for 4-bit pixels";
     }
-    if (!pixelData_ && compression_ == 0 && storedSize_ != uncompressedSize_) {
+    if (HasMismatchedStoredData()) {
         return "Pixel data size does not match the picture's size";
     }
     return nullptr;
+}
+
+bool GPLBMAPSection::HasMismatchedStoredData() const {
+    return !pixelData_ && compression_ == 0 && storedSize_ != uncompressedSize_;
 }
 
 void GPLBMAPSection::MakeDecodedCopy() {

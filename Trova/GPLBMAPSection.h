@@ -118,6 +118,7 @@ private:
     void EncodeDecodedCopy() const;
     bool BlockHolds(const std::uint8_t* block, std::uint32_t row, std::uint32_t column,
                     ColourBlockPixels& wanted) const;
+    bool HasMismatchedStoredData() const;
     void MakeDecodedCopy();
 
     bool IsBlockFormat() const { return Trova::IsBlockFormat(format_); }

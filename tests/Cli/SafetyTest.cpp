@@ -3,6 +3,7 @@
 // interruption, links in the way and a full disk.
 
 #include "Support/TestSupport.h"
+#include "Trova/GPLFileBytes.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -127,6 +128,33 @@ TEST_F(CliSafety, InfoOfAFileThatIsNoTextureFails) {
         const Result result = Run(std::string("info ") + name);
         EXPECT_EQ(result.status, 1) << name;
         EXPECT_THAT(result.err, HasSubstr(fs::path(name).filename().string())) << name;
+    }
+}
+
+// Files that can be read but not written back: a 4-bit level with more colours than its indices
+// reach, and uncompressed data shorter than the level's size.
+TEST_F(CliSafety, FromBmpIntoAFileThatCannotTakePixelsSaysWhichAndWhy) {
+    std::vector<std::array<std::uint8_t, 4>> seventeen(17, {1, 2, 3, 255});
+    BmapSpec shortData = BmapSpec::Of(3, 4, 4);
+    shortData.data = Bytes(28, 7);
+    MipSpec fourBit;
+    fourBit.format = 0;
+    MipSpec shortLevel;
+    shortLevel.levels = {shortData.Build()};
+    const std::pair<Bytes, const char*> cases[] = {
+        {fourBit.StandardLevels(1, 0, Cmap(seventeen)).Build(),
+         "Palette has more than 16 colours for 4-bit pixels"},
+        {shortLevel.Build(), "Pixel data size does not match the picture's size"},
+    };
+    Copy(kMip4x4, "game/P.MIP");
+    ASSERT_EQ(Run("to-bmp game/P.MIP").status, 0);
+    for (const auto& [mip, problem] : cases) {
+        WriteBytes(dir_ / "game/P.MIP", mip);
+        const Result result = Run("from-bmp game/P.MIP --overwrite");
+        EXPECT_EQ(result.status, 1) << problem;
+        EXPECT_THAT(result.err, HasSubstr("P.MIP")) << problem;
+        EXPECT_THAT(result.err, HasSubstr(problem));
+        EXPECT_EQ(ReadBytes(dir_ / "game/P.MIP"), mip);
     }
 }
 
