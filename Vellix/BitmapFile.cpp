@@ -9,6 +9,7 @@
 #include "Trova/SrbFile.h"
 #include "Util/BinaryFile.h"
 #include "Util/Exception.h"
+#include "Util/SafeWrite.h"
 #include "Util/Text.h"
 #include "Vellix/PseudoDirectory.h"
 
@@ -137,14 +138,16 @@ BitmapKind PictureAsBmp(BitmapKind kind) {
 
 void CopyEntry(const PseudoDirectory& directory, std::uint32_t index, const std::string& target) {
     const auto source = OpenEntry(directory, index);
-    const auto copy = Util::CreateNew(target);
-    std::vector<char> buffer(64 * 1024);
-    for (std::uint64_t left = source->GetSize(); left > 0;) {
-        const auto count = static_cast<std::uint32_t>(std::min<std::uint64_t>(left, buffer.size()));
-        source->Read(count, buffer.data());
-        copy->Write(count, buffer.data());
-        left -= count;
-    }
+    Util::WriteSafely(target, false, [&](const Util::CountedPtr<Util::BinaryStream>& copy) {
+        std::vector<char> buffer(64 * 1024);
+        for (std::uint64_t left = source->GetSize(); left > 0;) {
+            const auto count =
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(left, buffer.size()));
+            source->Read(count, buffer.data());
+            copy->Write(count, buffer.data());
+            left -= count;
+        }
+    });
 }
 
 Util::CountedPtr<BitmapFile> MakeBitmapFile(const PseudoDirectory& directory, std::uint32_t index) {
