@@ -240,6 +240,21 @@ TEST_F(CliSafety, AnInterruptedBatchLeavesEachFileOldOrComplete) {
 
 // dat extract replaces a link in its way rather than writing through it, and never writes over the
 // archive it reads, whatever the case of the member's name.
+// Several tools replacing one file at once never remove each other's temporary files: each
+// succeeds, and the file left is complete.
+TEST_F(CliSafety, ToolsWritingOneFileAtOnceEachSucceed) {
+    Copy(kMip4x4, "game/CAR.MIP");
+    ASSERT_EQ(Run("to-bmp game/CAR.MIP").status, 0);
+    const auto complete = ReadBytes(dir_ / "game/CAR.bmp");
+    const std::string failures = RunCommand(
+        "cd '" + dir_.Path() +
+        "' && for tool in 1 2 3 4 5 6; do (for run in 1 2 3 4 5 6 7 8; do '" + kCli +
+        "' to-bmp game/CAR.MIP --overwrite >/dev/null 2>&1 || echo failed; done) & done; wait");
+    EXPECT_EQ(failures, "");
+    EXPECT_EQ(ReadBytes(dir_ / "game/CAR.bmp"), complete);
+    EXPECT_EQ(Leftovers(dir_ / "game"), std::vector<std::string>{});
+}
+
 TEST_F(CliSafety, DatExtractNeverWritesThroughALinkNorOverItsArchive) {
     const std::vector<std::uint8_t> outside{7, 7};
     WriteBytes(dir_ / "outside.bin", outside);
