@@ -221,7 +221,9 @@ void NoteRemoved(const std::string& path) {
 std::string ResolveCase(const std::string& path) {
     std::string full;
     std::size_t last = 0;
-    if (!GetFullPath(path, full, last) || IsFile(full) || IsDirectory(full)) {
+    // Where names ignore case, a path that exists as written may still be spelt otherwise on disk.
+    if (!GetFullPath(path, full, last) ||
+        (!kNamesIgnoreCase && (IsFile(full) || IsDirectory(full)))) {
         return path;
     }
     SplitPath split = Split(full);
@@ -229,11 +231,10 @@ std::string ResolveCase(const std::string& path) {
     for (const std::string& component : split.components) {
         const std::string parent = Join(split.root, resolved);
         resolved.push_back(component);
-        const std::string exact = Join(split.root, resolved);
-        if (IsFile(exact) || IsDirectory(exact)) {
-            continue;
-        }
-        if (std::string match = FindNoCase(parent, component); !match.empty()) {
+        if (std::string onDisk = NameOnDisk(Join(split.root, resolved)); !onDisk.empty()) {
+            resolved.back() = std::move(onDisk);
+        } else if (std::string match = kNamesIgnoreCase ? "" : FindNoCase(parent, component);
+                   !match.empty()) {
             resolved.back() = std::move(match);
         }
     }

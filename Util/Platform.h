@@ -12,10 +12,13 @@ namespace Ostrel::Util {
 
 #ifdef _WIN32
 inline constexpr char kPathSeparator = '\\';
+// The file system itself compares names without regard to case.
+inline constexpr bool kNamesIgnoreCase = true;
 // The wide calls take paths this long when they carry the \\?\ prefix.
 inline constexpr std::size_t kMaxPath = 32767;
 #else
 inline constexpr char kPathSeparator = '/';
+inline constexpr bool kNamesIgnoreCase = false;
 inline constexpr std::size_t kMaxPath = 4096;
 #endif
 
@@ -102,6 +105,9 @@ std::vector<DirectoryEntry> ListDirectory(const std::string& directory,
 // that matches it without regard to case. Components with no match stay as written (so a file
 // still to be created keeps its name under a directory found by case).
 std::string ResolveCase(const std::string& path);
+// The name the last component of an existing path has on disk; empty when nothing is there.
+// Where the file system ignores case it may be spelt otherwise than asked for.
+std::string NameOnDisk(const std::string& path);
 
 // While one of these lives, ResolveCase reads each directory once and answers from an index of
 // its names, so a batch or a listing costs time in proportion to its files. The program's own

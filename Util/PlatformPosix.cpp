@@ -142,6 +142,10 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+std::string NameOnDisk(const std::string& path) {
+    return IsFile(path) || IsDirectory(path) ? path.substr(path.rfind('/') + 1) : std::string();
+}
+
 bool MakeDirectory(const std::string& path) {
     const bool made = mkdir(path.c_str(), 0777) == 0;
     if (made) {

@@ -64,10 +64,11 @@ std::string CurrentDirectory() {
 FileHandle OpenFile(const std::string& path, Access access, Disposition disposition,
                     std::string& errorText) {
     const DWORD desired = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    // A file being created may be removed while open (by an interrupted process's clean-up).
-    const DWORD share = access == Access::Read                  ? FILE_SHARE_READ
-                        : disposition == Disposition::CreateNew ? FILE_SHARE_DELETE
-                                                                : 0;
+    // As on POSIX, a file open for reading may be opened for update too (the same archive read
+    // by one factory and edited through another), and a file being created may be removed while
+    // open (by an interrupted process's clean-up).
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE |
+                        (disposition == Disposition::CreateNew ? FILE_SHARE_DELETE : 0);
     const DWORD create = disposition == Disposition::OpenExisting ? OPEN_EXISTING
                          : disposition == Disposition::CreateNew  ? CREATE_NEW
                                                                   : CREATE_ALWAYS;
@@ -75,6 +76,12 @@ FileHandle OpenFile(const std::string& path, Access access, Disposition disposit
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         errorText = LastErrorText();
+        return kInvalidHandle;
+    }
+    // A device (CON, a named pipe) opens like a file, but reading it may wait for ever.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        errorText = "Not a regular file\n";
         return kInvalidHandle;
     }
     if (disposition != Disposition::OpenExisting) {
@@ -156,6 +163,20 @@ bool IsFile(const std::string& path) {
 bool IsDirectory(const std::string& path) {
     const DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string NameOnDisk(const std::string& path) {
+    // A wildcard would find other names; no name on Windows holds one.
+    if (path.find_first_of("*?") != std::string::npos) {
+        return {};
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(SystemPath(path).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    FindClose(find);
+    return Utf8FromWide(data.cFileName);
 }
 
 bool MakeDirectory(const std::string& path) {

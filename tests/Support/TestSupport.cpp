@@ -13,7 +13,9 @@
 #include <random>
 #include <stdexcept>
 #include <stdlib.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #endif
 
@@ -127,6 +129,16 @@ std::string ProgramPath() {
     return _pgmptr;
 #else
     return std::filesystem::read_symlink("/proc/self/exe").string();
+#endif
+}
+
+bool RunningUnderWine() {
+#ifdef _WIN32
+    // Wine's own system library exports what no Windows has.
+    const HMODULE system = GetModuleHandleW(L"ntdll.dll");
+    return system && GetProcAddress(system, "wine_get_version");
+#else
+    return false;
 #endif
 }
 

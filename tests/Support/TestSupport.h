@@ -18,8 +18,9 @@
 
 namespace Ostrel::Test {
 
-// Windows compares file names without regard to case itself, so a path opens as written.
-inline constexpr char kCaseSensitiveNames[] = "file names that differ only in case";
+// The peers that tests compare with (ImageMagick, node) are programs of the Linux build machine,
+// which a Windows program under Wine cannot start.
+inline constexpr char kPeerPrograms[] = "the test peers are Linux programs";
 
 // A fresh directory under the temporary directory, removed with everything in it at the end.
 class TempDir {
@@ -49,6 +50,8 @@ bool PeerMissing(const std::string& command);
 std::string RootDirectory();
 // The path of the running test program.
 std::string ProgramPath();
+// Wine runs the Windows build here; where it falls short of Windows, a test says so and skips.
+bool RunningUnderWine();
 // Sets a variable of the process's environment; an empty value removes it.
 void SetEnvironment(const std::string& name, const std::string& value);
 

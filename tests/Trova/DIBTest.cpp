@@ -630,6 +630,7 @@ std::vector<std::uint8_t> MakeTopDown(const std::vector<std::uint8_t>& bottomUp)
 class DIBPeer : public ::testing::Test {
 protected:
     void SetUp() override {
+        VELLIX_POSIX_ONLY(Support::kPeerPrograms);
         if (Support::PeerMissing("convert")) {
             GTEST_SKIP() << "ImageMagick's convert is not installed";
         }

@@ -169,6 +169,7 @@ TEST(PkExpandBound, HoldsForTheLongestCopiesAndIsNearlyReached) {
 class PkPeer : public testing::Test {
 protected:
     void SetUp() override {
+        VELLIX_POSIX_ONLY(Ostrel::Test::kPeerPrograms);
         if (!std::filesystem::exists(std::string(VELLIX_PEERS_DIR) + "/node_modules/node-pkware")) {
             if (std::getenv("CI")) {
                 FAIL() << "node-pkware is missing under " VELLIX_PEERS_DIR "/node_modules";

@@ -119,6 +119,7 @@ TEST(PngFile, HostileFilesFailCleanly) {
 class PngPeer : public ::testing::Test {
 protected:
     void SetUp() override {
+        VELLIX_POSIX_ONLY(Support::kPeerPrograms);
         if (Support::PeerMissing("convert")) {
             GTEST_SKIP() << "ImageMagick's convert is not installed";
         }

@@ -64,7 +64,6 @@ TEST_F(TrovaDirectoryTest, ExistingDirectoriesFilesArchivesAndMembersBelongToThe
 }
 
 TEST_F(TrovaDirectoryTest, NamesAreTakenWithTheirCaseOnDisk) {
-    VELLIX_POSIX_ONLY(Ostrel::Test::kCaseSensitiveNames);
     ExpectCars(games + kSep + "cars");
     ExpectCars(games + kSep + "CARS" + kSep + "new.mip");
     EXPECT_EQ(TrovaDirectory(cars).GetArchivePath(), cars + kSep + "CARS.DAT");

@@ -214,6 +214,9 @@ constexpr char kStackOverflowCode[] = "0xC0000005 ACCESS_VIOLATION";
 #endif
 
 TEST(AbortHooksDeathTest, StackOverflowIsReported) {
+    if (Ostrel::Test::RunningUnderWine()) {
+        GTEST_SKIP() << "Wine ends a program whose stack overflows without calling its handler";
+    }
     EXPECT_EXIT(
         {
             const AbortHooks hooks;

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 
 using namespace Ostrel;
@@ -45,8 +46,29 @@ void Abort() {
     std::abort();
 }
 
+// On Windows a death test runs again in a new process, fixture and all; the directory of the
+// parent reaches that child through the environment so that both look at the same log.
+constexpr char kDirectoryVariable[] = "VELLIX_TEST_CRASH_DIRECTORY";
+
 class CliAbortHandlerDeathTest : public testing::Test {
 protected:
+    CliAbortHandlerDeathTest() {
+        if (const char* inherited = std::getenv(kDirectoryVariable); inherited && *inherited) {
+            dir_ = inherited;
+        } else {
+            owned_.emplace();
+            dir_ = owned_->Path();
+            Ostrel::Test::SetEnvironment(kDirectoryVariable, dir_);
+        }
+        logDirectory_ = dir_;
+    }
+
+    ~CliAbortHandlerDeathTest() override {
+        if (owned_) {
+            Ostrel::Test::SetEnvironment(kDirectoryVariable, "");
+        }
+    }
+
     // Runs in the child process of a death test.
     void CrashWithHooks(void (*crash)()) {
         const Ostrel::Test::TempDirectoryScope scope(logDirectory_);
@@ -55,16 +77,20 @@ protected:
         crash();
     }
 
+    std::string InDirectory(const std::string& name) const {
+        return dir_ + Util::kPathSeparator + name;
+    }
+
     std::string UserMessage() const {
         return "Program has been terminated by an unexpected condition.\nAn error log has been "
                "written to " +
-               (dir_ / "Vellix.txt") +
+               InDirectory("Vellix.txt") +
                ". Please email this to the author along with a description of the problem.\n";
     }
 
     // The log with the sections every report has, starting with the version line and the title.
     std::string Log(const std::string& title) const {
-        const std::vector<std::uint8_t> bytes = Ostrel::Test::ReadBytes(dir_ / "Vellix.txt");
+        const std::vector<std::uint8_t> bytes = Ostrel::Test::ReadBytes(InDirectory("Vellix.txt"));
         const std::string log(bytes.begin(), bytes.end());
         EXPECT_EQ(log.rfind("Vellix Version 2,0,0,0 Error File\n" + title, 0), 0u) << log;
         EXPECT_NE(log.find("\nRegisters:\n"), std::string::npos) << log;
@@ -75,8 +101,9 @@ protected:
         return log;
     }
 
-    Ostrel::Test::TempDir dir_;
-    std::string logDirectory_ = dir_.Path();
+    std::optional<Ostrel::Test::TempDir> owned_;
+    std::string dir_;
+    std::string logDirectory_;
 };
 
 TEST_F(CliAbortHandlerDeathTest, NullDereferenceIsAnAccessViolation) {
@@ -116,18 +143,27 @@ TEST_F(CliAbortHandlerDeathTest, ThrowFromNoexceptTerminates) {
     EXPECT_EQ(Log("terminate() called\n\n").find("Exception code"), std::string::npos);
 }
 
+// A shared library exports its functions: on Linux the C++ library's; on Windows, where that one
+// is linked into the program, the system's start of a thread.
+#ifdef _WIN32
+constexpr char kExportedFrame[] = " BaseThreadInitThunk+0x";
+#else
+constexpr char kExportedFrame[] = " std::terminate()+0x";
+#endif
+
 TEST_F(CliAbortHandlerDeathTest, CallStackNamesExportedFunctionsReadably) {
     EXPECT_EXIT(CrashWithHooks(std::terminate), testing::ExitedWithCode(1), "");
-    EXPECT_NE(Log("terminate() called\n\n").find(" std::terminate()+0x"), std::string::npos);
+    const std::string log = Log("terminate() called\n\n");
+    EXPECT_NE(log.find(kExportedFrame), std::string::npos) << log;
 }
 
 TEST_F(CliAbortHandlerDeathTest, ReportGoesToStandardErrorWhenTheLogCannotBeWritten) {
-    logDirectory_ = dir_ / "missing";
-    EXPECT_EXIT(
-        CrashWithHooks(Abort), testing::ExitedWithCode(1),
-        testing::AllOf(testing::StartsWith("abort() called\n\n"),
-                       testing::HasSubstr("End Call Stack\nCouldn't open " + (dir_ / "missing") +
-                                          Util::kPathSeparator + "Vellix.txt")));
+    logDirectory_ = InDirectory("missing");
+    EXPECT_EXIT(CrashWithHooks(Abort), testing::ExitedWithCode(1),
+                testing::AllOf(testing::StartsWith("abort() called\n\n"),
+                               testing::HasSubstr("End Call Stack\nCouldn't open " +
+                                                  InDirectory("missing") + Util::kPathSeparator +
+                                                  "Vellix.txt")));
 }
 
 } // namespace
