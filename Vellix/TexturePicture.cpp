@@ -3,6 +3,7 @@
 #include "Trova/BitmapUtils.h"
 #include "Trova/DIB.h"
 #include "Trova/GPLBMAPSection.h"
+#include "Util/Exception.h"
 #include "Vellix/BitmapFile.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/ConversionOptions.h"
@@ -214,6 +215,36 @@ TextureFacts ReadTextureFacts(const BitmapFile& file) {
         facts.meanColour = MeanOf(*facts.pictures[0]);
     }
     return facts;
+}
+
+namespace {
+
+// What went wrong in action, in words for the user; empty when nothing did.
+template <typename Action> std::string FailureOf(Action&& action) {
+    try {
+        action();
+    } catch (const Util::Exception& exception) {
+        return exception.Message();
+    } catch (const std::exception& exception) {
+        return exception.what();
+    }
+    return {};
+}
+
+} // namespace
+
+OpenedTexture ReadOpenedTexture(const Util::CountedPtr<BitmapFile>& file) {
+    OpenedTexture opened{file, {}, {}};
+    if (file) {
+        opened.failure = FailureOf([&] { opened.facts = ReadTextureFacts(*file); });
+    }
+    return opened;
+}
+
+OpenedTexture OpenTexture(const PseudoDirectory& directory, std::uint32_t index) {
+    Util::CountedPtr<BitmapFile> file;
+    const std::string failure = FailureOf([&] { file = MakeBitmapFile(directory, index); });
+    return failure.empty() ? ReadOpenedTexture(file) : OpenedTexture{{}, {}, failure};
 }
 
 std::vector<Trova::Colour> LevelPalette(const Trova::Bitmap& level) {

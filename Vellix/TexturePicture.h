@@ -22,6 +22,7 @@ class Bitmap;
 namespace Ostrel::Vellix {
 
 class BitmapFile;
+class PseudoDirectory;
 class SettingsStore;
 
 // How a picture's transparency is shown.
@@ -112,6 +113,19 @@ struct TextureFacts {
 };
 
 TextureFacts ReadTextureFacts(const BitmapFile& file);
+
+// A file opened for the preview with its facts, or why it could not be read (file is still set
+// when only its facts failed).
+struct OpenedTexture {
+    Util::CountedPtr<BitmapFile> file;
+    TextureFacts facts;
+    std::string failure;
+};
+
+// The facts of file; a null file has none.
+OpenedTexture ReadOpenedTexture(const Util::CountedPtr<BitmapFile>& file);
+// Entry index of directory, opened through the directory's factory.
+OpenedTexture OpenTexture(const PseudoDirectory& directory, std::uint32_t index);
 
 // The palette a level is drawn with; empty for a level that is not palettised.
 std::vector<Trova::Colour> LevelPalette(const Trova::Bitmap& level);

@@ -35,6 +35,13 @@ FileSummary WorkerDirectory::Summarise(WorkerFactories& factories) {
     return summary;
 }
 
+OpenedTexture WorkerDirectory::Open(WorkerFactories& factories) {
+    UseFactory(factories);
+    OpenedTexture opened = OpenTexture(*this, index_);
+    factory_ = {};
+    return opened;
+}
+
 const std::string& WorkerDirectory::Check(std::uint32_t index, const std::string& value) const {
     OSTREL_ASSERT(index == index_);
     return value;

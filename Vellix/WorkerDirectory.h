@@ -9,6 +9,7 @@
 #include "Util/PathName.h"
 #include "Vellix/FileSummary.h"
 #include "Vellix/PseudoDirectory.h"
+#include "Vellix/TexturePicture.h"
 
 #include <cstdint>
 #include <map>
@@ -29,6 +30,10 @@ public:
     // On the worker thread: the entry's summary, read through the worker's own factory, which
     // keeps no file afterwards.
     FileSummary Summarise(WorkerFactories& factories);
+    // On the worker thread: the entry opened through the worker's own factory and its facts read.
+    // This directory lets go of the factory, so that once factories is gone the texture is the
+    // only owner of what it uses and may be handed to another thread.
+    OpenedTexture Open(WorkerFactories& factories);
 
     std::uint32_t GetEntryCount() const override { return index_ + 1; }
     bool IsSubdirectory(std::uint32_t) const override { return false; }

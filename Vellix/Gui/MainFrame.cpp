@@ -1,6 +1,5 @@
 #include "Vellix/Gui/MainFrame.h"
 
-#include "Util/Exception.h"
 #include "Vellix/BitmapFile.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/Gui/AboutDlg.h"
@@ -253,12 +252,16 @@ void CMainFrame::CreatePreview() {
             statusBar()->showMessage(text);
         }
     });
-    // The preview follows the selection once the list has drawn it.
+    // The preview follows the selection once the list has drawn it; a read still pending for the
+    // selection before is dropped at once.
     previewTimer_ = new QTimer(this);
     previewTimer_->setSingleShot(true);
     previewTimer_->setInterval(0);
     connect(previewTimer_, &QTimer::timeout, this, &CMainFrame::PreviewSelection);
-    connect(list_, &CVellixListView::SelectionChanged, previewTimer_, qOverload<>(&QTimer::start));
+    connect(list_, &CVellixListView::SelectionChanged, this, [this] {
+        preview_->DropPendingRead();
+        previewTimer_->start();
+    });
     for (auto* view : list_->findChildren<QAbstractItemView*>()) {
         if (!qobject_cast<QHeaderView*>(view)) {
             connect(view, &QAbstractItemView::activated, this, &CMainFrame::OpenPreviewWindow);
@@ -284,38 +287,30 @@ QMenu* CMainFrame::MakeThumbnailSizeMenu() {
     return menu;
 }
 
-Util::CountedPtr<BitmapFile> CMainFrame::SelectedFile(QString& failure) const {
+std::optional<std::uint32_t> CMainFrame::SelectedEntry() const {
     const auto selection = list_->GetSelection();
-    const PseudoDirectory* container = list_->Container();
-    if (selection.size() != 1 || !container) {
-        return {};
+    if (selection.size() != 1 || !list_->Container()) {
+        return std::nullopt;
     }
-    try {
-        return MakeBitmapFile(*container,
-                              list_->Files().Rows().at(selection.front()).summary.entryIndex);
-    } catch (const Util::Exception& exception) {
-        failure = QString::fromStdString(exception.Message());
-    } catch (const std::exception& exception) {
-        failure = QString::fromStdString(exception.what());
-    }
-    return {};
+    return list_->Files().Rows().at(selection.front()).summary.entryIndex;
 }
 
 void CMainFrame::PreviewSelection() {
     if (previewDock_->isHidden()) {
         return;
     }
-    QString failure;
     preview_->SetKeyColour(RememberedKeyColour(settings_));
-    preview_->ShowFile(SelectedFile(failure));
-    if (!failure.isEmpty()) {
-        preview_->ShowFailure(failure);
+    if (const auto entry = SelectedEntry()) {
+        preview_->ShowEntry(*list_->Container(), *entry);
+    } else {
+        preview_->ShowFile({});
     }
 }
 
 CPreviewPane* CMainFrame::OpenPreviewWindow() {
-    QString failure;
-    const auto file = SelectedFile(failure);
+    const auto entry = SelectedEntry();
+    OpenedTexture opened = entry ? OpenTexture(*list_->Container(), *entry) : OpenedTexture{};
+    const auto file = opened.file;
     if (!file) {
         return nullptr;
     }
@@ -329,7 +324,7 @@ CPreviewPane* CMainFrame::OpenPreviewWindow() {
         QString::fromStdString(file->GetBaseName() + "." + file->GetExtension()) + " - " +
         kApplicationTitle);
     window->resize(900, 700);
-    window->ShowFile(file);
+    window->ShowOpened(std::move(opened));
     window->show();
     return window;
 }

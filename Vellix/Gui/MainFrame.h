@@ -10,6 +10,7 @@
 #include <QMainWindow>
 
 #include <map>
+#include <optional>
 
 class QDockWidget;
 class QLabel;
@@ -85,8 +86,8 @@ private:
     void RememberPlace();
     void CreatePreview();
     QMenu* MakeThumbnailSizeMenu();
-    // The one selected file; null for none or several. A file that cannot be read sets failure.
-    Util::CountedPtr<BitmapFile> SelectedFile(QString& failure) const;
+    // The entry of the one selected file; none for none or several.
+    std::optional<std::uint32_t> SelectedEntry() const;
     void PreviewSelection();
 
     SettingsStore& settings_;

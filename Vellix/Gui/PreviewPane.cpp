@@ -1,12 +1,12 @@
 #include "Vellix/Gui/PreviewPane.h"
 
 #include "Trova/Bitmap.h"
-#include "Util/Exception.h"
 #include "Vellix/BitmapFile.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/Gui/PaletteStrip.h"
 #include "Vellix/Gui/RgbaImage.h"
 #include "Vellix/Gui/TextureCanvas.h"
+#include "Vellix/WorkerDirectory.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -113,12 +113,15 @@ CPreviewPane::CPreviewPane(const PreviewSettings& settings, const Trova::Colour&
     layout->addWidget(palette_);
     layout->addLayout(factsRow);
     layout->addWidget(inspector_);
+    readers_.setMaxThreadCount(1);
     ShowFile({});
 }
 
 CPreviewPane::~CPreviewPane() {
-    // The worker reads a level this pane holds.
+    // The worker reads a level this pane holds; a reader hands its file to this pane.
     worker_->waitForFinished();
+    readers_.clear();
+    readers_.waitForDone();
 }
 
 QWidget* CPreviewPane::MakeControls() {
@@ -154,19 +157,46 @@ QWidget* CPreviewPane::MakeControls() {
 }
 
 void CPreviewPane::ShowFile(const Util::CountedPtr<BitmapFile>& file) {
-    file_ = file;
-    textureFacts_ = {};
-    level_ = 0;
-    QString failure;
-    try {
-        if (file_) {
-            textureFacts_ = ReadTextureFacts(*file_);
-        }
-    } catch (const Util::Exception& exception) {
-        failure = QString::fromStdString(exception.Message());
-    } catch (const std::exception& exception) {
-        failure = QString::fromStdString(exception.what());
+    ShowOpened(ReadOpenedTexture(file));
+}
+
+void CPreviewPane::ShowEntry(const PseudoDirectory& directory, std::uint32_t index) {
+    if (directory.IsArchive()) {
+        // Members of an archive share the archive's stream, so they are read on this thread.
+        ShowOpened(OpenTexture(directory, index));
+        return;
     }
+    ShowOpened({});
+    facts_->setText("Reading…");
+    reading_ = true;
+    readers_.clear();
+    auto entry = std::make_shared<WorkerDirectory>(directory, index);
+    readers_.start([this, entry, request = showRequest_] {
+        // The worker's factories are gone before the texture is handed over: the counts of what
+        // they share with it are not atomic.
+        auto opened = std::make_shared<OpenedTexture>([&entry] {
+            WorkerFactories factories;
+            return entry->Open(factories);
+        }());
+        QMetaObject::invokeMethod(
+            this,
+            [this, opened, request] {
+                OpenedTexture taken = std::move(*opened);
+                if (request == showRequest_) {
+                    ShowOpened(std::move(taken));
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CPreviewPane::ShowOpened(OpenedTexture opened) {
+    ++showRequest_;
+    reading_ = false;
+    file_ = std::move(opened.file);
+    textureFacts_ = std::move(opened.facts);
+    level_ = 0;
+    const QString failure = QString::fromStdString(opened.failure);
     const int count = static_cast<int>(textureFacts_.levels.size());
     const QSignalBlocker blockStepper(stepper_);
     stepper_->setRange(count > 0 ? 1 : 0, count);
@@ -183,8 +213,7 @@ void CPreviewPane::ShowFile(const Util::CountedPtr<BitmapFile>& file) {
 }
 
 void CPreviewPane::ShowFailure(const QString& message) {
-    ShowFile({});
-    facts_->setText(message);
+    ShowOpened({{}, {}, message.toStdString()});
 }
 
 void CPreviewPane::FillLevelStrip() {

@@ -4,13 +4,15 @@
 // the choice of how transparency is shown, a 3 x 3 tiled view that honours the repeat flags, the
 // palette of the shown level, the transparency class and mean colour, the SRB used area and
 // origin, and the texel under the mouse. The pixels come from the application's texture picture
-// routines; large levels are composed on a worker thread so that the window never waits.
+// routines; files on disk are read and large levels composed on worker threads so that the window
+// never waits.
 
 #include "Util/CountedPtr.h"
 #include "Vellix/TexturePicture.h"
 
 #include <QFutureWatcher>
 #include <QImage>
+#include <QThreadPool>
 #include <QWidget>
 
 #include <optional>
@@ -23,7 +25,8 @@ class QSpinBox;
 
 namespace Ostrel::Vellix {
 class BitmapFile;
-}
+class PseudoDirectory;
+} // namespace Ostrel::Vellix
 
 namespace Ostrel::Vellix::Gui {
 
@@ -43,6 +46,15 @@ public:
     // The file to show from its level 0; null shows nothing. Failures to read it are shown as
     // the pane's text.
     void ShowFile(const Util::CountedPtr<BitmapFile>& file);
+    // A file opened and read already, or why it could not be.
+    void ShowOpened(OpenedTexture opened);
+    // Entry index of directory. A file on disk is opened and read on a worker thread and shown
+    // when it is ready, "Reading…" meanwhile; anything shown before then drops it.
+    void ShowEntry(const PseudoDirectory& directory, std::uint32_t index);
+    // True while an entry is being read for the pane.
+    bool IsReading() const { return reading_; }
+    // The read still pending is not shown: what it was for is no longer wanted.
+    void DropPendingRead() { ++showRequest_; }
     const Util::CountedPtr<BitmapFile>& File() const { return file_; }
     // Shows no file, and why.
     void ShowFailure(const QString& message);
@@ -101,6 +113,12 @@ private:
     Util::CountedPtr<Trova::Bitmap> workerPicture_;
     bool recomposeAfterWorker_ = false;
     QFutureWatcher<QImage>* worker_;
+    // Counts what was asked to be shown, so that a read that was overtaken is dropped.
+    unsigned showRequest_ = 0;
+    bool reading_ = false;
+    // One reader at a time: a newer read replaces one that has not started. Not the global pool,
+    // which painting uses and waits for.
+    QThreadPool readers_;
 
     QSpinBox* stepper_ = nullptr;
     QLabel* levelSize_ = nullptr;

@@ -261,16 +261,29 @@ TEST_F(PreviewTest, MainWindowPreviewsTheSelectionAndRemembersItsChoices) {
     {
         CMainFrame frame(settings);
         frame.show();
-        frame.ListView()->ShowContainer(container.get());
+        ASSERT_TRUE(frame.NavigateTo(dir.Path()));
         QAbstractItemView* items = frame.ListView()->CurrentItemView();
         items->setCurrentIndex(items->model()->index(0, 0)); // clear.mip, by name
         CPreviewPane* window = frame.OpenPreviewWindow();
         ASSERT_TRUE(window);
         EXPECT_TRUE(window->isWindow());
         EXPECT_EQ(window->LevelSizeLabel()->text(), "2 × 1");
-        QTest::qWait(1);
-        EXPECT_EQ(frame.PreviewPane()->LevelSizeLabel()->text(), "2 × 1");
-        frame.PreviewPane()->SetZoom(PreviewZoom::Quadruple);
+        CPreviewPane& docked = *frame.PreviewPane();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return docked.LevelSizeLabel()->text() == "2 × 1"; }));
+
+        // Read on a worker; a quick second selection overtakes the first, which is never shown.
+        QStringList shown;
+        QObject::connect(&docked, &CPreviewPane::Composed, [&] {
+            shown << (docked.File() ? QString::fromStdString(docked.File()->GetBaseName()) : "");
+        });
+        items->setCurrentIndex(items->model()->index(2, 0)); // levels.mip
+        ASSERT_TRUE(QTest::qWaitFor([&] { return docked.IsReading(); }));
+        EXPECT_EQ(docked.FactsLabel()->text(), "Reading…");
+        items->setCurrentIndex(items->model()->index(4, 0)); // sign.srb
+        ASSERT_TRUE(QTest::qWaitFor([&] { return docked.File() && !docked.IsReading(); }));
+        EXPECT_TRUE(docked.FactsLabel()->text().endsWith("origin 32, 32"));
+        EXPECT_FALSE(shown.contains("levels"));
+        docked.SetZoom(PreviewZoom::Quadruple);
         frame.PreviewDock()->toggleViewAction()->trigger();
         frame.ListView()->ShowContainer(nullptr);
     }
