@@ -1,11 +1,13 @@
 #include "Trova/FileFactory.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace Ostrel::Trova {
 
+// Worker threads may ask for their first facet of two types at once.
 int NextFacetTypeId() {
-    static int counter = 0;
+    static std::atomic<int> counter = 0;
     return ++counter;
 }
 
