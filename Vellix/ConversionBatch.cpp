@@ -115,12 +115,15 @@ void ConversionBatch::Add(const PseudoDirectory& container, std::uint32_t index,
 
 void ConversionBatch::AddPath(const std::string& path, std::string relative) {
     const EntryPath where = SplitEntryPath(path);
-    Util::CountedPtr<PseudoDirectory>& container = owned_[where.ContainerKey()];
+    const std::string key = where.ContainerKey();
+    Util::CountedPtr<PseudoDirectory>& container = owned_[key];
     if (!container) {
         container = OpenEntryContainer(where);
     }
+    // A batch of thousands of files of one folder looks each up in one index of its names.
+    const EntryNameIndex& names = ownedNames_.try_emplace(key, *container).first->second;
     std::uint32_t index = 0;
-    if (!FindEntryNamed(*container, where.name, index)) {
+    if (!names.Find(where.name, index)) {
         throw Util::XFileOpen(path, "File not found");
     }
     Add(*container, index, std::move(relative));

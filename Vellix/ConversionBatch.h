@@ -13,6 +13,7 @@
 #include "Vellix/ConversionFailure.h"
 #include "Vellix/ConversionOptions.h"
 #include "Vellix/Conversions.h"
+#include "Vellix/EntryPath.h"
 #include "Vellix/PseudoDirectory.h"
 
 #include <cstddef>
@@ -151,6 +152,7 @@ private:
     BatchProgress progress_;
     BatchCancel cancel_;
     std::map<std::string, Util::CountedPtr<PseudoDirectory>> owned_;
+    std::map<std::string, EntryNameIndex> ownedNames_;
     std::vector<Item> items_;
     std::vector<FileOutcome> outcomes_;
     std::vector<std::string> notes_;

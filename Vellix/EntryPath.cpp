@@ -64,24 +64,31 @@ Util::CountedPtr<PseudoDirectory> OpenEntryContainer(const EntryPath& where) {
     return Util::CountedPtr<PseudoDirectory>(new RealDirectory(where.container));
 }
 
-bool FindEntryNamed(const PseudoDirectory& container, const std::string& name,
-                    std::uint32_t& index) {
-    bool any = false;
+EntryNameIndex::EntryNameIndex(const PseudoDirectory& container) {
     for (std::uint32_t entry = 0; entry < container.GetEntryCount(); ++entry) {
-        if (container.IsSubdirectory(entry)) {
-            continue;
-        }
-        const std::string entryName = container.GetEntryName(entry);
-        if (entryName == name) {
-            index = entry;
-            return true;
-        }
-        if (!any && Util::CompareNoCase(entryName, name) == 0) {
-            index = entry;
-            any = true;
+        if (!container.IsSubdirectory(entry)) {
+            const std::string name = container.GetEntryName(entry);
+            exact_.try_emplace(name, entry);
+            folded_.try_emplace(Util::ToLower(name), entry);
         }
     }
-    return any;
+}
+
+bool EntryNameIndex::Find(const std::string& name, std::uint32_t& index) const {
+    auto found = exact_.find(name);
+    if (found == exact_.end()) {
+        found = folded_.find(Util::ToLower(name));
+        if (found == folded_.end()) {
+            return false;
+        }
+    }
+    index = found->second;
+    return true;
+}
+
+bool FindEntryNamed(const PseudoDirectory& container, const std::string& name,
+                    std::uint32_t& index) {
+    return EntryNameIndex(container).Find(name, index);
 }
 
 } // namespace Ostrel::Vellix

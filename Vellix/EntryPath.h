@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 namespace Ostrel::Vellix {
 
@@ -28,7 +29,19 @@ EntryPath SplitEntryPath(const std::string& path);
 // The node that lists the entry's container.
 Util::CountedPtr<PseudoDirectory> OpenEntryContainer(const EntryPath& where);
 
-// The index of the entry of that name: the exact name wins over one that differs in case.
+// The files of a container by name, for finding many of them in one pass over its entries: the
+// exact name wins over one that differs in case, and among those the first entry wins.
+class EntryNameIndex {
+public:
+    explicit EntryNameIndex(const PseudoDirectory& container);
+    bool Find(const std::string& name, std::uint32_t& index) const;
+
+private:
+    std::unordered_map<std::string, std::uint32_t> exact_;
+    std::unordered_map<std::string, std::uint32_t> folded_;
+};
+
+// The index of the entry of that name, by the rules of EntryNameIndex.
 bool FindEntryNamed(const PseudoDirectory& container, const std::string& name,
                     std::uint32_t& index);
 
