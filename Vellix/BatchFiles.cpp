@@ -16,13 +16,19 @@ namespace {
 
 namespace Platform = Util::Platform;
 constexpr char kSeparator = Util::kPathSeparator;
+// The separators an operand may be written with: Windows takes '/' as well as its own.
+#ifdef _WIN32
+constexpr char kSeparators[] = "\\/";
+#else
+constexpr char kSeparators[] = "/";
+#endif
 
 std::string Join(const std::string& directory, const std::string& name) {
     return directory.empty() ? name : directory + kSeparator + name;
 }
 
 std::string LastComponent(const std::string& path) {
-    const std::size_t separator = path.rfind(kSeparator);
+    const std::size_t separator = path.find_last_of(kSeparators);
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
@@ -115,7 +121,7 @@ bool IsWildcard(const std::string& name) {
 void FindBatchFiles(const std::string& name, const BatchSearch& search, BatchFiles& found) {
     Searcher searcher(search, found);
     if (IsWildcard(name)) {
-        const std::size_t separator = name.rfind(kSeparator);
+        const std::size_t separator = name.find_last_of(kSeparators);
         const std::string where = Platform::ResolveCase(
             separator == std::string::npos ? "."
                                            : name.substr(0, std::max<std::size_t>(separator, 1)));

@@ -4,13 +4,23 @@
 # Usage: tools/test-windows.sh [windows-build] [linux-build]   (default: build-win and build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-packages.sh wine64
+tools/install-packages.sh wine wine64
 windows="$(realpath "${1:-build-win}")"
 linux="${2:-build}"
+# The cross build takes Wine as its test runner when it is configured, perhaps before Wine was
+# installed: configuring again finds it.
+cmake "$windows" >/dev/null
 export WINEDEBUG=-all
+# A Wine setup of our own beside the build: a Wine server already running for another setup is
+# left alone, and ours is stopped at the end.
+export WINEPREFIX="$windows/wine"
+mkdir -p "$WINEPREFIX"
 # One lasting server for all the runs: without it every start costs seconds.
-wineserver -p 2>/dev/null || true  # one may already be running
+wineserver -p
 trap 'wineserver -k' EXIT
+# The first start of a setup starts Wine's services, which would keep the output of the program
+# that started them open; so they start here, before the tests.
+wineboot --init </dev/null >/dev/null 2>&1
 ctest --test-dir "$windows" --output-on-failure -j "$(nproc)"
 VELLIX_CLI_COMMAND="wine $windows/Vellix/Cli/vellix-cli.exe" \
   ctest --test-dir "$linux" -R '^CliTest\.' --output-on-failure -j "$(nproc)"

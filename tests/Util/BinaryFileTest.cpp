@@ -4,6 +4,7 @@
 #include "Util/MemoryStream.h"
 #include "Util/Platform.h"
 #include "Util/ReadAheadStream.h"
+#include "Util/SafeWrite.h"
 
 #include <cerrno>
 #include <cstring>
@@ -165,6 +166,25 @@ TEST(Platform, TheCaseIndexFollowsTheProgramsOwnWrites) {
     EXPECT_EQ(Platform::ResolveCase(dir / "CAR2.BMP"), dir / "Car2.bmp");
     ASSERT_TRUE(Platform::RemoveFile(dir / "Car2.bmp"));
     EXPECT_EQ(Platform::ResolveCase(dir / "car2.bmp"), dir / "car2.bmp");
+}
+
+// Windows takes a path of more than 260 characters only in the long form, which the platform
+// layer makes; every step from creating the directories to finding the file by case must work.
+TEST(Platform, PathsLongerThanTheOldWindowsLimitWork) {
+    TempDir dir;
+    std::string directory = dir.Path();
+    while (directory.size() < 300) {
+        directory += kPathSeparator + std::string(30, 'd');
+    }
+    ASSERT_TRUE(Platform::CreateDirectories(directory));
+    const std::string file = directory + kPathSeparator + "CAR1.MIP";
+    WriteSafely(file, false, [](const auto& stream) { stream->Write(3, "abc"); });
+    const auto stream = OpenForRead(file);
+    char bytes[3];
+    stream->Read(3, bytes);
+    EXPECT_EQ(std::string(bytes, 3), "abc");
+    EXPECT_EQ(Platform::ListDirectory(directory).at(0).name, "CAR1.MIP");
+    EXPECT_EQ(Platform::ResolveCase(directory + kPathSeparator + "Car1.mip"), file);
 }
 
 TEST(Platform, ListDirectoryMatchesPatternsWithoutRegardToCase) {
