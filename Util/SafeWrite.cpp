@@ -6,9 +6,11 @@
 #include "Util/Platform.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <thread>
 
 namespace Ostrel::Util {
 
@@ -30,11 +32,32 @@ struct TemporarySlot {
 constexpr std::size_t kSlotCount = 128;
 TemporarySlot temporarySlots[kSlotCount];
 
+std::atomic<bool> interrupted{false};
+
+// Other threads go on writing while the handler runs. A writer that creates its file after the
+// first pass removed the name sees the flag and removes the file itself; the pause and the second
+// pass catch one that could not get to it, and files registered meanwhile.
 void RemoveTemporaryFiles() {
-    for (TemporarySlot& slot : temporarySlots) {
-        int live = kLive;
-        if (slot.state.compare_exchange_strong(live, kTaken)) {
-            Platform::RemoveFileUrgently(slot.path);
+    interrupted = true;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (TemporarySlot& slot : temporarySlots) {
+            int live = kLive;
+            if (slot.state.compare_exchange_strong(live, kTaken) || live == kTaken) {
+                Platform::RemoveFileUrgently(slot.path);
+            }
+        }
+        if (pass == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+}
+
+// A writer whose file came into being after the interruption removes it and waits for the end.
+void StopIfInterrupted(const std::string& path) {
+    if (interrupted) {
+        Platform::RemoveFileUrgently(path.c_str());
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::hours(1));
         }
     }
 }
@@ -112,6 +135,7 @@ void WriteComplete(const TemporaryFile& temporary, const std::string& target,
     } catch (const XFileOpen& error) {
         throw XFileOpen(target, error.GetReason());
     }
+    StopIfInterrupted(temporary.GetPath());
     try {
         write(file);
         file->Flush();
