@@ -215,6 +215,11 @@ PngHeader ReadChunks(Util::BinaryStream& stream, const std::string& name, bool t
             return header;
         }
         if (type == kImageData) {
+            // The picture decoder copies the first data chunk into a buffer it has not made yet
+            // when that chunk is empty.
+            if (!check && length == 0) {
+                throw Util::XFileFormat(name, kBadPictureData);
+            }
             if (!check) {
                 check = std::make_unique<InflationCheck>(InflatedSize(header), name);
             }
