@@ -12,6 +12,8 @@
 #endif
 
 using namespace Ostrel::Util;
+using Ostrel::Test::ArchiveBytes;
+using Ostrel::Test::ArchiveOfNames;
 using Ostrel::Test::MessageOf;
 using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
@@ -22,55 +24,10 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Append16(Bytes& bytes, std::uint16_t value) {
-    bytes.push_back(static_cast<std::uint8_t>(value));
-    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void Append32(Bytes& bytes, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-struct Record {
-    std::string name;
-    std::uint32_t offset;
-    std::uint32_t size;
-    std::uint32_t sizeCopy;
-    std::uint8_t signature = 5;
-    std::uint8_t method = 0;
-};
-
-Bytes Directory(std::uint16_t count, const std::vector<Record>& records) {
-    Bytes bytes;
-    Append16(bytes, count);
-    for (const Record& record : records) {
-        bytes.push_back(record.signature);
-        bytes.push_back(record.method);
-        Append32(bytes, record.size);
-        Append32(bytes, record.sizeCopy);
-        Bytes name(13, 0);
-        std::copy(record.name.begin(), record.name.end(), name.begin());
-        bytes.insert(bytes.end(), name.begin(), name.end());
-        Append32(bytes, record.offset);
-    }
-    return bytes;
-}
-
-// An archive of the given members, their data after the directory in order.
-Bytes Archive(const std::vector<std::pair<std::string, Bytes>>& members) {
-    std::vector<Record> records;
-    std::uint32_t offset = 2 + 27 * static_cast<std::uint32_t>(members.size());
-    for (const auto& [name, data] : members) {
-        const auto size = static_cast<std::uint32_t>(data.size());
-        records.push_back({name, offset, size, size});
-        offset += size;
-    }
-    Bytes bytes = Directory(static_cast<std::uint16_t>(members.size()), records);
-    for (const auto& member : members) {
-        bytes.insert(bytes.end(), member.second.begin(), member.second.end());
-    }
+// The bytes with those from offset on replaced. A record is 27 bytes from offset 2: signature,
+// method, size, size again, 13 name bytes, data offset.
+Bytes Patched(Bytes bytes, std::size_t offset, const Bytes& replacement) {
+    std::copy(replacement.begin(), replacement.end(), bytes.begin() + offset);
     return bytes;
 }
 
@@ -106,10 +63,13 @@ protected:
 
 } // namespace
 
-TEST_F(ICR2DatFileReading, ListsMembersWithTheirNamesExtensionsAndSizes) {
-    ICR2DatFile archive(Write(Archive({{"CAR1.MIP", {1, 2, 3}}, {"README", {}}})), false);
+// A name filling the whole 13-byte field has no terminator and keeps all its characters.
+TEST_F(ICR2DatFileReading, ListsAndFindsMembersWithTheirNamesExtensionsAndSizes) {
+    ICR2DatFile archive(
+        Write(ArchiveBytes({{"CAR1.MIP", {1, 2, 3}}, {"README", {}}, {"ABCDEFGHIJ.KL", {7}}})),
+        false);
     EXPECT_EQ(archive.GetPath().GetFullName(), path);
-    ASSERT_EQ(archive.GetSubfileCount(), 2u);
+    ASSERT_EQ(archive.GetSubfileCount(), 3u);
     EXPECT_EQ(archive.GetSubfileName(0), "CAR1");
     EXPECT_EQ(archive.GetSubfileExtension(0), "MIP");
     EXPECT_EQ(archive.GetSubfileDirectory(0), "");
@@ -117,12 +77,19 @@ TEST_F(ICR2DatFileReading, ListsMembersWithTheirNamesExtensionsAndSizes) {
     EXPECT_EQ(archive.GetSubfileStoredSize(0), 3u);
     EXPECT_EQ(archive.GetSubfileName(1), "README");
     EXPECT_EQ(archive.GetSubfileExtension(1), "");
-    EXPECT_THROW(archive.GetSubfileSize(2), XAssertion);
+    EXPECT_EQ(archive.GetSubfileName(2) + "." + archive.GetSubfileExtension(2), "ABCDEFGHIJ.KL");
+    EXPECT_EQ(archive.OpenSubfile(2)->GetName(), "ABCDEFGHIJ.KL");
+    EXPECT_THROW(archive.GetSubfileSize(3), XAssertion);
+    const auto member = archive.FindSubfile("car1.mip");
+    ASSERT_TRUE(member);
+    EXPECT_EQ(member->GetName(), "CAR1.MIP");
+    EXPECT_EQ(ReadAll(*member), (Bytes{1, 2, 3}));
+    EXPECT_FALSE(archive.FindSubfile("car2.mip"));
 }
 
 TEST_F(ICR2DatFileReading, MembersReadInAlternationKeepTheirPositionsAndOutliveTheArchive) {
     auto archive = MakeCounted<ICR2DatFile>(
-        Write(Archive({{"A.MIP", {1, 2, 3, 4}}, {"B.MIP", {9, 8, 7, 6}}})), false);
+        Write(ArchiveBytes({{"A.MIP", {1, 2, 3, 4}}, {"B.MIP", {9, 8, 7, 6}}})), false);
     auto first = archive->OpenSubfile(0);
     auto second = archive->OpenSubfile(1);
     archive = nullptr;
@@ -138,54 +105,48 @@ TEST_F(ICR2DatFileReading, MembersReadInAlternationKeepTheirPositionsAndOutliveT
     EXPECT_EQ(first->GetName(), "A.MIP");
 }
 
-TEST_F(ICR2DatFileReading, FindSubfileIgnoresCase) {
-    ICR2DatFile archive(Write(Archive({{"TRACK.TRK", {1}}, {"CAR1.MIP", {5, 6}}})), false);
-    const auto member = archive.FindSubfile("car1.mip");
-    ASSERT_TRUE(member);
-    EXPECT_EQ(member->GetName(), "CAR1.MIP");
-    EXPECT_EQ(ReadAll(*member), (Bytes{5, 6}));
-    EXPECT_FALSE(archive.FindSubfile("car2.mip"));
-}
-
 TEST_F(ICR2DatFileReading, MalformedDirectoriesFailWithTheirOwnMessage) {
-    const std::vector<std::pair<Bytes, std::string>> cases = {
-        {Directory(0, {}), "ICR2 dat file subfile count error"},
-        {Directory(0x8000, {}), "ICR2 dat file subfile count error"},
-        {Directory(1, {{"A.MIP", 29, 0, 0, 4}}), "ICR2 dat file signature not 5"},
-        {Directory(1, {{"A.MIP", 29, 0, 0, 5, 1}}), "ICR2 dat file unknown compression method"},
-        {Directory(2, {{"A.MIP", 56, 100, 100}, {"B.MIP", 156, 100, 101}}),
+    const Bytes two = ArchiveBytes({{"A.MIP", Bytes(100)}, {"B.MIP", Bytes(100)}});
+    const struct {
+        const char* cause;
+        Bytes bytes;
+        const char* detail;
+    } cases[] = {
+        {"no members", {0, 0}, "ICR2 dat file subfile count error"},
+        {"negative count", {0x00, 0x80}, "ICR2 dat file subfile count error"},
+        {"signature 4", Patched(two, 2, {4}), "ICR2 dat file signature not 5"},
+        {"method 1", Patched(two, 3, {1}), "ICR2 dat file unknown compression method"},
+        {"second size copy differs", Patched(two, 35, {101}),
          "ICR2 dat file subfile size mismatch"},
     };
-    for (const auto& [bytes, detail] : cases) {
-        const std::string archivePath = Write(bytes);
-        EXPECT_EQ(MessageOf([&] { ICR2DatFile(archivePath, false); }), FormatMessage(detail));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cause);
+        const std::string archivePath = Write(c.bytes);
+        EXPECT_EQ(MessageOf([&] { ICR2DatFile(archivePath, false); }), FormatMessage(c.detail));
     }
 }
 
 TEST_F(ICR2DatFileReading, ADirectoryCutShortFailsAsAWholeAndClosesTheFile) {
     const std::size_t before = OpenDescriptors();
     const std::string readFailure = "Couldn't read from " + path + "\n";
-    Bytes cut = Directory(2, {{"A.MIP", 56, 0, 0}, {"B.MIP", 56, 0, 0}});
+    Bytes cut = ArchiveOfNames({"A.MIP", "B.MIP"});
     cut.pop_back();
     EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write(cut), false); }), readFailure);
-    EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write(Directory(0x7FFF, {})), true); }), readFailure);
+    EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write({0xFF, 0x7F}), true); }), readFailure);
     EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write({1}), false); }), readFailure);
-    EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write(Directory(0, {})), true); }),
+    EXPECT_EQ(MessageOf([&] {
+                  ICR2DatFile(Write({0, 0}), true);
+              }),
               FormatMessage("ICR2 dat file subfile count error"));
     EXPECT_EQ(OpenDescriptors(), before);
 }
 
-TEST_F(ICR2DatFileReading, AcceptsANameFillingTheWholeField) {
-    ICR2DatFile archive(Write(Archive({{"ABCDEFGHIJ.KL", {7}}})), false);
-    EXPECT_EQ(archive.GetSubfileName(0) + "." + archive.GetSubfileExtension(0), "ABCDEFGHIJ.KL");
-    EXPECT_EQ(archive.OpenSubfile(0)->GetName(), "ABCDEFGHIJ.KL");
-}
-
 TEST_F(ICR2DatFileReading, MembersBeyondTheFileFailWhenReadNamingTheMember) {
+    Bytes bytes = ArchiveBytes({{"FAR.MIP", Bytes(16)}, {"EDGE.MIP", Bytes(10)}});
+    bytes = Patched(bytes, 25, {0, 0xFF, 0xFF, 0xFF});
+    bytes.resize(77); // EDGE.MIP starts 5 bytes before the end of the file
     {
-        ICR2DatFile archive(
-            Write(Directory(2, {{"FAR.MIP", 0xFFFFFF00u, 16, 16}, {"EDGE.MIP", 50, 10, 10}})),
-            true);
+        ICR2DatFile archive(Write(bytes), true);
         const auto distant = archive.OpenSubfile(0);
         const auto edge = archive.OpenSubfile(1);
         std::uint8_t bytes[10];
@@ -193,11 +154,11 @@ TEST_F(ICR2DatFileReading, MembersBeyondTheFileFailWhenReadNamingTheMember) {
         EXPECT_EQ(MessageOf([&] { edge->Read(10, bytes); }), "Couldn't read from EDGE.MIP\n");
         EXPECT_EQ(MessageOf([&] { distant->Write(1, bytes); }), "Couldn't write to FAR.MIP\n");
     }
-    EXPECT_EQ(ReadBytes(path).size(), 56u);
+    EXPECT_EQ(ReadBytes(path).size(), 77u);
 }
 
 TEST_F(ICR2DatFileReading, MembersAreWrittenOnlyThroughAnArchiveOpenForUpdate) {
-    Write(Archive({{"A.MIP", {1, 2, 3}}}));
+    Write(ArchiveBytes({{"A.MIP", {1, 2, 3}}}));
     const std::uint8_t replacement[] = {7, 7};
     EXPECT_EQ(MessageOf([&] { ICR2DatFile(path, false).OpenSubfile(0)->Write(2, replacement); }),
               "Couldn't write to A.MIP\n");
@@ -206,10 +167,10 @@ TEST_F(ICR2DatFileReading, MembersAreWrittenOnlyThroughAnArchiveOpenForUpdate) {
 }
 
 TEST(ICR2DatFileInMemory, ReadsFromAnyStreamAndFailsAlike) {
-    auto stream = MakeCounted<MemoryStream>("mem.dat", Archive({{"A.PBF", {4, 5}}}));
+    auto stream = MakeCounted<MemoryStream>("mem.dat", ArchiveBytes({{"A.PBF", {4, 5}}}));
     ICR2DatFile archive(stream);
     EXPECT_EQ(ReadAll(*archive.FindSubfile("a.pbf")), (Bytes{4, 5}));
-    auto cut = MakeCounted<MemoryStream>("cut.dat", Directory(3, {{"A.PBF", 0, 0, 0}}));
+    auto cut = MakeCounted<MemoryStream>("cut.dat", Patched(ArchiveOfNames({"A.PBF"}), 0, {3}));
     EXPECT_THROW(ICR2DatFile{cut}, XFileRead);
     EXPECT_EQ(cut.GetCount(), 1u);
 }
