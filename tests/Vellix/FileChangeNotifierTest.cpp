@@ -37,11 +37,6 @@ public:
         });
     }
 
-    std::size_t Count() {
-        std::lock_guard guard(mutex_);
-        return reports_.size();
-    }
-
     void Clear() {
         std::lock_guard guard(mutex_);
         reports_.clear();

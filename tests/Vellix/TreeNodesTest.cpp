@@ -1,7 +1,7 @@
 #include "Vellix/TreeNodes.h"
 #include "Support/TestSupport.h"
-#include "Util/BinaryStream.h"
 #include "Util/Platform.h"
+#include "Vellix/DatDirectory.h"
 #include "Vellix/RealDirectory.h"
 
 #include <gtest/gtest.h>
@@ -10,23 +10,12 @@
 
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Util;
+using Ostrel::Test::ArchiveOfNames;
+using Ostrel::Test::MessageOf;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
 namespace {
-
-// A flat archive of empty members.
-std::vector<std::uint8_t> ArchiveOf(const std::vector<std::string>& names) {
-    std::vector<std::uint8_t> bytes(2 + 27 * names.size());
-    WriteU16(bytes.data(), static_cast<std::uint16_t>(names.size()));
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::uint8_t* record = bytes.data() + 2 + 27 * i;
-        record[0] = 5;
-        std::copy(names[i].begin(), names[i].end(), record + 10);
-        WriteU32(record + 23, static_cast<std::uint32_t>(bytes.size()));
-    }
-    return bytes;
-}
 
 std::set<std::string> TreeWorthyNames(const PseudoDirectory& container) {
     std::set<std::string> names;
@@ -68,34 +57,42 @@ private:
 
 } // namespace
 
+// A directory lists neither "." nor "..", which would be worth a node.
 TEST(TreeNodes, SubdirectoriesAndOpenableArchivesAreWorthANode) {
     TempDir dir;
     ASSERT_TRUE(Platform::MakeDirectory(dir / "tracks"));
-    WriteBytes(dir / "CARS.DAT", ArchiveOf({"CAR1.MIP", "CAR2.MIP"}));
+    WriteBytes(dir / "CARS.DAT", ArchiveOfNames({"INNER.DAT", "CAR1.MIP"}));
     WriteBytes(dir / "notes.dat", {'h', 'e', 'l', 'l', 'o'});
+    WriteBytes(dir / "broken.dat", {1, 0, 7});
     WriteBytes(dir / "empty.dat", {});
     WriteBytes(dir / "car.mip", {});
     RealDirectory node(dir.Path());
     EXPECT_EQ(TreeWorthyNames(node), (std::set<std::string>{"tracks", "CARS.DAT"}));
     EXPECT_TRUE(HasTreeWorthyEntry(node));
+    EXPECT_EQ(node.GetEntryQualifiedName(IndexOf(node, "car.mip")), "car");
+    // An archive's members are no files on disk, a DAT member included.
+    EXPECT_FALSE(HasTreeWorthyEntry(*MakeChildNode(node, IndexOf(node, "CARS.DAT")).directory));
+    EXPECT_EQ(MessageOf([&] { DatDirectory(dir / "notes.dat", ""); }), ".DAT file not found");
 }
 
-TEST(TreeNodes, FilesAloneAreNotWorthANode) {
+TEST(TreeNodes, ArchiveMembersAreListedInArchiveOrder) {
     TempDir dir;
-    WriteBytes(dir / "car.mip", {});
-    WriteBytes(dir / "broken.dat", {1, 0, 7});
-    EXPECT_FALSE(HasTreeWorthyEntry(RealDirectory(dir.Path())));
-    // An archive's members are no files on disk, a DAT member included.
-    WriteBytes(dir / "cars.dat", ArchiveOf({"INNER.DAT", "CAR1.MIP"}));
-    const RealDirectory container(dir.Path());
-    EXPECT_FALSE(
-        HasTreeWorthyEntry(*MakeChildNode(container, IndexOf(container, "cars.dat")).directory));
+    WriteBytes(dir / "cars.dat", ArchiveOfNames({"CAR1.MIP", "TRACK.TRK", "NOEXT"}));
+    DatDirectory node(dir / "cars.dat", "");
+    ASSERT_EQ(node.GetEntryCount(), 3u);
+    EXPECT_EQ(node.GetEntryName(0), "CAR1.MIP");
+    EXPECT_EQ(node.GetEntryBaseName(1), "TRACK");
+    EXPECT_EQ(node.GetEntryExtension(1), "TRK");
+    EXPECT_EQ(node.GetEntryName(2), "NOEXT."); // the dot stays even without an extension
+    EXPECT_EQ(node.GetEntryQualifiedName(0), "CAR1");
+    EXPECT_FALSE(node.IsSubdirectory(0));
+    EXPECT_EQ(node.GetPathName().GetFullName(), dir / "cars.dat");
 }
 
 TEST(TreeNodes, ChildNodesCarryTheirKindsPictures) {
     TempDir dir;
     ASSERT_TRUE(Platform::MakeDirectory(dir / "tracks"));
-    WriteBytes(dir / "Cars.Dat", ArchiveOf({"CAR1.MIP"}));
+    WriteBytes(dir / "Cars.Dat", ArchiveOfNames({"CAR1.MIP"}));
     RealDirectory container(dir.Path());
 
     const TreeNode folder = MakeChildNode(container, IndexOf(container, "tracks"));
