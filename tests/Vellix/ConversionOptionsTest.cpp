@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -40,85 +40,57 @@ private:
 
 using Keys = std::vector<std::string>;
 
+using Maker = std::unique_ptr<DialogOptions> (*)(const SettingsStore&);
+
 struct Dialog {
     const char* name;
-    std::function<std::unique_ptr<DialogOptions>(const SettingsStore&)> make;
+    Maker make;
     Keys keys;
 };
 
-template <class Options>
-std::function<std::unique_ptr<DialogOptions>(const SettingsStore&)> Maker() {
-    return [](const SettingsStore& store) {
-        return std::make_unique<Options>(store);
-    };
+template <class Options> std::unique_ptr<DialogOptions> Make(const SettingsStore& store) {
+    return std::make_unique<Options>(store);
+}
+
+// A dialog's own keys followed by those every dialog writes.
+Keys Then(Keys own, const char* overwriteKey) {
+    own.insert(own.end(), {"PictureFormat", "TransparencyMethod", "TransparencyRed",
+                           "TransparencyGreen", "TransparencyBlue", overwriteKey});
+    return own;
 }
 
 // Every key, in write order, when every stored-when condition holds.
 std::vector<Dialog> AllDialogs() {
     return {
-        {"MipBmp",
-         Maker<MipBmpOptions>(),
-         {"MipBmpAllLevels", "MipBmpLevel", "PictureFormat", "TransparencyMethod",
-          "TransparencyRed", "TransparencyGreen", "TransparencyBlue", "OverwriteBmp"}},
-        {"SrbBmp",
-         Maker<SrbBmpOptions>(),
-         {"SrbBmpAllLevels", "SrbBmpLevel", "PictureFormat", "TransparencyMethod",
-          "TransparencyRed", "TransparencyGreen", "TransparencyBlue", "OverwriteBmp"}},
-        {"MipFromBmp",
-         Maker<MipFromBmpOptions>(),
-         {"MipFromBmpAllLevels", "MipFromBmpLevel", "MipFromBmpGenerateSubLevels",
-          "MipFromBmpKeepPalette", "PictureFormat", "TransparencyMethod", "TransparencyRed",
-          "TransparencyGreen", "TransparencyBlue", "OverwriteOther"}},
-        {"SrbFromBmp",
-         Maker<SrbFromBmpOptions>(),
-         {"SrbFromBmpAllLevels", "SrbFromBmpLevel", "SrbFromBmpGenerateSubLevels",
-          "SrbFromBmpKeepPalette", "PictureFormat", "TransparencyMethod", "TransparencyRed",
-          "TransparencyGreen", "TransparencyBlue", "OverwriteOther"}},
-        {"PbfBmp",
-         Maker<PbfBmpOptions>(),
-         {"PictureFormat", "TransparencyMethod", "TransparencyRed", "TransparencyGreen",
-          "TransparencyBlue", "OverwriteBmp"}},
-        {"PbfFromBmp",
-         Maker<PbfFromBmpOptions>(),
-         {"PictureFormat", "TransparencyMethod", "TransparencyRed", "TransparencyGreen",
-          "TransparencyBlue", "OverwriteOther"}},
-        {"BmpMip",
-         Maker<BmpMipOptions>(),
-         {"BmpMipAutomaticLevelCount", "BmpMipLevelCount", "BmpMipRedBits", "BmpMipGreenBits",
-          "BmpMipBlueBits", "BmpMipAlphaBits", "BmpMipTransparency", "BmpMipUsePalette",
-          "BmpMipColourCount", "BmpMipIndividualPalettes", "BmpMipHorizontalRepeat",
-          "BmpMipVerticalRepeat", "PictureFormat", "TransparencyMethod", "TransparencyRed",
-          "TransparencyGreen", "TransparencyBlue", "OverwriteOther"}},
-        {"BmpPbf",
-         Maker<BmpPbfOptions>(),
-         {"BmpPbfRedBits", "BmpPbfGreenBits", "BmpPbfBlueBits", "BmpPbfAlphaBits",
-          "BmpPbfTransparency", "BmpPbfUsePalette", "BmpPbfColourCount", "PictureFormat",
-          "TransparencyMethod", "TransparencyRed", "TransparencyGreen", "TransparencyBlue",
-          "OverwriteOther"}},
-        {"BmpSrb",
-         Maker<BmpSrbOptions>(),
-         {"BmpSrbAutomaticLevelCount",
-          "BmpSrbLevelCount",
-          "BmpSrbRedBits",
-          "BmpSrbGreenBits",
-          "BmpSrbBlueBits",
-          "BmpSrbAlphaBits",
-          "BmpSrbTransparency",
-          "BmpSrbUsePalette",
-          "BmpSrbColourCount",
-          "BmpSrbIndividualPalettes",
-          "BmpSrbWidth",
-          "BmpSrbHeight",
-          "BmpSrbUsedWidth",
-          "BmpSrbUsedHeight",
-          "BmpSrbHorizontalCentre",
-          "BmpSrbVerticalCentre",
-          "PictureFormat",
-          "TransparencyMethod",
-          "TransparencyRed",
-          "TransparencyGreen",
-          "TransparencyBlue",
-          "OverwriteOther"}},
+        {"MipBmp", Make<MipBmpOptions>, Then({"MipBmpAllLevels", "MipBmpLevel"}, "OverwriteBmp")},
+        {"SrbBmp", Make<SrbBmpOptions>, Then({"SrbBmpAllLevels", "SrbBmpLevel"}, "OverwriteBmp")},
+        {"MipFromBmp", Make<MipFromBmpOptions>,
+         Then({"MipFromBmpAllLevels", "MipFromBmpLevel", "MipFromBmpGenerateSubLevels",
+               "MipFromBmpKeepPalette"},
+              "OverwriteOther")},
+        {"SrbFromBmp", Make<SrbFromBmpOptions>,
+         Then({"SrbFromBmpAllLevels", "SrbFromBmpLevel", "SrbFromBmpGenerateSubLevels",
+               "SrbFromBmpKeepPalette"},
+              "OverwriteOther")},
+        {"PbfBmp", Make<PbfBmpOptions>, Then({}, "OverwriteBmp")},
+        {"PbfFromBmp", Make<PbfFromBmpOptions>, Then({}, "OverwriteOther")},
+        {"BmpMip", Make<BmpMipOptions>,
+         Then({"BmpMipAutomaticLevelCount", "BmpMipLevelCount", "BmpMipRedBits", "BmpMipGreenBits",
+               "BmpMipBlueBits", "BmpMipAlphaBits", "BmpMipTransparency", "BmpMipUsePalette",
+               "BmpMipColourCount", "BmpMipIndividualPalettes", "BmpMipHorizontalRepeat",
+               "BmpMipVerticalRepeat"},
+              "OverwriteOther")},
+        {"BmpPbf", Make<BmpPbfOptions>,
+         Then({"BmpPbfRedBits", "BmpPbfGreenBits", "BmpPbfBlueBits", "BmpPbfAlphaBits",
+               "BmpPbfTransparency", "BmpPbfUsePalette", "BmpPbfColourCount"},
+              "OverwriteOther")},
+        {"BmpSrb", Make<BmpSrbOptions>,
+         Then({"BmpSrbAutomaticLevelCount", "BmpSrbLevelCount", "BmpSrbRedBits", "BmpSrbGreenBits",
+               "BmpSrbBlueBits", "BmpSrbAlphaBits", "BmpSrbTransparency", "BmpSrbUsePalette",
+               "BmpSrbColourCount", "BmpSrbIndividualPalettes", "BmpSrbWidth", "BmpSrbHeight",
+               "BmpSrbUsedWidth", "BmpSrbUsedHeight", "BmpSrbHorizontalCentre",
+               "BmpSrbVerticalCentre"},
+              "OverwriteOther")},
     };
 }
 
@@ -192,11 +164,6 @@ TEST(ConversionOptions, CommandLineDefaultsAreTheEmptyStoresAndAreValid) {
     const SrbBmpOptions toBmp(empty);
     EXPECT_FALSE(toBmp.allLevels);
     EXPECT_EQ(toBmp.level, 1);
-    const BmpPbfOptions pbf;
-    EXPECT_EQ(pbf.format.alphaBits, 8);
-    EXPECT_EQ(pbf.format.transparencyKind, kPartialTransparency);
-    EXPECT_TRUE(pbf.format.usePalette);
-    EXPECT_EQ(pbf.format.colourCount, 16);
 }
 
 TEST(ConversionOptions, NewMipDialogOpensWithItsDefaults) {
@@ -217,10 +184,6 @@ TEST(ConversionOptions, NewMipDialogOpensWithItsDefaults) {
     EXPECT_FALSE(controls.checked[Control::IndividualPalettes]);
     EXPECT_FALSE(controls.checked[Control::HorizontalRepeat]);
     EXPECT_FALSE(controls.checked[Control::VerticalRepeat]);
-    EXPECT_EQ(controls.radio[Control::NoTransparency], kSeparateTransparency);
-    EXPECT_EQ(controls.text[Control::TransparencyRed], "255");
-    EXPECT_EQ(controls.text[Control::TransparencyGreen], "0");
-    EXPECT_EQ(controls.text[Control::TransparencyBlue], "255");
     EXPECT_FALSE(controls.enabled[Control::TransparencyGreen]);
 }
 
@@ -251,17 +214,6 @@ TEST(ConversionOptions, KeyColourChosenInOneDialogOpensTheNext) {
     EXPECT_EQ(Get(store, "TransparencyMethod"), kNoTransparency);
     EXPECT_EQ(Get(store, "TransparencyGreen"), 20);
     EXPECT_EQ(PbfFromBmpOptions(store).transparency.blue, 30);
-}
-
-TEST(ConversionOptions, OverwriteIsSharedOnlyWithinItsDirection) {
-    MemorySettingsStore store;
-    PbfBmpOptions toBmp(store);
-    toBmp.overwrite = true;
-    toBmp.Store(store);
-    EXPECT_TRUE(MipBmpOptions(store).overwrite);
-    EXPECT_TRUE(SrbBmpOptions(store).overwrite);
-    EXPECT_FALSE(PbfFromBmpOptions(store).overwrite);
-    EXPECT_FALSE(BmpMipOptions(store).overwrite);
 }
 
 TEST(ConversionOptions, ConditionalKeysKeepTheirStoredValues) {
@@ -371,27 +323,25 @@ TEST(ConversionOptions, FieldsAreCheckedAgainstTheirBounds) {
 
 TEST(ConversionOptions, FieldsAreValidatedInTheDialogsOrder) {
     using C = Control;
-    const std::vector<std::pair<std::function<std::unique_ptr<DialogOptions>()>, std::vector<C>>>
-        cases = {
-            {[] { return std::make_unique<SrbBmpOptions>(); },
-             {C::Level, C::TransparencyRed, C::TransparencyGreen, C::TransparencyBlue}},
-            {[] { return std::make_unique<SrbFromBmpOptions>(); },
-             {C::Level, C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen}},
-            {[] { return std::make_unique<PbfFromBmpOptions>(); },
-             {C::TransparencyRed, C::TransparencyGreen, C::TransparencyBlue}},
-            {[] { return std::make_unique<BmpMipOptions>(); },
-             {C::BlueBits, C::AlphaBits, C::GreenBits, C::LevelCount, C::RedBits, C::ColourCount,
-              C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen}},
-            {[] { return std::make_unique<BmpPbfOptions>(); },
-             {C::BlueBits, C::AlphaBits, C::GreenBits, C::RedBits, C::ColourCount,
-              C::TransparencyRed, C::TransparencyGreen, C::TransparencyBlue}},
-            {[] { return std::make_unique<BmpSrbOptions>(); },
-             {C::BlueBits, C::AlphaBits, C::GreenBits, C::LevelCount, C::RedBits, C::ColourCount,
-              C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen, C::Width, C::Height,
-              C::UsedWidth, C::UsedHeight, C::HorizontalCentre, C::VerticalCentre}},
-        };
+    const std::vector<std::pair<Maker, std::vector<C>>> cases = {
+        {Make<SrbBmpOptions>,
+         {C::Level, C::TransparencyRed, C::TransparencyGreen, C::TransparencyBlue}},
+        {Make<SrbFromBmpOptions>,
+         {C::Level, C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen}},
+        {Make<PbfFromBmpOptions>, {C::TransparencyRed, C::TransparencyGreen, C::TransparencyBlue}},
+        {Make<BmpMipOptions>,
+         {C::BlueBits, C::AlphaBits, C::GreenBits, C::LevelCount, C::RedBits, C::ColourCount,
+          C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen}},
+        {Make<BmpPbfOptions>,
+         {C::BlueBits, C::AlphaBits, C::GreenBits, C::RedBits, C::ColourCount, C::TransparencyRed,
+          C::TransparencyGreen, C::TransparencyBlue}},
+        {Make<BmpSrbOptions>,
+         {C::BlueBits, C::AlphaBits, C::GreenBits, C::LevelCount, C::RedBits, C::ColourCount,
+          C::TransparencyRed, C::TransparencyBlue, C::TransparencyGreen, C::Width, C::Height,
+          C::UsedWidth, C::UsedHeight, C::HorizontalCentre, C::VerticalCentre}},
+    };
     for (const auto& [make, expected] : cases) {
-        auto options = make();
+        auto options = make(MemorySettingsStore());
         FakeControls controls; // every text reads "x" until corrected
         std::vector<C> failed;
         for (;;) {
@@ -473,13 +423,38 @@ TEST(ConversionOptions, ClicksReapplyTheEnablingRules) {
     EXPECT_FALSE(pbf.IsColourCountEnabled());
 }
 
-TEST(ConversionOptions, FieldListsNameEachDialogsWidgets) {
-    const auto fields = PbfBmpOptions().GetFields();
-    const std::vector<Field> expected = {{Control::Overwrite, FieldKind::Check},
-                                         {Control::BmpPictures, FieldKind::Radio},
-                                         {Control::NoTransparency, FieldKind::Radio},
-                                         {Control::TransparencyRed, FieldKind::Integer, 0, 255},
-                                         {Control::TransparencyGreen, FieldKind::Integer, 0, 255},
-                                         {Control::TransparencyBlue, FieldKind::Integer, 0, 255}};
-    EXPECT_EQ(fields, expected);
+TEST(OptionFields, IntegerTextAcceptsBlanksAndSignOnly) {
+    EXPECT_EQ(ParseInteger(" 12\t"), 12);
+    EXPECT_EQ(ParseInteger("+5"), 5);
+    EXPECT_EQ(ParseInteger("-3"), -3);
+    for (const char* text : {"", "  ", "1.5", "12a", "a12", "1 2", "+", "-", "++1", "+-1", "0x10",
+                             "99999999999999999999"}) {
+        EXPECT_EQ(ParseInteger(text), std::nullopt) << text;
+    }
+}
+
+TEST(OptionFields, NumberTextUsesThePointAndOnlyFiniteValues) {
+    EXPECT_EQ(ParseNumber("0.5"), 0.5);
+    EXPECT_EQ(ParseNumber(" .25 "), 0.25);
+    EXPECT_EQ(ParseNumber("+1e3"), 1000.0);
+    EXPECT_EQ(ParseNumber("5000.0004"), 5000.0004);
+    for (const char* text : {"", "1,5", "x", "nan", "inf", "-infinity", "1e999", "1.5.2"}) {
+        EXPECT_EQ(ParseNumber(text), std::nullopt) << text;
+    }
+    EXPECT_FALSE(kSrbFractionRange.Contains(std::nan(""))); // values set outside a dialog
+}
+
+TEST(OptionFields, NumbersShowInTheShortestFormWithFifteenDigits) {
+    EXPECT_EQ(FormatNumber(1.0), "1");
+    EXPECT_EQ(FormatNumber(0.1), "0.1");
+    EXPECT_EQ(FormatNumber(0.251), "0.251");
+    EXPECT_EQ(FormatNumber(1.0 / 3.0), "0.333333333333333");
+}
+
+TEST(MemorySettingsStore, AbsentKeyYieldsTheDefaultAndSectionsAreSeparate) {
+    MemorySettingsStore store;
+    store.WriteInt("Other", "Level", 3);
+    EXPECT_EQ(store.GetInt("Settings", "Level", 7), 7);
+    EXPECT_EQ(store.GetInt("Other", "Level", 7), 3);
+    EXPECT_FALSE(store.Contains("Settings", "Level"));
 }
