@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 using namespace Ostrel;
@@ -111,6 +112,15 @@ std::set<std::string> Listing(const std::string& directory) {
     return names;
 }
 
+// Every file of the directory with its bytes.
+std::map<std::string, std::vector<std::uint8_t>> Contents(const TempDir& dir) {
+    std::map<std::string, std::vector<std::uint8_t>> files;
+    for (const auto& name : Listing(dir.Path())) {
+        files[name] = ReadBytes(dir / name);
+    }
+    return files;
+}
+
 // Runs one command over paths and lists the files it wrote (their names only).
 struct Runner {
     std::vector<std::string> written;
@@ -182,10 +192,6 @@ TEST(ConversionsToBmp, NoTransparencyAndKeyColour) {
     EXPECT_EQ(run.written, (std::vector<std::string>{"plain_1.bmp"}));
     EXPECT_EQ(Trova::DIB(dir / "plain_1.bmp").GetPixel(1, 1), Opaque(1, 1, 1));
 
-    EXPECT_EQ(MessageOf([&] { run({dir / "holes.mip"}, ToBmp(kNoTransparency, true)); }),
-              "holes.mip level 1: Bitmap is transparent (choose --transparency separate, colour "
-              "or alpha)");
-
     MipBmpOptions keyed = ToBmp(kSpecifiedColour, false, 1);
     keyed.transparency = {kSpecifiedColour, 0, 255, 0};
     run({dir / "holes.mip"}, keyed);
@@ -193,53 +199,6 @@ TEST(ConversionsToBmp, NoTransparencyAndKeyColour) {
     EXPECT_EQ(picture.GetPixel(0, 0), Rgba(0, 255, 0));
     EXPECT_EQ(picture.GetPixel(0, 1), Pattern(0, 0, 1));
     EXPECT_FALSE(Util::FileExists(dir / "holes_ti.bmp"));
-}
-
-TEST(ConversionsToBmp, OverwriteOffRefusesAndLeavesTheFileUntouched) {
-    TempDir dir;
-    Save(*MakeMip(Pattern), dir / "car.mip");
-    Runner run;
-    run({dir / "car.mip"}, ToBmp(kSeparateTransparency, true));
-    const auto before = ReadBytes(dir / "car.bmp");
-    const auto listing = Listing(dir.Path());
-    Runner again;
-    const std::string message =
-        MessageOf([&] { again({dir / "car.mip"}, ToBmp(kSeparateTransparency, true)); });
-    EXPECT_EQ(message, "car.bmp: File exists (use --overwrite)");
-    EXPECT_TRUE(again.written.empty());
-    EXPECT_EQ(ReadBytes(dir / "car.bmp"), before);
-    EXPECT_EQ(Listing(dir.Path()), listing); // no temporary file left behind
-
-    MipBmpOptions overwrite = ToBmp(kNoTransparency, false, 1);
-    overwrite.transparency.method = kSpecifiedColour;
-    overwrite.overwrite = true;
-    again({dir / "car.mip"}, overwrite);
-    EXPECT_NE(ReadBytes(dir / "car.bmp"), before);
-    EXPECT_EQ(Listing(dir.Path()), listing);
-}
-
-TEST(ConversionsChecks, LevelAndMethodAreRejectedBeforeAnythingIsWritten) {
-    TempDir dir;
-    Save(*MakeMip(Pattern), dir / "car.mip");
-    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(1, 2, 3); }), dir / "new.bmp");
-    const auto listing = Listing(dir.Path());
-    Runner run;
-    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, ToBmp(kNoTransparency, false, 4)); }),
-              "Level 4 is not between 1 and 3 for car.mip");
-    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, FromBmp(0, true)); }),
-              "Level 0 is not between 1 and 3 for car.mip");
-    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, ToBmp(4, true)); }),
-              "Unknown transparency method 4");
-    MipFromBmpOptions from = FromBmp(1, true);
-    from.transparency.method = -1;
-    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, from); }), "Unknown transparency method -1");
-    BmpSrbOptions srb;
-    srb.transparency.method = 7;
-    EXPECT_EQ(MessageOf([&] { run({dir / "new.bmp"}, srb); }), "Unknown transparency method 7");
-    EXPECT_EQ(MessageOf([&] { run({dir / "new.bmp"}, ToBmp(kNoTransparency, true)); }),
-              "new.bmp is not a MIP file");
-    EXPECT_TRUE(run.written.empty());
-    EXPECT_EQ(Listing(dir.Path()), listing);
 }
 
 TEST(ConversionsFromBmp, ReplacesALevelAndShrinksTheSmallerOnes) {
@@ -265,25 +224,6 @@ TEST(ConversionsFromBmp, ReplacesALevelAndShrinksTheSmallerOnes) {
     ExpectPixels(*written->GetBitmap(1), replacement);
     ExpectPixels(*written->GetBitmap(2), shrunk);
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"car.mip", "CAR_1.BMP"}));
-}
-
-TEST(ConversionsFromBmp, SizesMustMatch) {
-    TempDir dir;
-    Save(*MakeMip(Opaque), dir / "car.mip");
-    const auto before = ReadBytes(dir / "car.mip");
-    SaveBmp(Filled(2, 2, [](auto, auto) { return Rgba(0, 0, 0); }), dir / "car.bmp");
-    Runner run;
-    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, FromBmp(1, true)); }),
-              "car.bmp: Source bitmap incorrect size (8 x 8 expected, 2 x 2 found)");
-    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(0, 0, 0); }), dir / "car.bmp");
-    SaveBmp(Filled(4, 8, [](auto, auto) { return Rgba(9, 9, 9); }), dir / "car_ti.bmp");
-    MipFromBmpOptions separate = FromBmp(1, true);
-    separate.transparency.method = kSeparateTransparency;
-    EXPECT_EQ(MessageOf([&] { run({dir / "car.mip"}, separate); }),
-              "car_ti.bmp: Size of transparency does not match (8 x 8 expected, 8 x 4 found)");
-    EXPECT_NE(MessageOf([&] { run({dir / "car.mip"}, FromBmp(2, true)); }).find("car_1.bmp"),
-              std::string::npos); // a missing picture fails to open
-    EXPECT_EQ(ReadBytes(dir / "car.mip"), before);
 }
 
 TEST(ConversionsFromBmp, SeparateTransparencyIntoASharedPalette) {
@@ -317,37 +257,12 @@ TEST(ConversionsFromBmp, SeparateTransparencyIntoASharedPalette) {
 namespace {
 
 // Writes a few bytes of the real file, then fails as a full disk would.
-class FailingMip : public Trova::MipFile {
-public:
-    explicit FailingMip(CountedPtr<Trova::MipFile> inner) : inner_(std::move(inner)) {}
-    std::uint32_t GetBitmapCount() const override { return inner_->GetBitmapCount(); }
-    CountedPtr<Trova::Bitmap> GetBitmap(std::uint32_t i) const override {
-        return inner_->GetBitmap(i);
-    }
-    std::uint32_t GetWidth() const override { return inner_->GetWidth(); }
-    std::uint32_t GetHeight() const override { return inner_->GetHeight(); }
-    bool IsPalettised() const override { return inner_->IsPalettised(); }
-    bool HasIndividualPalettes() const override { return inner_->HasIndividualPalettes(); }
-    CountedPtr<Trova::Palette> GetBitmapPalette(std::uint32_t i) const override {
-        return inner_->GetBitmapPalette(i);
-    }
-    CountedPtr<Trova::Palette> GetPalette() const override { return inner_->GetPalette(); }
-    Colour GetMeanColour() const override { return inner_->GetMeanColour(); }
-    std::uint8_t GetRedBits() const override { return inner_->GetRedBits(); }
-    std::uint8_t GetGreenBits() const override { return inner_->GetGreenBits(); }
-    std::uint8_t GetBlueBits() const override { return inner_->GetBlueBits(); }
-    std::uint8_t GetAlphaBits() const override { return inner_->GetAlphaBits(); }
-    std::uint32_t GetTransparency() const override { return inner_->GetTransparency(); }
-    bool GetHorizontalRepeat() const override { return inner_->GetHorizontalRepeat(); }
-    bool GetVerticalRepeat() const override { return inner_->GetVerticalRepeat(); }
+struct FailingMip : Trova::GPLMipFile {
+    using GPLMipFile::GPLMipFile;
     void Write(const CountedPtr<Util::BinaryStream>& stream) const override {
         stream->Write(4, "PART");
         throw Util::XFileWrite(stream->GetName());
     }
-    CountedPtr<Trova::MipFile> Clone() const override { return inner_->Clone(); }
-
-private:
-    CountedPtr<Trova::MipFile> inner_;
 };
 
 } // namespace
@@ -358,7 +273,7 @@ TEST(ConversionsFromBmp, AFailedWriteKeepsTheOriginalFile) {
     const auto before = ReadBytes(dir / "car.mip");
     SaveBmp(*MakeMip(Opaque)->GetBitmap(0), dir / "car.bmp");
     SaveBmp(*MakeMip(Opaque)->GetBitmap(0), dir / "new.bmp");
-    FailingMip failing(MakeMip(Opaque));
+    FailingMip failing(8, 8, 8, 8, 8, 8, 2, false, 16, false, true, true, 3, 0, 8, 0);
     FromBmpSettings settings;
     settings.transparency.method = kNoTransparency;
     settings.overwrite = true;
@@ -704,14 +619,17 @@ TEST(ConversionsFromBmp, AKeptPaletteLeavesUneditedPixelsAlone) {
 }
 
 // A failure names the file it happened on and, where another option would have worked, that
-// option as the front end names it.
+// option as the front end names it; it writes nothing and leaves every file as it was.
 TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
     TempDir dir;
     Save(*MakeMip(Pattern), dir / "fence.mip");
     Save(*MakeMip(Opaque), dir / "CAR1.MIP");
     Save(*MakeMip(Opaque), dir / "decal.mip");
+    Save(*MakeMip(Opaque), dir / "sign.mip");
     SaveBmp(Filled(4, 4, [](auto, auto) { return Rgba(1, 2, 3); }), dir / "CAR1.bmp");
     SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(1, 2, 3); }), dir / "decal.bmp");
+    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(1, 2, 3); }), dir / "sign.bmp");
+    SaveBmp(Filled(4, 8, [](auto, auto) { return Rgba(9, 9, 9); }), dir / "sign_ti.bmp");
     const auto glass = Filled(8, 8, [](auto, auto) { return Rgba(1, 2, 3, 128); });
     Trova::PngFile::Save(glass, *Util::CreateAlways(dir / "glass.png"));
     MipFromBmpOptions separate = FromBmp(1, true);
@@ -720,6 +638,10 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
     png.transparency.pictureFormat = kPngPictures;
     MipFromBmpOptions noOverwrite = FromBmp(1, true);
     noOverwrite.overwrite = false;
+    MipFromBmpOptions noMethod = FromBmp(1, true);
+    noMethod.transparency.method = -1;
+    BmpSrbOptions badMethod;
+    badMethod.transparency.method = 7;
     BmpMipOptions opaque;
     opaque.transparency.method = kNoTransparency;
     const auto cli = OptionNaming::CommandLine;
@@ -737,20 +659,43 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
          "\"Transparency using Specified Colour\" or \"Alpha Channel\")"},
         {[&](Runner& run) { run({dir / "decal.mip"}, separate); }, cli,
          "decal_ti.bmp: File not found (the separate method reads the alpha from it)"},
+        {[&](Runner& run) { run({dir / "decal.mip"}, FromBmp(2, true)); }, cli,
+         "decal_1.bmp: File not found"},
         {[&](Runner& run) { run({dir / "CAR1.MIP"}, FromBmp(1, true)); }, cli,
          "CAR1.bmp: Source bitmap incorrect size (8 x 8 expected, 4 x 4 found)"},
+        {[&](Runner& run) { run({dir / "sign.mip"}, separate); }, cli,
+         "sign_ti.bmp: Size of transparency does not match (8 x 8 expected, 8 x 4 found)"},
         {[&](Runner& run) { run({dir / "decal.mip"}, noOverwrite); }, cli,
          "decal.mip: File exists (use --overwrite)"},
         {[&](Runner& run) { run({dir / "decal.mip"}, noOverwrite); }, dialog,
          "decal.mip: File exists (tick \"Overwrite\")"},
+        {[&](Runner& run) { run({dir / "CAR1.MIP"}, ToBmp(kNoTransparency, false, 1)); }, cli,
+         "CAR1.bmp: File exists (use --overwrite)"},
         {[&](Runner& run) { run({dir / "decal.mip"}, png); }, cli,
          "decal.png: File not found (choose --format bmp)"},
         {[&](Runner& run) { run({dir / "glass.png"}, opaque); }, dialog,
          "glass.png: Bitmap is transparent (choose \"Alpha Channel\")"},
+        // Levels and methods are checked before anything is read or written.
+        {[&](Runner& run) { run({dir / "decal.mip"}, ToBmp(kNoTransparency, false, 4)); }, cli,
+         "Level 4 is not between 1 and 3 for decal.mip"},
+        {[&](Runner& run) { run({dir / "decal.mip"}, FromBmp(0, true)); }, cli,
+         "Level 0 is not between 1 and 3 for decal.mip"},
+        {[&](Runner& run) { run({dir / "decal.mip"}, ToBmp(4, true)); }, cli,
+         "Unknown transparency method 4"},
+        {[&](Runner& run) { run({dir / "decal.mip"}, noMethod); }, cli,
+         "Unknown transparency method -1"},
+        {[&](Runner& run) { run({dir / "decal.bmp"}, badMethod); }, cli,
+         "Unknown transparency method 7"},
+        {[&](Runner& run) { run({dir / "decal.bmp"}, ToBmp(kNoTransparency, true)); }, cli,
+         "decal.bmp is not a MIP file"},
     };
+    const auto before = Contents(dir);
     for (const auto& each : cases) {
+        SCOPED_TRACE(each.expected);
         Runner run;
         run.naming = each.naming;
         EXPECT_EQ(MessageOf([&] { each.run(run); }), each.expected);
+        EXPECT_TRUE(run.written.empty());
+        EXPECT_EQ(Contents(dir), before); // no temporary file left behind either
     }
 }
