@@ -94,15 +94,10 @@ std::vector<Dialog> AllDialogs() {
     };
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 bool IsFlagKey(const std::string& key) {
     for (const char* end : {"AllLevels", "GenerateSubLevels", "AutomaticLevelCount", "UsePalette",
                             "IndividualPalettes", "Repeat", "Bmp", "Other", "KeepPalette"}) {
-        if (EndsWith(key, end)) {
+        if (key.ends_with(end)) {
             return true;
         }
     }
@@ -111,7 +106,7 @@ bool IsFlagKey(const std::string& key) {
 
 // The values under which every key is written: a level or count chosen, the key colour used.
 std::int32_t ConditionValue(const std::string& key, std::int32_t otherwise) {
-    if (EndsWith(key, "AllLevels") || EndsWith(key, "AutomaticLevelCount")) {
+    if (key.ends_with("AllLevels") || key.ends_with("AutomaticLevelCount")) {
         return 0;
     }
     return key == "TransparencyMethod" ? kSpecifiedColour : otherwise;
@@ -417,10 +412,6 @@ TEST(ConversionOptions, ClicksReapplyTheEnablingRules) {
     EXPECT_FALSE(controls.enabled[Control::ColourCount]);
     EXPECT_FALSE(controls.enabled[Control::IndividualPalettes]);
     EXPECT_TRUE(controls.enabled[Control::LevelCount]);
-
-    BmpPbfOptions pbf;
-    pbf.format.usePalette = false;
-    EXPECT_FALSE(pbf.IsColourCountEnabled());
 }
 
 TEST(OptionFields, IntegerTextAcceptsBlanksAndSignOnly) {

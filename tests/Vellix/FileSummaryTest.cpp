@@ -5,6 +5,7 @@
 #include "Trova/FileFactoryRegistry.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/DatDirectory.h"
+#include "Vellix/DetachedPicture.h"
 #include "Vellix/RealDirectory.h"
 
 #include <gtest/gtest.h>
@@ -79,4 +80,17 @@ TEST(FileSummary, ArchiveMembersTellWhatTheirWholeFilesTell) {
     support::WriteBytes(dir / "cars.dat", support::ArchiveBytes(Samples(0)));
     ExpectHeadersTellAll(DatDirectory(dir / "cars.dat", ""));
     Trova::GetFactoryRegistry().Purge();
+}
+
+// A member's picture comes from the archive as it is: the archive is opened, never created anew.
+TEST(DetachedPicture, AMembersPictureIsReadFromItsArchive) {
+    support::TempDir dir;
+    const std::string archive = dir / "CARS.DAT";
+    const auto mip = support::ReadBytes((kCorpus / "MipFileFuzz/gpl-format3-4x4.mip").string());
+    support::WriteBytes(archive, support::ArchiveBytes({{"CAR.MIP", mip}}));
+    DetachedPictureReader reader;
+    const auto picture = reader.Picture({BitmapKind::Mip, "", archive, "CAR.MIP"}, 0);
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->GetWidth(), 4u);
+    EXPECT_EQ(support::ReadBytes(archive), support::ArchiveBytes({{"CAR.MIP", mip}}));
 }
