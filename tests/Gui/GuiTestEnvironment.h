@@ -2,13 +2,18 @@
 
 // The QApplication of a GUI test program: made before the first test and destroyed after the
 // last, while the rest of Qt still exists (a function-local static one would be destroyed among
-// the exit handlers, after parts of Qt are gone, and crash the program at its end).
+// the exit handlers, after parts of Qt are gone, and crash the program at its end). Also the
+// helpers that answer the modal windows a command opens.
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 namespace Ostrel::Test {
 
@@ -26,5 +31,38 @@ private:
 
 inline ::testing::Environment* const guiTestEnvironment =
     ::testing::AddGlobalTestEnvironment(new GuiTestEnvironment);
+
+// Runs work on every modal window of type T that opens while it lives.
+template <typename T> class ModalAnswer {
+public:
+    explicit ModalAnswer(std::function<void(T&)> work) : work_(std::move(work)) {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* window = dynamic_cast<T*>(QApplication::activeModalWidget())) {
+                ++count;
+                work_(*window);
+            }
+        });
+        timer_.start();
+    }
+    int count = 0;
+
+private:
+    std::function<void(T&)> work_;
+    QTimer timer_;
+};
+
+// Answers every message box with OK and keeps the last one's caption and text.
+class MessageBoxAnswer : public ModalAnswer<QMessageBox> {
+public:
+    MessageBoxAnswer()
+        : ModalAnswer([this](QMessageBox& box) {
+              caption = box.windowTitle().toStdString();
+              text = box.text().toStdString();
+              box.accept();
+          }) {}
+    std::string caption;
+    std::string text;
+};
 
 } // namespace Ostrel::Test

@@ -46,6 +46,7 @@
 using namespace Ostrel;
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Vellix::Gui;
+using Ostrel::Test::ModalAnswer;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
@@ -128,26 +129,6 @@ void ClickColumn(const CVellixListView& view, int column) {
     const QPoint point(header->sectionViewportPosition(column) + 5, header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, point);
 }
-
-// Runs work on the next modal window of type T that opens.
-template <typename T> class ModalAnswer {
-public:
-    explicit ModalAnswer(std::function<void(T&)> work) : work_(std::move(work)) {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* window = dynamic_cast<T*>(QApplication::activeModalWidget())) {
-                ++count;
-                work_(*window);
-            }
-        });
-        timer_.start();
-    }
-    int count = 0;
-
-private:
-    std::function<void(T&)> work_;
-    QTimer timer_;
-};
 
 bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
     for (int waited = 0; waited < milliseconds && !condition(); waited += 10) {

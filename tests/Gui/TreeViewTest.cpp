@@ -1,6 +1,5 @@
 #include "Gui/GuiTestEnvironment.h"
 #include "Support/TestSupport.h"
-#include "Util/BinaryStream.h"
 #include "Vellix/Gui/VellixTreeView.h"
 #include "Vellix/TreeNodes.h"
 
@@ -14,23 +13,11 @@
 
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Vellix::Gui;
+using Ostrel::Test::ArchiveOfNames;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
 namespace {
-
-// A flat archive of empty members.
-std::vector<std::uint8_t> ArchiveOf(const std::vector<std::string>& names) {
-    std::vector<std::uint8_t> bytes(2 + 27 * names.size());
-    Ostrel::Util::WriteU16(bytes.data(), static_cast<std::uint16_t>(names.size()));
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        std::uint8_t* record = bytes.data() + 2 + 27 * i;
-        record[0] = 5;
-        std::copy(names[i].begin(), names[i].end(), record + 10);
-        Ostrel::Util::WriteU32(record + 23, static_cast<std::uint32_t>(bytes.size()));
-    }
-    return bytes;
-}
 
 QStringList ChildTexts(const QTreeWidgetItem* item) {
     QStringList texts;
@@ -59,7 +46,7 @@ bool HasPlaceholder(const QTreeWidgetItem* item) {
 class TreeViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteBytes(dir / "CARS.DAT", ArchiveOf({"CAR1.MIP", "CAR2.MIP"}));
+        WriteBytes(dir / "CARS.DAT", ArchiveOfNames({"CAR1.MIP", "CAR2.MIP"}));
         WriteBytes(dir / "fake.dat", {'n', 'o'});
         std::filesystem::create_directories(dir / "tracks/monza");
         std::filesystem::create_directories(dir / "plain");
@@ -93,22 +80,12 @@ TEST_F(TreeViewTest, ExpandingListsFoldersAndArchivesInOrder) {
     EXPECT_EQ(Child(place, "plain")->childCount(), 0); // files only: no button
 }
 
-TEST_F(TreeViewTest, ExpandingANodeWhoseContentsWentAwayLeavesItClosed) {
-    place->setExpanded(true);
-    QTreeWidgetItem* tracks = Child(place, "tracks");
-    std::filesystem::remove(dir / "tracks/monza");
-    QSignalSpy collapsed(&tree, &QTreeWidget::itemCollapsed);
-    tracks->setExpanded(true);
-    EXPECT_FALSE(tracks->isExpanded());
-    EXPECT_EQ(tracks->childCount(), 0);
-    EXPECT_EQ(collapsed.count(), 0);
-}
-
-TEST_F(TreeViewTest, CollapseAndExpandAgainShowsWhatIsOnDiskNow) {
+// Each expansion reads the disk afresh.
+TEST_F(TreeViewTest, ExpandingAndCollapsingFollowWhatIsOnDiskNow) {
     place->setExpanded(true);
     place->setExpanded(false);
     EXPECT_TRUE(HasPlaceholder(place));
-    std::filesystem::create_directories(dir / "new folder");
+    std::filesystem::create_directories(dir / "new folder/sub");
     std::filesystem::remove_all(dir / "plain");
     place->setExpanded(true);
     EXPECT_EQ(ChildTexts(place), QStringList({"CARS.DAT", "new folder", "tracks"}));
@@ -119,11 +96,19 @@ TEST_F(TreeViewTest, CollapseAndExpandAgainShowsWhatIsOnDiskNow) {
     std::filesystem::remove(dir / "tracks/monza");
     tracks->setExpanded(false);
     EXPECT_EQ(tracks->childCount(), 0);
-}
 
-TEST_F(TreeViewTest, ATopLevelPlaceKeepsItsButtonWhenCollapsed) {
-    place->setExpanded(true);
-    for (const char* name : {"CARS.DAT", "fake.dat", "tracks", "plain"}) {
+    // Expanding a node whose contents went away leaves it closed.
+    QTreeWidgetItem* folder = Child(place, "new folder");
+    ASSERT_TRUE(HasPlaceholder(folder));
+    std::filesystem::remove(dir / "new folder/sub");
+    QSignalSpy collapsed(&tree, &QTreeWidget::itemCollapsed);
+    folder->setExpanded(true);
+    EXPECT_FALSE(folder->isExpanded());
+    EXPECT_EQ(folder->childCount(), 0);
+    EXPECT_EQ(collapsed.count(), 0);
+
+    // A top-level place keeps its button whatever is on disk.
+    for (const char* name : {"CARS.DAT", "fake.dat", "tracks", "new folder"}) {
         std::filesystem::remove_all(dir / name);
     }
     place->setExpanded(false);
@@ -135,7 +120,7 @@ TEST_F(TreeViewTest, CollapsingDropsTheArchivesNobodyHolds) {
     EXPECT_EQ(CVellixTreeView::DirectoryOf(Child(place, "CARS.DAT"))->GetEntryCount(), 2u);
     place->setExpanded(false);
     // Replaced on disk: only a fresh read of the archive sees the third member.
-    WriteBytes(dir / "next.dat", ArchiveOf({"CAR1.MIP", "CAR2.MIP", "CAR3.MIP"}));
+    WriteBytes(dir / "next.dat", ArchiveOfNames({"CAR1.MIP", "CAR2.MIP", "CAR3.MIP"}));
     std::filesystem::rename(dir / "next.dat", dir / "CARS.DAT");
     place->setExpanded(true);
     EXPECT_EQ(CVellixTreeView::DirectoryOf(Child(place, "CARS.DAT"))->GetEntryCount(), 3u);
