@@ -576,6 +576,48 @@ TEST(ConversionsAlphaChannel, NewFilesReadPngOperandsWhateverTheFormat) {
     }
 }
 
+// A palettised file whose picture is edited in one place: with the palette kept, only the edited
+// pixels change; rebuilding the palette moves the colours of the others.
+TEST(ConversionsFromBmp, AKeptPaletteLeavesUneditedPixelsAlone) {
+    const auto changedPixels = [](bool keepPalette) {
+        TempDir dir;
+        CountedPtr<Trova::MipFile> mip(
+            new Trova::GPLMipFile(16, 16, 8, 8, 8, 0, 0, true, 2, false, true, true, 1, 0, 8, 0));
+        const auto level = mip->GetBitmap(0);
+        const auto palette = mip->GetPalette();
+        palette->SetColour(0, Rgba(26, 26, 102));
+        palette->SetColour(1, Rgba(230, 230, 230));
+        for (std::uint32_t row = 0; row < 16; ++row) {
+            for (std::uint32_t column = 0; column < 16; ++column) {
+                level->SetPixel(row, column, palette->GetColour((row / 4 + column / 4) % 2));
+            }
+        }
+        Save(*mip, dir / "car.mip");
+        auto edited = Filled(16, 16, [&](std::uint32_t row, std::uint32_t column) {
+            return level->GetPixel(row, column);
+        });
+        for (std::uint32_t place = 0; place < 16; ++place) { // the edit: a block of a new colour
+            edited.SetPixel(place / 4, place % 4, Rgba(200, 40, 40));
+        }
+        SaveBmp(edited, dir / "car.bmp");
+        MipFromBmpOptions options = FromBmp(1, false);
+        options.keepPalette = keepPalette;
+        Runner run;
+        run({dir / "car.mip"}, options);
+        const auto result = ReadMip(dir / "car.mip")->GetBitmap(0);
+        int changed = 0;
+        for (std::uint32_t row = 0; row < 16; ++row) {
+            for (std::uint32_t column = 0; column < 16; ++column) {
+                changed += result->GetPixel(row, column) != level->GetPixel(row, column);
+            }
+        }
+        return changed;
+    };
+    // The edited block maps to the nearest colour of the palette, here the one it replaced.
+    EXPECT_EQ(changedPixels(true), 0);
+    EXPECT_GE(changedPixels(false), 16 + 112);
+}
+
 // A failure names the file it happened on and, where another option would have worked, that
 // option as the front end names it; it writes nothing and leaves every file as it was.
 TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
