@@ -407,6 +407,7 @@ TEST(ConversionOptions, ClicksReapplyTheEnablingRules) {
     srb.Show(controls);
     controls.checked[Control::UsePalette] = false;
     controls.checked[Control::AutomaticLevelCount] = false;
+    controls.radio[Control::Opaque] = kOpaque; // the transparency class enables nothing
     controls.text[Control::TransparencyRed] = "300";
     EXPECT_THROW(srb.Refresh(controls), XInvalidField);
     EXPECT_FALSE(controls.enabled[Control::ColourCount]);
