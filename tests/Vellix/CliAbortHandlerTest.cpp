@@ -42,10 +42,6 @@ __attribute__((noinline, no_sanitize("undefined"))) void DivideByZero() {
     }
 }
 
-void Abort() {
-    std::abort();
-}
-
 // On Windows a death test runs again in a new process, fixture and all; the directory of the
 // parent reaches that child through the environment so that both look at the same log.
 constexpr char kDirectoryVariable[] = "VELLIX_TEST_CRASH_DIRECTORY";
@@ -106,42 +102,42 @@ protected:
     std::string logDirectory_;
 };
 
-TEST_F(CliAbortHandlerDeathTest, NullDereferenceIsAnAccessViolation) {
-    EXPECT_EXIT(CrashWithHooks(DereferenceNull), testing::ExitedWithCode(1),
+// A way to crash, the title of the log it leaves and the exception code the log names, if any.
+struct Crash {
+    const char* cause;
+    void (*crash)();
+    const char* title;
+    const char* code;
+};
+
+const Crash kCrashes[] = {
+    {"NullDereference", DereferenceNull, "Processor exception", "0xC0000005 ACCESS_VIOLATION"},
+    {"DivisionByZero", DivideByZero, "Processor exception", "0xC0000094 INT_DIVIDE_BY_ZERO"},
+    {"Abort", std::abort, "abort() called", nullptr},
+    {"ThrowFromNoexcept", ThrowFromNoexcept, "terminate() called", nullptr},
+};
+
+class CliAbortHandlerCrashDeathTest : public CliAbortHandlerDeathTest,
+                                      public testing::WithParamInterface<Crash> {};
+
+TEST_P(CliAbortHandlerCrashDeathTest, TellsTheUserAndLogsWhereItHappened) {
+    const Crash& crash = GetParam();
+    EXPECT_EXIT(CrashWithHooks(crash.crash), testing::ExitedWithCode(1),
                 testing::Eq(UserMessage()));
-    const std::string log = Log("Processor exception\n\n");
-    EXPECT_NE(log.find("\nException code: 0xC0000005 ACCESS_VIOLATION\nFault address: "),
+    const std::string log = Log(crash.title + std::string("\n\n"));
+    if (!crash.code) {
+        EXPECT_EQ(log.find("Exception code"), std::string::npos);
+        return;
+    }
+    EXPECT_NE(log.find("\nException code: " + std::string(crash.code) + "\nFault address: "),
               std::string::npos);
+    // The call stack begins at the faulting instruction.
+    EXPECT_EQ(log.substr(log.find("Module\n") + 7, 18),
+              log.substr(log.find("Fault address: ") + 15, 18));
 }
 
-TEST_F(CliAbortHandlerDeathTest, CallStackBeginsAtTheFaultingInstruction) {
-    EXPECT_EXIT(CrashWithHooks(DereferenceNull), testing::ExitedWithCode(1), "");
-    const std::string log = Log("Processor exception\n\n");
-    const std::size_t fault = log.find("Fault address: ");
-    const std::size_t stack = log.find("Module\n");
-    ASSERT_NE(fault, std::string::npos);
-    const std::size_t addressLength = 18;
-    EXPECT_EQ(log.substr(stack + 7, addressLength), log.substr(fault + 15, addressLength));
-}
-
-TEST_F(CliAbortHandlerDeathTest, DivisionByZeroIsReported) {
-    EXPECT_EXIT(CrashWithHooks(DivideByZero), testing::ExitedWithCode(1),
-                testing::Eq(UserMessage()));
-    EXPECT_NE(Log("Processor exception\n\n")
-                  .find("\nException code: 0xC0000094 INT_DIVIDE_BY_ZERO\nFault address: "),
-              std::string::npos);
-}
-
-TEST_F(CliAbortHandlerDeathTest, AbortHasNoExceptionCode) {
-    EXPECT_EXIT(CrashWithHooks(Abort), testing::ExitedWithCode(1), testing::Eq(UserMessage()));
-    EXPECT_EQ(Log("abort() called\n\n").find("Exception code"), std::string::npos);
-}
-
-TEST_F(CliAbortHandlerDeathTest, ThrowFromNoexceptTerminates) {
-    EXPECT_EXIT(CrashWithHooks(ThrowFromNoexcept), testing::ExitedWithCode(1),
-                testing::Eq(UserMessage()));
-    EXPECT_EQ(Log("terminate() called\n\n").find("Exception code"), std::string::npos);
-}
+INSTANTIATE_TEST_SUITE_P(, CliAbortHandlerCrashDeathTest, testing::ValuesIn(kCrashes),
+                         [](const auto& info) { return info.param.cause; });
 
 // A shared library exports its functions: on Linux the C++ library's; on Windows, where that one
 // is linked into the program, the system's start of a thread.
@@ -159,7 +155,7 @@ TEST_F(CliAbortHandlerDeathTest, CallStackNamesExportedFunctionsReadably) {
 
 TEST_F(CliAbortHandlerDeathTest, ReportGoesToStandardErrorWhenTheLogCannotBeWritten) {
     logDirectory_ = InDirectory("missing");
-    EXPECT_EXIT(CrashWithHooks(Abort), testing::ExitedWithCode(1),
+    EXPECT_EXIT(CrashWithHooks(std::abort), testing::ExitedWithCode(1),
                 testing::AllOf(testing::StartsWith("abort() called\n\n"),
                                testing::HasSubstr("End Call Stack\nCouldn't open " +
                                                   InDirectory("missing") + Util::kPathSeparator +
