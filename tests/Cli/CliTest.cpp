@@ -20,7 +20,9 @@
 namespace {
 
 using namespace Ostrel::Test;
+using ::testing::Contains;
 using ::testing::HasSubstr;
+using ::testing::IsSupersetOf;
 namespace fs = std::filesystem;
 
 const std::string kCli = VELLIX_BINARY_DIR "/Vellix/Cli/vellix-cli";
@@ -48,32 +50,16 @@ std::string WithoutCarriageReturns(std::string text) {
     return text;
 }
 
-// A JSON document as Python's json module reads it, which also proves it valid UTF-8 JSON,
-// flattened to one value per path: "[0].name", "files[2].written[0]"; "files#" counts.
-class Json {
-public:
-    explicit Json(const std::string& flat) {
-        std::istringstream lines(flat);
-        for (std::string line; std::getline(lines, line);) {
-            const std::size_t equals = line.find('=');
-            values_[line.substr(0, equals)] = line.substr(equals + 1);
-        }
-    }
-    const std::string& operator[](const std::string& path) const { return values_.at(path); }
-    double Number(const std::string& path) const { return std::stod(values_.at(path)); }
-    std::size_t Count(const std::string& path) const { return std::stoul(values_.at(path + "#")); }
-    // The strings of an array.
-    std::vector<std::string> Strings(const std::string& path) const {
-        std::vector<std::string> strings;
-        for (std::size_t index = 0; index < Count(path); ++index) {
-            strings.push_back((*this)[path + "[" + std::to_string(index) + "]"]);
-        }
-        return strings;
-    }
+using Lines = std::vector<std::string>;
 
-private:
-    std::map<std::string, std::string> values_;
-};
+Lines SplitLines(const std::string& text) {
+    Lines lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
 
 // The sample game directory, made once by the samples script with the binaries under test.
 class CliTest : public ::testing::Test {
@@ -119,7 +105,10 @@ protected:
         return result;
     }
 
-    Json Parse(const std::string& text) const {
+    // A JSON document as Python's json module reads it, which also proves it valid UTF-8 JSON,
+    // one "path=value" line per value: "[0].name=CAR1.MIP", "files[2].written[0]=..."; arrays and
+    // objects count their values as "files#=3".
+    Lines Parse(const std::string& text) const {
         const std::string document = dir_ / "document.json";
         WriteBytes(document, std::vector<std::uint8_t>(text.begin(), text.end()));
         int status = -1;
@@ -128,7 +117,7 @@ protected:
                            Quote(document),
                        &status);
         EXPECT_EQ(status, 0) << text;
-        return Json(flat);
+        return SplitLines(flat);
     }
 
     static std::unique_ptr<TempDir> samples_;
@@ -137,43 +126,46 @@ protected:
 
 std::unique_ptr<TempDir> CliTest::samples_;
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
-
-// Usage errors: exit status 2, the reason and a suggestion on standard error, nothing written.
-
-TEST_F(CliTest, UsageErrorsExitWithTwoAndSuggestTheNearestName) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"lsit .", "did you mean list?"},
-        {"dat lst cars.dat", "did you mean dat list?"},
-        {"to-bmp CAR1.MIP --overwite", "did you mean --overwrite?"},
-        {"to-bmp CAR1.MIP --overwrite --overwrite", "--overwrite is given more than once"},
-        {"list . --sort widht", "did you mean Width?"},
-        {"list", "takes 1 operand"},
-        {"to-bmp CAR1.MIP --level x", "--level expects an integer"},
-        {"to-bmp CAR1.MIP --level 13", "--level: Please enter an integer between 1 and 12."},
-        {"to-bmp CAR1.MIP --level 4294967297", "--level is out of range"},
-        {"to-bmp CAR1.MIP --all-levels --level 2", "exclude each other"},
-        {"to-bmp CAR1.MIP --transparency half", "one of none separate colour"},
-        {"to-bmp . --level 1", "is a directory (give -r"},
-        {"to-bmp -rx .", "unknown option -rx"},
-        {"dat rename cars.dat A.MIP", "takes 3 operand"},
-        {"to-mip a.bmp --bits 9,8,8,8", "--bits: Please enter an integer between 1 and 8."},
-        {"to-mip a.bmp --bits 8,8,8", "4 integers separated by commas"},
-        {"to-mip a.bmp --key 1,2,3,", "3 integers separated by commas"},
-        {"to-mip a.bmp --colours 4 --no-palette", "exclude each other"},
-        {"to-srb a.bmp --centre-x 2", "--centre-x: Please enter a number between 0 and 1."},
-        {"info CAR1.MIP --json=yes", "takes no value"},
+// Usage errors exit with 2, the reason and a suggestion on standard error; failures exit with 1
+// and the exception's message. Neither writes anything.
+TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
+    WriteBytes(Cars("broken.mip"), {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
+    WriteBytes(Cars("EMPTY.MIP"), {});
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"lsit .", 2, "did you mean list?"},
+        {"dat lst cars.dat", 2, "did you mean dat list?"},
+        {"to-bmp CAR1.MIP --overwite", 2, "did you mean --overwrite?"},
+        {"to-bmp CAR1.MIP --overwrite --overwrite", 2, "--overwrite is given more than once"},
+        {"list . --sort widht", 2, "did you mean Width?"},
+        {"list", 2, "takes 1 operand"},
+        {"to-bmp CAR1.MIP --level x", 2, "--level expects an integer"},
+        {"to-bmp CAR1.MIP --level 13", 2, "--level: Please enter an integer between 1 and 12."},
+        {"to-bmp CAR1.MIP --level 4294967297", 2, "--level is out of range"},
+        {"to-bmp CAR1.MIP --all-levels --level 2", 2, "exclude each other"},
+        {"to-bmp CAR1.MIP --transparency half", 2, "one of none separate colour"},
+        {"to-bmp . --level 1", 2, "is a directory (give -r"},
+        {"to-bmp -rx .", 2, "unknown option -rx"},
+        {"dat rename cars.dat A.MIP", 2, "takes 3 operand"},
+        {"to-mip a.bmp --bits 9,8,8,8", 2, "--bits: Please enter an integer between 1 and 8."},
+        {"to-mip a.bmp --bits 8,8,8", 2, "4 integers separated by commas"},
+        {"to-mip a.bmp --key 1,2,3,", 2, "3 integers separated by commas"},
+        {"to-mip a.bmp --colours 4 --no-palette", 2, "exclude each other"},
+        {"to-srb a.bmp --centre-x 2", 2, "--centre-x: Please enter a number between 0 and 1."},
+        {"info CAR1.MIP --json=yes", 2, "takes no value"},
+        {"info NOSUCH.MIP", 1, "Couldn't open NOSUCH.MIP\nFile not found"},
+        {"dat extract cars.dat NOSUCH.MIP", 1, "NOSUCH.MIP\nFile not found"},
+        {"info broken.mip", 1, "broken.mip"},
+        {"info EMPTY.MIP", 1, "EMPTY.MIP"},
+        {"info TRACK.TRK", 1, "TRACK.TRK is not a MIP, PBF/STP, SRB or BMP file"},
+        {"to-bmp CAR1.MIP TRACK.TRK", 1, "TRACK.TRK is not a MIP, PBF/STP or SRB file"},
+        {"to-mip CAR1.MIP", 1, "CAR1.MIP is not a BMP or PNG file"},
+        {"to-bmp CAR1.MIP --level 5", 1, "Level 5 is not between 1 and 4 for CAR1.MIP"},
+        {"dat rename cars.dat sky.mip CAR1.MIP", 1,
+         "The archive has a member named CAR1.MIP already"},
     };
-    for (const auto& [arguments, message] : cases) {
+    for (const auto& [arguments, status, message] : cases) {
         const Result result = Run(arguments);
-        EXPECT_EQ(result.status, 2) << arguments;
+        EXPECT_EQ(result.status, status) << arguments;
         EXPECT_THAT(result.err, HasSubstr(message)) << arguments;
         EXPECT_EQ(result.out, "") << arguments;
     }
@@ -201,37 +193,10 @@ TEST_F(CliTest, EverySubcommandHasHelp) {
     EXPECT_EQ(Run("dat").status, 2);
 }
 
-// Failures: exit status 1 with the exception's message on standard error.
-
-TEST_F(CliTest, FailuresExitWithOneAndTheMessage) {
-    Result result = Run("info NOSUCH.MIP");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("NOSUCH.MIP"));
-    EXPECT_THAT(result.err, HasSubstr("File not found"));
-
-    result = Run("to-bmp CAR1.MIP TRACK.TRK");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("TRACK.TRK is not a MIP, PBF/STP or SRB file"));
-
-    result = Run("to-mip CAR1.MIP");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("CAR1.MIP is not a BMP or PNG file"));
-
-    result = Run("to-bmp CAR1.MIP --level 5");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("Level 5"));
-    EXPECT_FALSE(fs::exists(Cars("CAR1.bmp")));
-
-    WriteBytes(Cars("broken.mip"), {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
-    result = Run("info broken.mip");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("broken.mip"));
-}
-
 TEST_F(CliTest, ConvertingTwiceWithoutOverwriteFailsAtTheFirstExistingFile) {
     Result result = Run("to-bmp CAR1.MIP --all-levels");
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Lines(result.out).size(), 8u); // four levels, each with its _ti picture
+    EXPECT_EQ(SplitLines(result.out).size(), 8u); // four levels, each with its _ti picture
     const auto before = ReadBytes(Cars("CAR1.bmp"));
 
     result = Run("to-bmp CAR1.MIP --all-levels");
@@ -247,22 +212,14 @@ TEST_F(CliTest, ConvertingTwiceWithoutOverwriteFailsAtTheFirstExistingFile) {
 TEST_F(CliTest, ListShowsTheColumnsOfEveryBitmapSortedByName) {
     const Result result = Run("list . --json");
     ASSERT_EQ(result.status, 0) << result.err;
-    const Json list = Parse(result.out);
-    ASSERT_EQ(list.Count(""), 8u); // TRACK.TRK and cars.dat are not bitmaps
-    std::vector<std::string> names;
-    for (std::size_t entry = 0; entry < list.Count(""); ++entry) {
-        names.push_back(list["[" + std::to_string(entry) + "].name"]);
-    }
-    EXPECT_THAT(names, ::testing::ElementsAre("CAR1.MIP", "ROAD.PBF", "banner.srb", "checker.pbf",
-                                              "fence.mip", "fence.srb", "sky.mip", "wheel.mip"));
-    EXPECT_EQ(list["[0].type"], "MIP");
-    EXPECT_EQ(list.Number("[0].levels"), 4);
-    EXPECT_EQ(list.Number("[0].width"), 64);
-    EXPECT_EQ(list.Number("[0].palette"), 2);
-    EXPECT_EQ(list["[0].transparency"], "Opaque");
-    EXPECT_EQ(list["[7].transparency"], "Partial");
-    EXPECT_EQ(list.Number("[7].alpha"), 4);
-    EXPECT_EQ(list.Count("[0]"), 11u);
+    EXPECT_THAT(
+        Parse(result.out),
+        IsSupersetOf({"#=8", // TRACK.TRK and cars.dat are not bitmaps
+                      "[0].name=CAR1.MIP", "[1].name=ROAD.PBF", "[2].name=banner.srb",
+                      "[3].name=checker.pbf", "[4].name=fence.mip", "[5].name=fence.srb",
+                      "[6].name=sky.mip", "[7].name=wheel.mip", "[0]#=11", "[0].type=MIP",
+                      "[0].levels=4", "[0].width=64", "[0].palette=2", "[0].transparency=Opaque",
+                      "[7].transparency=Partial", "[7].alpha=4"}));
 }
 
 TEST_F(CliTest, ListShowsAnUnreadableFileWithItsMessageAndFailsAtTheEnd) {
@@ -279,39 +236,31 @@ TEST_F(CliTest, ListShowsAnUnreadableFileWithItsMessageAndFailsAtTheEnd) {
 TEST_F(CliTest, ListSortsByAnyColumnAndListsArchives) {
     const Result result = Run("list cars.dat --sort WIDTH --descending");
     ASSERT_EQ(result.status, 0) << result.err;
-    const auto lines = Lines(result.out);
+    const Lines lines = SplitLines(result.out);
     ASSERT_EQ(lines.size(), 11u); // heading and ten members (TRACK.TRK is no bitmap)
-    EXPECT_THAT(lines[0], ::testing::StartsWith("Name"));
-    EXPECT_THAT(result.out, HasSubstr("GRASS2.MIP"));
-    EXPECT_THAT(result.out, HasSubstr("FLAG.PBF"));
-    int previous = 1 << 30;
+    EXPECT_THAT(lines[0], ::testing::StartsWith("Name "));
+    std::vector<int> widths;
     for (std::size_t line = 1; line < lines.size(); ++line) {
-        const Json row = Parse(
-            Run("info cars.dat/" + lines[line].substr(0, lines[line].find(' ')) + " --json").out);
-        EXPECT_LE(row.Number("width"), previous);
-        previous = static_cast<int>(row.Number("width"));
+        std::istringstream columns(lines[line]);
+        std::string name, type, levels;
+        columns >> name >> type >> levels >> widths.emplace_back();
     }
+    EXPECT_EQ(widths, (std::vector<int>{128, 128, 128, 64, 64, 64, 64, 64, 64, 64}));
 }
 
 TEST_F(CliTest, InfoDescribesLevelsPaletteAndGeometry) {
-    const Json srb = Parse(Run("info banner.srb --json").out);
-    EXPECT_EQ(srb["kind"], "SRB");
-    ASSERT_EQ(srb.Count("levels"), 5u);
-    EXPECT_EQ(srb.Number("levels[4].width"), 8);
-    EXPECT_EQ(srb.Number("levels[4].height"), 2);
-    EXPECT_EQ(srb.Number("corners[0].x"), -2); // --width 4 around the centre
-    EXPECT_EQ(srb.Number("corners[1].x"), 2);
-    EXPECT_EQ(srb.Number("corners[2].v"), 1);
-
-    const Json sky = Parse(Run("info SKY.MIP --json").out);
-    EXPECT_EQ(sky["repeat.horizontal"], "true");
-    EXPECT_EQ(sky["repeat.vertical"], "true");
-    EXPECT_EQ(sky["palette.palettised"], "false");
-    EXPECT_EQ(sky.Number("bits.green"), 6);
-
-    const Json flag = Parse(Run("info cars.dat/flag.pbf --json").out);
-    EXPECT_EQ(flag.Number("palette.colours"), 4);
-    EXPECT_EQ(flag.Number("transparency"), 1);
+    const std::pair<const char*, Lines> cases[] = {
+        {"banner.srb", // made with --width 4 around the centre
+         {"kind=SRB", "levels#=5", "levels[4].width=8", "levels[4].height=2", "corners[0].x=-2",
+          "corners[1].x=2", "corners[2].v=1"}},
+        {"SKY.MIP",
+         {"repeat.horizontal=true", "repeat.vertical=true", "palette.palettised=false",
+          "bits.green=6"}},
+        {"cars.dat/flag.pbf", {"palette.colours=4", "transparency=1"}},
+    };
+    for (const auto& [file, values] : cases) {
+        EXPECT_THAT(Parse(Run("info " + std::string(file) + " --json").out), IsSupersetOf(values));
+    }
 }
 
 // Conversions, checked byte for byte where the result is determined.
@@ -340,8 +289,7 @@ TEST_F(CliTest, KeyColourAndArchiveMembersGoToTheGameDirectory) {
     result = Run("from-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
     ASSERT_EQ(result.status, 0) << result.err;
     // The loose copy now shadows the member and holds the same pixels and palette.
-    const Json member = Parse(Run("info FLAG.PBF --json").out);
-    EXPECT_EQ(member.Number("transparency"), 1);
+    EXPECT_THAT(Parse(Run("info FLAG.PBF --json").out), Contains("transparency=1"));
     ASSERT_EQ(Run("to-bmp FLAG.PBF --transparency colour --key 0,255,0 --overwrite").status, 0);
     const auto again = ReadBytes(Cars("FLAG.bmp"));
     ASSERT_EQ(
@@ -355,85 +303,51 @@ TEST_F(CliTest, NewFilesTakeTheRequestedFormat) {
                   "--levels 2 --width 10 --height 5 --used-width 0.5")
                   .status,
               0);
-    const Json srb = Parse(Run("info sky.srb --json").out);
-    EXPECT_EQ(srb.Count("levels"), 2u);
-    EXPECT_EQ(srb.Number("corners[0].x"), -5);
-    EXPECT_EQ(srb.Number("corners[0].z"), 2.5);
-    EXPECT_EQ(srb.Number("corners[1].u"), 0.5);
+    EXPECT_THAT(
+        Parse(Run("info sky.srb --json").out),
+        IsSupersetOf({"levels#=2", "corners[0].x=-5", "corners[0].z=2.5", "corners[1].u=0.5"}));
     ASSERT_EQ(Run("to-pbf sky.bmp --colours 16 --transparency none --class opaque").status, 0);
-    const Json pbf = Parse(Run("info sky.pbf --json").out);
-    EXPECT_EQ(pbf.Number("palette.colours"), 16);
+    EXPECT_THAT(Parse(Run("info sky.pbf --json").out), Contains("palette.colours=16"));
 }
 
 // Round trips through an image editor, with ImageMagick as the editor.
 
-// What sample textures are, as far as the editor's formats care.
-enum TextureKind : unsigned { kAny = 1, kPalette = 2, k565 = 4, k4444 = 8, k1555 = 16 };
-
-// One way an editor saves a picture: convert's options and output format, the textures whose
-// colours it can hold, and whether it carries alpha (put back with the alpha-channel method).
+// One way an editor saves a picture: convert's options and output format, and whether it carries
+// alpha (put back with the alpha-channel method). Reading each header and pixel layout the editor
+// writes is the picture reader's own test; these are the ways a picture carries transparency.
 struct EditorFormat {
     const char* options;
     const char* format;
-    unsigned keeps;
     bool alpha;
 };
 
 const EditorFormat kEditorFormats[] = {
-    {"-type TrueColor", "BMP2", kAny, false}, // 12-byte header
-    {"-type TrueColor", "BMP3", kAny, false}, // 40-byte header
-    {"-type TrueColor", "BMP", kAny, false},  // 124-byte header
-    {"-type TrueColor", "BMP4", kAny, false}, // 108-byte header, made from the 124-byte one
-    {"-type Palette", "BMP2", kPalette, false},
-    {"-type Palette -compress None", "BMP3", kPalette, false},
-    {"-type Palette -compress RLE", "BMP3", kPalette, false},
-    {"-type Palette -compress RLE", "BMP", kPalette, false},
-    {"-define bmp:subtype=RGB565", "BMP", k565, false},
-    {"-alpha on -define bmp:subtype=ARGB4444", "BMP", k4444, true},
-    {"-alpha on -define bmp:subtype=ARGB1555", "BMP", k1555, true},
-    {"-alpha on", "BMP", kAny, true}, // the editor's default BMP: 32 bits with an alpha mask
-    {"", "PNG", kAny, true},
+    {"-type TrueColor", "BMP3", false},
+    {"-alpha on", "BMP", true}, // the editor's default BMP: 32 bits with an alpha mask
+    {"", "PNG", true},
 };
 
-// ImageMagick writes no 108-byte header; it is the 124-byte one without its last 16 bytes.
-void ToV4Header(const std::string& path) {
-    std::vector<std::uint8_t> bytes = ReadBytes(path);
-    bytes.erase(bytes.begin() + 14 + 108, bytes.begin() + 14 + 124);
-    for (const std::size_t field : {2, 10, 14}) { // file size, pixels' offset, header size
-        std::uint32_t value = 0;
-        for (int byte = 3; byte >= 0; --byte) {
-            value = value << 8 | bytes[field + byte];
-        }
-        value -= 16;
-        for (int byte = 0; byte < 4; ++byte) {
-            bytes[field + byte] = static_cast<std::uint8_t>(value >> 8 * byte);
-        }
-    }
-    WriteBytes(path, bytes);
-}
-
-// A sample texture: the operand naming it, the file that putting it back writes, what it is,
-// whether it has alpha, and the bits of its colours' channels.
+// A sample texture: the operand naming it, the file that putting it back writes, whether it has
+// alpha, and the bits of its colours' channels.
 struct SampleTexture {
     const char* operand;
     const char* written;
-    unsigned kinds;
     bool transparent;
     std::array<int, 4> bits;
 };
 
 const SampleTexture kSampleTextures[] = {
-    {"CAR1.MIP", "CAR1.MIP", kPalette, false, {8, 8, 8, 8}},
-    {"sky.mip", "sky.mip", k565, false, {5, 6, 5, 8}},
-    {"wheel.mip", "wheel.mip", k4444, true, {4, 4, 4, 4}},
-    {"fence.mip", "fence.mip", kPalette | k1555, true, {5, 5, 5, 1}},
-    {"ROAD.PBF", "ROAD.PBF", kAny, false, {8, 8, 8, 8}},
-    {"checker.pbf", "checker.pbf", kPalette, false, {8, 8, 8, 8}},
-    {"banner.srb", "banner.srb", k565, false, {5, 6, 5, 8}},
-    {"fence.srb", "fence.srb", kPalette | k1555, true, {5, 5, 5, 1}},
-    {"cars.dat/GRASS2.MIP", "GRASS2.MIP", k565, false, {5, 6, 5, 8}},
-    {"cars.dat/FLAG.PBF", "FLAG.PBF", kPalette | k1555, true, {5, 5, 5, 1}},
-    {"rgba.mip", "rgba.mip", kAny, true, {8, 8, 8, 8}}, // made by the test
+    {"CAR1.MIP", "CAR1.MIP", false, {8, 8, 8, 8}},
+    {"sky.mip", "sky.mip", false, {5, 6, 5, 8}},
+    {"wheel.mip", "wheel.mip", true, {4, 4, 4, 4}},
+    {"fence.mip", "fence.mip", true, {5, 5, 5, 1}},
+    {"ROAD.PBF", "ROAD.PBF", false, {8, 8, 8, 8}},
+    {"checker.pbf", "checker.pbf", false, {8, 8, 8, 8}},
+    {"banner.srb", "banner.srb", false, {5, 6, 5, 8}},
+    {"fence.srb", "fence.srb", true, {5, 5, 5, 1}},
+    {"cars.dat/GRASS2.MIP", "GRASS2.MIP", false, {5, 6, 5, 8}},
+    {"cars.dat/FLAG.PBF", "FLAG.PBF", true, {5, 5, 5, 1}},
+    {"rgba.mip", "rgba.mip", true, {8, 8, 8, 8}}, // made by the test
 };
 
 // 8-bit pixels as a format of these bits holds them: their high bits, whichever way a reader
@@ -468,29 +382,17 @@ protected:
     }
 
     // The edit saved as the editor would in format: with its alpha, or as its colours and, for a
-    // texture with alpha, a grey picture of the alpha. Returns the pixels the editor reads from
-    // what it saved, which its own rounding into 16-bit formats may have changed.
-    std::string SaveEdit(const std::string& base, const EditorFormat& format,
-                         bool transparent) const {
-        const bool v4 = std::string(format.format) == "BMP4";
-        const std::string prefix = v4 ? "BMP" : format.format;
-        const std::string extension = prefix == "PNG" ? ".png" : ".bmp";
+    // texture with alpha, a grey picture of the alpha.
+    void SaveEdit(const std::string& base, const EditorFormat& format, bool transparent) const {
+        const std::string extension = format.format == std::string("PNG") ? ".png" : ".bmp";
         const auto save = [&](const std::string& channels, const std::string& name) {
-            Convert("edit/" + base + ".png " + channels + " " + format.options + " " + prefix +
-                    ":" + name + extension);
-            if (v4) {
-                ToV4Header(Cars(name + extension));
-            }
+            Convert("edit/" + base + ".png " + channels + " " + format.options + " " +
+                    format.format + ":" + name + extension);
         };
-        if (format.alpha || !transparent) {
-            save(format.alpha ? "" : "-alpha off", base);
-            return Pixels(base + extension);
+        save(format.alpha ? "" : "-alpha off", base);
+        if (!format.alpha && transparent) {
+            save("-alpha extract", base + "_ti");
         }
-        save("-alpha off", base);
-        save("-alpha extract", base + "_ti");
-        return RunCommand("cd " + Quote(Cars()) + " && convert " + base + extension + " \\( " +
-                          base + "_ti" + extension +
-                          " -alpha off \\) -compose CopyOpacity -composite -depth 8 rgba:-");
     }
 
     void Succeed(const std::string& arguments) const {
@@ -526,9 +428,8 @@ TEST_F(EditorTest, AKeptPaletteChangesOnlyEditedPixels) {
 }
 
 // Every sample texture is exported, edited (a block of its own pixels mirrored elsewhere, so that
-// every format that suits the texture can hold the edit), saved in each such format, and put
-// back: it comes out as saved, and where the format held the edit exactly, as the same bytes
-// whichever format carried it.
+// the texture can hold the edit exactly), saved in each format, and put back: it comes out as
+// edited, and as the same bytes whichever format carried it.
 TEST_F(EditorTest, EditedTexturesComeBackAsEditedFromEveryFormat) {
     Convert("-size 64x32 gradient:'#f80-#06c' \\( -size 64x32 gradient:'#fff-#000' \\) -alpha "
             "off -compose CopyOpacity -composite PNG32:rgba.png");
@@ -540,27 +441,21 @@ TEST_F(EditorTest, EditedTexturesComeBackAsEditedFromEveryFormat) {
                 " --format png --transparency alpha --overwrite --output master");
         Convert("master/" + base + ".png \\( +clone -crop 12x6+1+1 +repage -flop \\) -geometry " +
                 "+17+21 -compose Copy -composite PNG32:edit/" + base + ".png");
-        const std::string edited = Pixels("edit/" + base + ".png");
+        const std::string edited = Quantised(Pixels("edit/" + base + ".png"), texture.bits);
         std::vector<std::uint8_t> first;
         for (const EditorFormat& format : kEditorFormats) {
-            if ((format.keeps & texture.kinds) == 0 && format.keeps != kAny) {
-                continue;
-            }
             SCOPED_TRACE(std::string(texture.operand) + " as " + format.format + " " +
                          format.options);
-            const std::string saved = SaveEdit(base, format, texture.transparent);
+            SaveEdit(base, format, texture.transparent);
             const char* method = format.alpha ? "alpha" : texture.transparent ? "separate" : "none";
             const bool png = std::string(format.format) == "PNG";
             Succeed(std::string("from-bmp ") + texture.operand + " --overwrite --transparency " +
                     method + (png ? " --format png" : ""));
             Succeed(std::string("to-bmp ") + texture.written +
                     " --format png --transparency alpha --overwrite --output check");
-            EXPECT_TRUE(Quantised(Pixels("check/" + base + ".png"), texture.bits) ==
-                        Quantised(saved, texture.bits));
-            if (saved == edited) { // saved exactly: the same file whatever the format
-                const std::vector<std::uint8_t> written = ReadBytes(Cars(texture.written));
-                EXPECT_EQ(written, first.empty() ? (first = written) : first);
-            }
+            EXPECT_TRUE(Quantised(Pixels("check/" + base + ".png"), texture.bits) == edited);
+            const std::vector<std::uint8_t> written = ReadBytes(Cars(texture.written));
+            EXPECT_EQ(written, first.empty() ? (first = written) : first);
         }
     }
 }
@@ -570,7 +465,7 @@ TEST_F(EditorTest, EditedTexturesComeBackAsEditedFromEveryFormat) {
 TEST_F(CliTest, ExtractGivesBackTheBytesThatWerePacked) {
     Result result = Run("dat extract cars.dat CAR1.MIP track.trk --output out");
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(Lines(result.out).size(), 2u);
+    EXPECT_EQ(SplitLines(result.out).size(), 2u);
     EXPECT_EQ(ReadBytes(Cars("out/CAR1.MIP")), ReadBytes(Cars("CAR1.MIP")));
     EXPECT_EQ(ReadBytes(Cars("out/TRACK.TRK")), ReadBytes(Cars("TRACK.TRK")));
 
@@ -578,24 +473,11 @@ TEST_F(CliTest, ExtractGivesBackTheBytesThatWerePacked) {
     EXPECT_EQ(result.status, 1); // CAR1.MIP is there already
     ASSERT_EQ(Run("dat extract cars.dat --output out --overwrite --quiet").status, 0);
     EXPECT_EQ(fs::file_size(Cars("out/GRASS2.MIP")), fs::file_size(Cars("wheel.mip")));
-
-    result = Run("dat extract cars.dat NOSUCH.MIP");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("NOSUCH.MIP"));
 }
 
 TEST_F(CliTest, ExtractRefusesMemberNamesThatLeaveTheOutputDirectory) {
-    // One member named "../evil.mip" (an archive is not to be trusted).
-    std::vector<std::uint8_t> archive = {1, 0, 5, 0, 4, 0, 0, 0, 4, 0, 0, 0};
-    const std::string name = "../evil.mip";
-    archive.insert(archive.end(), name.begin(), name.end());
-    archive.resize(2 + 27 - 4, 0);
-    for (const std::uint8_t byte :
-         std::initializer_list<std::uint8_t>{29, 0, 0, 0, 'd', 'a', 't', 'a'}) {
-        archive.push_back(byte);
-    }
     fs::create_directories(dir_ / "evil/inside");
-    WriteBytes(dir_ / "evil/evil.dat", archive);
+    WriteBytes(dir_ / "evil/evil.dat", ArchiveBytes({{"../evil.mip", {'d', 'a', 't', 'a'}}}));
     const Result result = Run("dat extract ../evil/evil.dat --output ../evil/inside");
     EXPECT_EQ(result.status, 1);
     EXPECT_THAT(result.err, HasSubstr("not a usable file name"));
@@ -613,8 +495,7 @@ TEST_F(CliTest, BuildPacksTheSuitableFilesAndReportsTheOthers) {
     EXPECT_THAT(result.out, HasSubstr("readme.txt\tUnsuitable extension\n"));
     EXPECT_THAT(result.out, HasSubstr(Shown(dir_ / "pack/pack.dat")));
 
-    const Json members = Parse(Run("dat list ../pack/pack.dat --json").out);
-    ASSERT_EQ(members.Count(""), 2u);
+    EXPECT_THAT(Parse(Run("dat list ../pack/pack.dat --json").out), Contains("#=2"));
     const auto packed = ReadBytes(dir_ / "pack/pack.dat");
     EXPECT_EQ(packed[0], 2);
     EXPECT_EQ(packed.size(),
@@ -668,10 +549,10 @@ TEST_F(InstallationTest, RecursionTakesEveryFileOfTheKindWithOrWithoutArchives) 
     for (const auto& [arguments, count, failed] : cases) {
         const Result result = Run(arguments + " --dry-run --keep-going --json");
         EXPECT_EQ(result.status, failed == 0 ? 0 : 1) << arguments << result.err;
-        const Json plan = Parse(result.out);
-        EXPECT_EQ(plan.Count("files"), count) << arguments;
-        EXPECT_EQ(plan.Number("failed"), failed) << arguments;
-        EXPECT_EQ(plan["dryRun"], "true");
+        EXPECT_THAT(Parse(result.out),
+                    IsSupersetOf({"files#=" + std::to_string(count),
+                                  "failed=" + std::to_string(failed), std::string("dryRun=true")}))
+            << arguments;
     }
     EXPECT_THAT(Run("to-bmp -r ../game --overwrite -k -q").err,
                 HasSubstr("track1/fence.srb: " + dir_ / "game/track1/fence.bmp" +
@@ -681,11 +562,10 @@ TEST_F(InstallationTest, RecursionTakesEveryFileOfTheKindWithOrWithoutArchives) 
 TEST_F(InstallationTest, OutputTreeKeepsEachFilesPlaceAndTheJsonMatchesTheDisk) {
     const Result result = Run("to-bmp -r ../game -o ../out --keep-going --json");
     ASSERT_EQ(result.status, 1) << result.err; // the four fence.srb files
-    const Json done = Parse(result.out);
     std::set<std::string> written;
-    for (std::size_t file = 0; file < done.Count("files"); ++file) {
-        for (const std::string& path :
-             done.Strings("files[" + std::to_string(file) + "].written")) {
+    for (const std::string& line : Parse(result.out)) {
+        if (const std::size_t at = line.find("].written["); at != std::string::npos) {
+            const std::string path = line.substr(line.find('=', at) + 1);
             EXPECT_TRUE(fs::exists(path)) << path;
             written.insert(path);
         }
@@ -728,11 +608,9 @@ TEST_F(InstallationTest, KeepGoingReportsEveryFailureAndExitsWithOne) {
     result = Run("to-bmp CAR1.MIP broken.mip sky.mip -o ../out -k --json");
     EXPECT_EQ(result.status, 1);
     EXPECT_THAT(result.err, HasSubstr("broken.mip: "));
-    const Json done = Parse(result.out);
-    EXPECT_EQ(done["failed"], "1");
-    EXPECT_EQ(done.Count("files[0].written"), 2u);
-    EXPECT_NE(done["files[1].failure"], "null");
-    EXPECT_EQ(done.Count("files[2].written"), 2u);
+    const Lines done = Parse(result.out);
+    EXPECT_THAT(done, IsSupersetOf({"failed=1", "files[0].written#=2", "files[2].written#=2"}));
+    EXPECT_THAT(done, Contains(::testing::StartsWith("files[1].failure=Couldn't read from ")));
     EXPECT_TRUE(fs::exists(dir_ / "out/sky.bmp"));
 }
 
@@ -740,10 +618,9 @@ TEST_F(InstallationTest, MixedBatchesApplyLevelOptionsToTheFilesWithLevels) {
     const Result result = Run("to-bmp CAR1.MIP ROAD.PBF banner.srb --all-levels --json");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_THAT(result.err, HasSubstr("level options were ignored"));
-    const Json done = Parse(result.out);
-    EXPECT_EQ(done.Count("files[0].written"), 8u);  // four levels and their transparency
-    EXPECT_EQ(done.Count("files[1].written"), 2u);  // one picture
-    EXPECT_EQ(done.Count("files[2].written"), 10u); // five levels
+    EXPECT_THAT(Parse(result.out), IsSupersetOf({"files[0].written#=8",     // four levels, alpha
+                                                 "files[1].written#=2",     // one picture
+                                                 "files[2].written#=10"})); // five levels
     const auto before = Tree(Cars());
     ASSERT_EQ(Run("from-bmp banner.srb ROAD.PBF --all-levels --overwrite -q").status, 0);
     EXPECT_EQ(Tree(Cars()), before);
@@ -764,23 +641,20 @@ TEST_F(InstallationTest, ArchiveEditsKeepOrderAndEveryOtherMember) {
         EXPECT_THAT(Run(arguments + " -n").out, HasSubstr(plan));
         ASSERT_EQ(Run(arguments).status, 0) << arguments;
     }
-    const Json members = Parse(Run("dat list cars.dat --json").out);
-    std::vector<std::string> names;
-    for (std::size_t index = 0; index < members.Count(""); ++index) {
-        names.push_back(members["[" + std::to_string(index) + "].name"]);
-    }
-    EXPECT_THAT(names, ::testing::ElementsAre("checker.pbf", "fence.mip", "wheel.mip", "ROAD.PBF",
-                                              "banner.srb", "CAR1.MIP", "GRASS3.MIP", "fence.srb",
-                                              "sky.mip", "NEW.MIP"));
+    // The members in their order, each with the file it holds.
+    const std::pair<std::string, const char*> members[] = {
+        {"checker.pbf", "checker.pbf"}, {"fence.mip", "fence.mip"},   {"wheel.mip", "sky.mip"},
+        {"ROAD.PBF", "ROAD.PBF"},       {"banner.srb", "banner.srb"}, {"CAR1.MIP", "CAR1.MIP"},
+        {"GRASS3.MIP", "GRASS2.MIP"},   {"fence.srb", "fence.srb"},   {"sky.mip", "sky.mip"},
+        {"NEW.MIP", "sky.mip"}};
+    const Lines listed = Parse(Run("dat list cars.dat --json").out);
+    EXPECT_THAT(listed, Contains("#=10"));
     ASSERT_EQ(Run("dat extract cars.dat -o ../after -q").status, 0);
-    for (const std::string& name : names) {
-        const std::string original = name == "GRASS3.MIP"                       ? "GRASS2.MIP"
-                                     : name == "NEW.MIP" || name == "wheel.mip" ? "sky.mip"
-                                                                                : name;
-        EXPECT_EQ(ReadBytes(dir_ / "after/" + name), ReadBytes(dir_ / "before/" + original))
-            << name;
+    for (std::size_t index = 0; index < std::size(members); ++index) {
+        const auto& [name, original] = members[index];
+        EXPECT_THAT(listed, Contains("[" + std::to_string(index) + "].name=" + name));
+        EXPECT_EQ(ReadBytes(dir_ / "after/" + name), ReadBytes(dir_ / "before/" + original));
     }
-    EXPECT_THAT(Run("dat rename cars.dat sky.mip NEW.MIP").err, HasSubstr("already"));
     EXPECT_THAT(Run("dat add cars.dat ../before/GRASS2.MIP ../game").err, HasSubstr("game"));
 }
 
@@ -789,13 +663,12 @@ TEST_F(InstallationTest, RebuildKeepsTheMembersOnlyTheOldArchiveHas) {
     const Result result = Run("dat build . --overwrite --keep-members --report");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_THAT(result.out, HasSubstr("Kept members\n\nFLAG.PBF\nGRASS2.MIP\n"));
-    EXPECT_EQ(Parse(Run("dat list cars.dat --json").out).Count(""), 11u);
-    const Json plan = Parse(Run("dat build . --overwrite --keep-members -n --json").out);
-    EXPECT_EQ(plan.Strings("notes"),
-              (std::vector<std::string>{"Kept from the old archive: FLAG.PBF",
-                                        "Kept from the old archive: GRASS2.MIP"}));
+    EXPECT_THAT(Parse(Run("dat list cars.dat --json").out), Contains("#=11"));
+    EXPECT_THAT(Parse(Run("dat build . --overwrite --keep-members -n --json").out),
+                IsSupersetOf({"notes#=2", "notes[0]=Kept from the old archive: FLAG.PBF",
+                              "notes[1]=Kept from the old archive: GRASS2.MIP"}));
     ASSERT_EQ(Run("dat build . --overwrite").status, 0);
-    EXPECT_EQ(Parse(Run("dat list cars.dat --json").out).Count(""), 9u);
+    EXPECT_THAT(Parse(Run("dat list cars.dat --json").out), Contains("#=9"));
 }
 
 } // namespace
