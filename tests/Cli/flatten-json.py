@@ -13,10 +13,9 @@ def walk(path, value):
         for key, inner in items:
             walk(f"{path}.{key}" if isinstance(value, dict) and path else
                  key if isinstance(value, dict) else f"{path}[{key}]", inner)
-    elif isinstance(value, str):
-        print(f"{path}={value}".replace("\n", "\\n"))
     else:
-        print(f"{path}={json.dumps(value)}")
+        text = value if isinstance(value, str) else json.dumps(value)
+        print(f"{path}={text}".replace("\n", "\\n"))
 
 
 walk("", json.loads(sys.stdin.buffer.read().decode("utf-8")))
