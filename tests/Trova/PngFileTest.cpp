@@ -5,6 +5,8 @@
 #include "Util/Exception.h"
 #include "Util/MemoryStream.h"
 
+#include "Pictures.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -50,13 +52,10 @@ std::vector<std::uint8_t> BuildPng(std::uint32_t width, std::uint32_t height, st
 }
 
 std::string MessageOf(const std::vector<std::uint8_t>& bytes) {
-    try {
+    return Support::MessageOf([&] {
         Util::MemoryStream stream("memory.png", bytes);
         PngFile png(stream);
-    } catch (const Util::Exception& error) {
-        return error.Message();
-    }
-    return "(read without error)";
+    });
 }
 
 TEST(PngFile, ReadsGreyAndWritesRgbOrRgbaAsThePictureNeeds) {
@@ -116,45 +115,7 @@ TEST(PngFile, HostileFilesFailCleanly) {
 
 // ---- Against ImageMagick: every kind of PNG it writes ----
 
-class PngPeer : public ::testing::Test {
-protected:
-    void SetUp() override {
-        VELLIX_POSIX_ONLY(Support::kPeerPrograms);
-        if (Support::PeerMissing("convert")) {
-            GTEST_SKIP() << "ImageMagick's convert is not installed";
-        }
-    }
-
-    std::string Run(const std::string& command) {
-        int status = -1;
-        const std::string output = Support::RunCommand(command, &status);
-        EXPECT_EQ(status, 0) << command;
-        return output;
-    }
-
-    // The pixels as the peer decodes them, compared at 16 bits per channel so that the peer's
-    // rounding of 16-bit files plays no part. A fully transparent pixel's colour is void.
-    void ExpectPeerPixels(const Trova::Bitmap& bitmap, const std::string& path) {
-        const std::string rgba = Run("convert '" + path + "' -depth 16 -endian LSB rgba:-");
-        ASSERT_EQ(rgba.size(), std::size_t(bitmap.GetHeight()) * bitmap.GetWidth() * 8);
-        auto byte = reinterpret_cast<const std::uint8_t*>(rgba.data());
-        for (std::uint32_t row = 0; row < bitmap.GetHeight(); ++row) {
-            for (std::uint32_t column = 0; column < bitmap.GetWidth(); ++column, byte += 8) {
-                const Colour ours = bitmap.GetPixel(row, column);
-                const float channels[] = {ours.GetRed(), ours.GetGreen(), ours.GetBlue(),
-                                          ours.GetAlpha()};
-                const bool transparent = Util::ReadU16(byte + 6) == 0;
-                for (std::size_t channel = transparent ? 3 : 0; channel < 4; ++channel) {
-                    ASSERT_EQ(Trova::ChannelToInt(channels[channel], 16),
-                              Util::ReadU16(byte + 2 * channel))
-                        << "row " << row << " column " << column << " channel " << channel;
-                }
-            }
-        }
-    }
-
-    Support::TempDir dir_;
-};
+using PngPeer = Support::PeerTest;
 
 struct PngKind {
     const char* name;
