@@ -7,70 +7,61 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace Ostrel::Util;
 
 namespace {
-const std::string S(1, kPathSeparator);
-const std::string Root = Ostrel::Test::RootDirectory();
+
+// The path with "R/" at its start read as the root directory and every other '/' as the
+// platform's separator.
+std::string Local(std::string path) {
+    std::replace(path.begin(), path.end(), '/', kPathSeparator);
+    return path.starts_with("R") ? Ostrel::Test::RootDirectory() + path.substr(2) : path;
+}
+
 } // namespace
 
-TEST(PathName, SplitsAFileIntoItsParts) {
-    const PathName path(Root + "a" + S + "b.txt");
-    EXPECT_EQ(path.GetFullName(), Root + "a" + S + "b.txt");
-    EXPECT_EQ(path.GetAsDirectory(), Root + "a" + S + "b.txt" + S);
-    EXPECT_EQ(path.GetBaseName(), "b");
-    EXPECT_EQ(path.GetExtension(), "txt");
-    EXPECT_EQ(path.GetParentDirectory(), Root + "a" + S);
-    EXPECT_EQ(path.GetFileName(), "b.txt");
-    EXPECT_EQ(path.GetPathWithoutExtension(), Root + "a" + S + "b");
-    EXPECT_FALSE(path.IsRoot());
-}
-
-TEST(PathName, TheRootIsItsOwnNameAndHasNoParent) {
-    const PathName root(Root);
-    EXPECT_TRUE(root.IsRoot());
-    EXPECT_EQ(root.GetFullName(), Root);
-    EXPECT_EQ(root.GetAsDirectory(), Root);
-    EXPECT_EQ(root.GetBaseName(), Root);
-    EXPECT_EQ(root.GetFileName(), Root);
-    EXPECT_EQ(root.GetExtension(), "");
-    EXPECT_EQ(root.GetParentDirectory(), "");
-}
-
-TEST(PathName, ATrailingSeparatorNamesTheSameDirectory) {
-    const PathName withSeparator(Root + "a" + S);
-    const PathName without(Root + "a");
-    EXPECT_EQ(withSeparator.GetFullName(), without.GetFullName());
-    EXPECT_EQ(withSeparator.GetFileName(), "a");
-    EXPECT_EQ(withSeparator.GetParentDirectory(), Root);
-}
-
-TEST(PathName, ExtensionIsTheTextAfterTheLastDot) {
-    EXPECT_EQ(PathName(Root + "a" + S + "b").GetExtension(), "");
-    EXPECT_EQ(PathName(Root + "a" + S + "b").GetBaseName(), "b");
-    const PathName archive(Root + "a" + S + "b.tar.gz");
-    EXPECT_EQ(archive.GetBaseName(), "b.tar");
-    EXPECT_EQ(archive.GetExtension(), "gz");
+TEST(PathName, SplitsPathsIntoTheirParts) {
+    const struct {
+        const char* cause;
+        const char* path;
+        const char* full;
+        const char* asDirectory;
+        const char* parent;
+        const char* fileName;
+        const char* baseName;
+        const char* extension;
+        bool isRoot;
+    } cases[] = {
+        {"file", "R/a/b.txt", "R/a/b.txt", "R/a/b.txt/", "R/a/", "b.txt", "b", "txt", false},
+        {"no extension", "R/a/b", "R/a/b", "R/a/b/", "R/a/", "b", "b", "", false},
+        {"two dots", "R/a/b.tar.gz", "R/a/b.tar.gz", "R/a/b.tar.gz/", "R/a/", "b.tar.gz", "b.tar",
+         "gz", false},
+        {"trailing separator", "R/a/", "R/a", "R/a/", "R/", "a", "a", "", false},
+        {"dot dot", "R/a/b/../c", "R/a/c", "R/a/c/", "R/a/", "c", "c", "", false},
+        {"dot dot at the root", "R/..", "R/", "R/", "", "R/", "R/", "", true},
+        {"root", "R/", "R/", "R/", "", "R/", "R/", "", true},
+        {"empty", "", "", "", "", "", "", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cause);
+        const PathName path(Local(c.path));
+        EXPECT_EQ(path.GetFullName(), Local(c.full));
+        EXPECT_EQ(path.GetAsDirectory(), Local(c.asDirectory));
+        EXPECT_EQ(path.GetParentDirectory(), Local(c.parent));
+        EXPECT_EQ(path.GetFileName(), Local(c.fileName));
+        EXPECT_EQ(path.GetBaseName(), Local(c.baseName));
+        EXPECT_EQ(path.GetExtension(), c.extension);
+        EXPECT_EQ(path.IsRoot(), c.isRoot);
+    }
+    EXPECT_EQ(PathName(Local("R/a/b.txt")).GetPathWithoutExtension(), Local("R/a/b"));
 }
 
 TEST(PathName, BuildsAChildFromDirectoryNameAndExtension) {
-    const PathName directory(Root + "a");
-    EXPECT_EQ(PathName(directory, "m", "bmp").GetFullName(), Root + "a" + S + "m.bmp");
-    EXPECT_EQ(PathName(directory, "m", "").GetFullName(), Root + "a" + S + "m");
-}
-
-TEST(PathName, EmptyPathHasNoParts) {
-    const PathName empty;
-    EXPECT_EQ(empty.GetFullName(), "");
-    EXPECT_EQ(empty.GetAsDirectory(), "");
-    EXPECT_EQ(empty.GetFileName(), "");
-    EXPECT_FALSE(empty.IsRoot());
-}
-
-TEST(PathName, DotDotIsResolvedAsText) {
-    EXPECT_EQ(PathName(Root + "a" + S + "b" + S + ".." + S + "c").GetFullName(),
-              Root + "a" + S + "c");
-    EXPECT_EQ(PathName(Root + "..").GetFullName(), Root);
+    const PathName directory(Local("R/a"));
+    EXPECT_EQ(PathName(directory, "m", "bmp").GetFullName(), Local("R/a/m.bmp"));
+    EXPECT_EQ(PathName(directory, "m", "").GetFullName(), Local("R/a/m"));
 }
 
 TEST(Text, CompareNoCaseOrdersLikeTheGamesNames) {
