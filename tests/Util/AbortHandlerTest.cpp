@@ -80,19 +80,11 @@ TEST(XProcessorException, CodeLineNamesKnownCodesOnly) {
     EXPECT_EQ(MessageWith(nullptr).find("Exception code"), std::string::npos);
 }
 
-TEST(VersionInfo, IsTheProgramsOwnVersion) {
-    std::uint16_t part[4] = {9, 9, 9, 9};
-    VersionInfo().GetFileVersion(part[0], part[1], part[2], part[3]);
-    EXPECT_EQ(part[0], 2);
-    EXPECT_EQ(part[1], 0);
-    EXPECT_EQ(part[2], 0);
-    EXPECT_EQ(part[3], 0);
+// The program's own version shows in the crash report's first line.
+TEST(VersionInfo, ReadsFourNumbersAndNothingElse) {
+    std::uint16_t part[4] = {};
     VersionInfo("1.22.333.65535").GetFileVersion(part[0], part[1], part[2], part[3]);
-    EXPECT_EQ(part[1], 22);
-    EXPECT_EQ(part[3], 65535);
-}
-
-TEST(VersionInfo, MalformedTextIsAnInternalError) {
+    EXPECT_THAT(part, testing::ElementsAre(1, 22, 333, 65535));
     for (const char* text : {"", "1.2.3", "1.2.3.4.5", "1.2.3.65536", "1.2.3.4x", "1..3.4"}) {
         EXPECT_THROW(VersionInfo{text}, XAssertion) << text;
     }
@@ -107,19 +99,6 @@ TEST(CrashReport, LogHoldsVersionLineAndMessage) {
     const std::vector<std::uint8_t> bytes = Ostrel::Test::ReadBytes(path);
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "Vellix Version 2,0,0,0 Error File\nfirst line\nsecond line\n");
-}
-
-TEST(CrashReport, UnwritableDirectoryIsAFileError) {
-    Ostrel::Test::TempDir dir;
-    const TempDirectoryScope scope(dir / "missing");
-    EXPECT_THROW(WriteCrashReport(XUsage("x")), XFileOpen);
-}
-
-TEST(CrashReport, MessageNamesTheLog) {
-    EXPECT_EQ(CrashReportMessage("/tmp/Vellix.txt"),
-              "Program has been terminated by an unexpected condition.\nAn error log has been "
-              "written to /tmp/Vellix.txt. Please email this to the author along with a "
-              "description of the problem.");
 }
 
 void IgnoreTerminate() {}
