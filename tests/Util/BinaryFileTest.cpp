@@ -7,7 +7,7 @@
 #include "Util/SafeWrite.h"
 
 #include <cerrno>
-#include <cstring>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #ifdef _WIN32
@@ -19,8 +19,6 @@ using Ostrel::Test::MessageOf;
 using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
-
-namespace {} // namespace
 
 TEST(BinaryFile, OpeningAMissingFileNamesTheAbsolutePathAndTheSystemReason) {
     TempDir dir;
@@ -53,13 +51,14 @@ TEST(BinaryFile, CreateNewRefusesAnExistingFileAndCreateAlwaysEmptiesIt) {
     EXPECT_TRUE(ReadBytes(path).empty());
 }
 
-TEST(BinaryFile, ShortReadThrowsXFileReadNamingTheFile) {
+TEST(BinaryFile, ShortReadsAndWritesToAFileOpenedForReadingFailNamingTheFile) {
     TempDir dir;
     const std::string path = dir / "short.bmp";
     WriteBytes(path, std::vector<std::uint8_t>(20, 7));
     auto file = OpenForRead(path);
     std::uint8_t header[54];
     EXPECT_EQ(MessageOf([&] { file->Read(54, header); }), "Couldn't read from " + path + "\n");
+    EXPECT_EQ(MessageOf([&] { file->Write(1, header); }), "Couldn't write to " + path + "\n");
 }
 
 TEST(BinaryFile, WritesReadsSeeksAndTruncates) {
@@ -80,16 +79,6 @@ TEST(BinaryFile, WritesReadsSeeksAndTruncates) {
     EXPECT_TRUE(file->IsAtEnd());
     file = nullptr;
     EXPECT_EQ(ReadBytes(path), (std::vector<std::uint8_t>{10, 20, 30}));
-}
-
-TEST(BinaryFile, WritingAFileOpenedForReadingFails) {
-    TempDir dir;
-    const std::string path = dir / "ro.bin";
-    WriteBytes(path, {1});
-    auto file = OpenForRead(path);
-    const std::uint8_t byte = 2;
-    EXPECT_THROW(file->Write(1, &byte), XFileWrite);
-    EXPECT_EQ(file->GetName(), path);
 }
 
 TEST(BinaryFile, DirectoriesAreNeitherFilesNorOpenable) {
@@ -193,13 +182,11 @@ TEST(Platform, ListDirectoryMatchesPatternsWithoutRegardToCase) {
     WriteBytes(dir / "car.3do", {});
     WriteBytes(dir / "readme.txt", {});
     ASSERT_TRUE(Platform::MakeDirectory(dir / "sub"));
-    auto entries = Platform::ListDirectory(dir.Path(), "*.3do|*.trk");
-    std::vector<std::string> names;
-    for (const auto& entry : entries) {
-        names.push_back(entry.name);
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"TRACK.TRK", "car.3do"}));
+    const auto named = [](const char* name) {
+        return testing::Field(&Platform::DirectoryEntry::name, name);
+    };
+    EXPECT_THAT(Platform::ListDirectory(dir.Path(), "*.3do|*.trk"),
+                testing::UnorderedElementsAre(named("TRACK.TRK"), named("car.3do")));
     auto all = Platform::ListDirectory(dir.Path());
     EXPECT_EQ(all.size(), 4u);
     EXPECT_EQ(std::count_if(all.begin(), all.end(), [](auto& e) { return e.isDirectory; }), 1);

@@ -33,18 +33,14 @@ TEST(CountedPtr, DeletesTheObjectWhenTheLastOwnerGoes) {
         first = same; // assigning what it holds changes nothing
         EXPECT_EQ(deaths, 0);
         EXPECT_EQ(first.GetCount(), 1u);
+        CountedPtr<Tracked> other(new Tracked(&deaths));
+        other = first; // releases the object other held
+        EXPECT_EQ(deaths, 1);
+        other = nullptr;
+        EXPECT_EQ(other.GetCount(), 0u);
+        EXPECT_EQ(first.GetCount(), 1u);
     }
-    EXPECT_EQ(deaths, 1);
-}
-
-TEST(CountedPtr, AssigningAnotherReleasesTheOldOne) {
-    int deaths = 0;
-    CountedPtr<Tracked> holder(new Tracked(&deaths));
-    holder = CountedPtr<Tracked>(new Tracked(&deaths));
-    EXPECT_EQ(deaths, 1);
-    holder = nullptr;
     EXPECT_EQ(deaths, 2);
-    EXPECT_EQ(holder.GetCount(), 0u);
 }
 
 TEST(CountedPtr, SharesOneCountAcrossBaseAndDerivedPointers) {
