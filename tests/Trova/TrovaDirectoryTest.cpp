@@ -25,14 +25,6 @@ protected:
         WriteBytes(cars + kSep + "CAR1.MIP", {});
     }
 
-    void ExpectCars(const std::string& path) {
-        const TrovaDirectory directory(path);
-        EXPECT_FALSE(directory.IsRoot()) << path;
-        EXPECT_EQ(directory.GetDirectoryName(), "Cars") << path;
-        EXPECT_EQ(directory.GetDirectoryPath(), cars + kSep) << path;
-        EXPECT_EQ(directory.GetParentPath(), games + kSep) << path;
-    }
-
     // The message of the assertion raised for path, without its line.
     static std::string FailedCheck(const std::string& path) {
         try {
@@ -53,31 +45,29 @@ protected:
 
 } // namespace
 
-TEST_F(TrovaDirectoryTest, ExistingDirectoriesFilesArchivesAndMembersBelongToTheDirectory) {
-    for (const std::string name :
-         {"", "/", "/CAR1.MIP", "/car1.mip", "/CARS.DAT", "/cars.dat", "/cars.dat/CAR1.MIP",
-          "/CARS.DAT/car1.mip", "/new.mip", "/./new.mip"}) {
-        std::string path = cars + name;
-        std::replace(path.begin(), path.end(), '/', kSep);
-        ExpectCars(path);
+// Names are taken with their case on disk; a missing name without a dot is a directory to be.
+TEST_F(TrovaDirectoryTest, DirectoriesFilesArchivesAndMembersBelongToTheirDirectory) {
+    // Each directory under g with the paths that belong to it, written with '/' for the separator.
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"Cars",
+         {"Cars", "Cars/", "Cars/CAR1.MIP", "Cars/car1.mip", "Cars/CARS.DAT", "Cars/cars.dat",
+          "Cars/cars.dat/CAR1.MIP", "Cars/CARS.DAT/car1.mip", "Cars/new.mip", "Cars/./new.mip",
+          "cars", "CARS/new.mip"}},
+        {"newdir", {"newdir", "newdir/new.mip"}}};
+    for (const auto& [name, paths] : cases) {
+        for (std::string path : paths) {
+            SCOPED_TRACE(path);
+            path = games + "/" + path;
+            std::replace(path.begin(), path.end(), '/', kSep);
+            const TrovaDirectory directory(path);
+            EXPECT_FALSE(directory.IsRoot());
+            EXPECT_EQ(directory.GetDirectoryName(), name);
+            EXPECT_EQ(directory.GetDirectoryPath(), games + kSep + name + kSep);
+            EXPECT_EQ(directory.GetParentPath(), games + kSep);
+        }
     }
-}
-
-TEST_F(TrovaDirectoryTest, NamesAreTakenWithTheirCaseOnDisk) {
-    ExpectCars(games + kSep + "cars");
-    ExpectCars(games + kSep + "CARS" + kSep + "new.mip");
     EXPECT_EQ(TrovaDirectory(cars).GetArchivePath(), cars + kSep + "CARS.DAT");
     EXPECT_EQ(TrovaDirectory(games).GetArchivePath(), games + kSep + "g.dat");
-}
-
-TEST_F(TrovaDirectoryTest, MissingNamesWithoutADotAreDirectoriesToBe) {
-    const std::string newDir = games + kSep + "newdir";
-    for (const std::string& path : {newDir, newDir + kSep + "new.mip"}) {
-        const TrovaDirectory directory(path);
-        EXPECT_EQ(directory.GetDirectoryName(), "newdir") << path;
-        EXPECT_EQ(directory.GetDirectoryPath(), newDir + kSep) << path;
-        EXPECT_EQ(directory.GetParentPath(), games + kSep) << path;
-    }
 }
 
 TEST_F(TrovaDirectoryTest, TheRootIsItsOwnNameAndHasNoParentOrArchive) {
@@ -90,7 +80,6 @@ TEST_F(TrovaDirectoryTest, TheRootIsItsOwnNameAndHasNoParentOrArchive) {
         EXPECT_EQ(directory.GetParentPath(), "");
         EXPECT_EQ(directory.GetArchivePath(), "");
     }
-    EXPECT_FALSE(TrovaDirectory(games).IsRoot());
 }
 
 TEST_F(TrovaDirectoryTest, PathsThatCannotBelongToADirectoryFailTheirChecks) {
