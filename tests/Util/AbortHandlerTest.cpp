@@ -146,32 +146,29 @@ __attribute__((noinline, no_sanitize("undefined"))) void DereferenceNull() {
     return depth < limit ? Recurse(depth + 1) + frame[0] : 0;
 }
 
-class ReturningHandler : public AbortHandler {
-public:
-    void HandleAbort(const Exception&) override { std::fputs("returned\n", stderr); }
-};
+void Return() {
+    std::fputs("returned\n", stderr);
+}
 
-class FaultingHandler : public AbortHandler {
-public:
-    void HandleAbort(const Exception&) override { DereferenceNull(); }
-};
+void Throw() {
+    throw XUsage("thrown");
+}
 
-class ThrowingHandler : public AbortHandler {
-public:
-    void HandleAbort(const Exception&) override { throw XUsage("thrown"); }
-};
-
-template <typename Handler> void CrashWith() {
+// Installs a handler that does what react does, and faults.
+template <void (*react)()> void CrashWith() {
+    class Handler : public AbortHandler {
+        void HandleAbort(const Exception&) override { react(); }
+    };
     SetAbortHandler(std::make_unique<Handler>());
     const AbortHooks hooks;
     DereferenceNull();
 }
 
 TEST(AbortHooksDeathTest, ProcessEndsWithCodeOneWhateverTheHandlerDoes) {
-    EXPECT_EXIT(CrashWith<ReturningHandler>(), testing::ExitedWithCode(1), "returned");
-    EXPECT_EXIT(CrashWith<ThrowingHandler>(), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(CrashWith<Return>(), testing::ExitedWithCode(1), "returned");
+    EXPECT_EXIT(CrashWith<Throw>(), testing::ExitedWithCode(1), "");
     // A second fault while reporting must end the process, not hang or report again.
-    EXPECT_EXIT(CrashWith<FaultingHandler>(), testing::ExitedWithCode(1), "");
+    EXPECT_EXIT(CrashWith<DereferenceNull>(), testing::ExitedWithCode(1), "");
 }
 
 TEST(AbortHooksDeathTest, WithoutAnInstalledHandlerTheReportGoesToStandardError) {
