@@ -105,39 +105,37 @@ TEST_F(ICR2DatFileReading, MembersReadInAlternationKeepTheirPositionsAndOutliveT
     EXPECT_EQ(first->GetName(), "A.MIP");
 }
 
-TEST_F(ICR2DatFileReading, MalformedDirectoriesFailWithTheirOwnMessage) {
+// A directory cut short fails as a whole, and no failure leaves the file open.
+TEST_F(ICR2DatFileReading, MalformedDirectoriesFailWithTheirOwnMessageAndCloseTheFile) {
+    const std::size_t before = OpenDescriptors();
     const Bytes two = ArchiveBytes({{"A.MIP", Bytes(100)}, {"B.MIP", Bytes(100)}});
+    const Bytes cut(two.begin(), two.begin() + 55);
+    const std::string countError = FormatMessage("ICR2 dat file subfile count error");
+    const std::string readFailure = "Couldn't read from " + path + "\n";
     const struct {
         const char* cause;
         Bytes bytes;
-        const char* detail;
+        bool update;
+        std::string message;
     } cases[] = {
-        {"no members", {0, 0}, "ICR2 dat file subfile count error"},
-        {"negative count", {0x00, 0x80}, "ICR2 dat file subfile count error"},
-        {"signature 4", Patched(two, 2, {4}), "ICR2 dat file signature not 5"},
-        {"method 1", Patched(two, 3, {1}), "ICR2 dat file unknown compression method"},
-        {"second size copy differs", Patched(two, 35, {101}),
-         "ICR2 dat file subfile size mismatch"},
+        {"no members", {0, 0}, false, countError},
+        {"no members, open for update", {0, 0}, true, countError},
+        {"negative count", {0x00, 0x80}, false, countError},
+        {"signature 4", Patched(two, 2, {4}), false,
+         FormatMessage("ICR2 dat file signature not 5")},
+        {"method 1", Patched(two, 3, {1}), false,
+         FormatMessage("ICR2 dat file unknown compression method")},
+        {"second size copy differs", Patched(two, 35, {101}), false,
+         FormatMessage("ICR2 dat file subfile size mismatch")},
+        {"last record cut short", cut, false, readFailure},
+        {"records missing, open for update", {0xFF, 0x7F}, true, readFailure},
+        {"count cut short", {1}, false, readFailure},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.cause);
         const std::string archivePath = Write(c.bytes);
-        EXPECT_EQ(MessageOf([&] { ICR2DatFile(archivePath, false); }), FormatMessage(c.detail));
+        EXPECT_EQ(MessageOf([&] { ICR2DatFile(archivePath, c.update); }), c.message);
     }
-}
-
-TEST_F(ICR2DatFileReading, ADirectoryCutShortFailsAsAWholeAndClosesTheFile) {
-    const std::size_t before = OpenDescriptors();
-    const std::string readFailure = "Couldn't read from " + path + "\n";
-    Bytes cut = ArchiveOfNames({"A.MIP", "B.MIP"});
-    cut.pop_back();
-    EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write(cut), false); }), readFailure);
-    EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write({0xFF, 0x7F}), true); }), readFailure);
-    EXPECT_EQ(MessageOf([&] { ICR2DatFile(Write({1}), false); }), readFailure);
-    EXPECT_EQ(MessageOf([&] {
-                  ICR2DatFile(Write({0, 0}), true);
-              }),
-              FormatMessage("ICR2 dat file subfile count error"));
     EXPECT_EQ(OpenDescriptors(), before);
 }
 
