@@ -6,7 +6,6 @@
 #include "Trova/GPLMipFile.h"
 #include "Trova/GPLPbfFile.h"
 #include "Trova/GPLSrbFile.h"
-#include "Trova/ICR2DatFile.h"
 #include "Trova/Palette.h"
 #include "Trova/PngFile.h"
 #include "Util/BinaryFile.h"
@@ -385,44 +384,31 @@ TEST(ConversionsBatch, PathsAreMatchedWithoutRegardToCase) {
               std::string::npos);
 }
 
-TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectory) {
-    TempDir dir;
-    const std::string game = dir / "cars";
-    ASSERT_TRUE(Util::Platform::MakeDirectory(game));
-    const std::string separator(1, Util::kPathSeparator);
-    Save(*MakeMip(Pattern), game + separator + "CAR1.MIP");
-    {
-        Trova::ICR2DatFile archive(game + separator + "cars.dat");
-        archive.AddFiles(false);
-        archive.Save();
-    }
-    ASSERT_TRUE(Util::Platform::RemoveFile(game + separator + "CAR1.MIP"));
-    Runner run;
-    run({game + separator + "cars.dat" + separator + "car1.mip"},
-        ToBmp(kSeparateTransparency, false, 1));
-    EXPECT_EQ(run.written, (std::vector<std::string>{"CAR1.bmp", "CAR1_ti.bmp"}));
-    EXPECT_TRUE(Util::FileExists(game + separator + "CAR1_ti.bmp"));
-}
-
 // A hostile archive may name a member so that its BMP would land outside the game directory, or
 // in a stream of another file; the names are refused as dat extract refuses them.
-TEST(ConversionsBatch, MemberNamesThatAreNoFileNamesAreRefused) {
+TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectoryUnderUsableNamesOnly) {
     TempDir dir;
     const std::string game = dir / "cars";
     ASSERT_TRUE(Util::Platform::MakeDirectory(game));
     const std::string separator(1, Util::kPathSeparator);
+    const std::string archive = game + separator + "cars.dat";
     Save(*MakeMip(Pattern), dir / "mip.bin");
+    const auto mip = ReadBytes(dir / "mip.bin");
+    Ostrel::Test::WriteBytes(archive, Ostrel::Test::ArchiveBytes({{"CAR1.MIP", mip}}));
+    Runner run;
+    run({archive + separator + "car1.mip"}, ToBmp(kSeparateTransparency, false, 1));
+    EXPECT_EQ(run.written, (std::vector<std::string>{"CAR1.bmp", "CAR1_ti.bmp"}));
+    EXPECT_TRUE(Util::FileExists(game + separator + "CAR1_ti.bmp"));
     for (const std::string& base : {".." + separator + "EVIL", std::string("CAR:EVIL")}) {
-        Ostrel::Test::WriteBytes(game + separator + "cars.dat",
-                                 Ostrel::Test::ArchiveBytes(
-                                     {{base + ".MIP", Ostrel::Test::ReadBytes(dir / "mip.bin")}}));
-        DatDirectory container(game + separator + "cars.dat", "");
+        Trova::GetFactoryRegistry().Purge();
+        Ostrel::Test::WriteBytes(archive, Ostrel::Test::ArchiveBytes({{base + ".MIP", mip}}));
+        DatDirectory container(archive, "");
         ConversionBatch batch;
         batch.Add(container, 0);
         EXPECT_EQ(MessageOf([&] { batch.Convert(ToBmp(kNoTransparency, true)); }),
                   "\"" + base + "\" is not a usable file name");
-        Trova::GetFactoryRegistry().Purge();
     }
+    Trova::GetFactoryRegistry().Purge();
     EXPECT_FALSE(Util::FileExists(dir / "EVIL.bmp"));
 }
 
@@ -531,35 +517,31 @@ TEST(ConversionsNewFile, SrbGeometry) {
 
 // ---- Pictures with their own alpha: PNG files and 32-bit BMP files ----
 
+// The format alone decides the names, also of the separate grey picture.
 TEST(ConversionsAlphaChannel, EveryLevelGoesOutAndBackWithItsAlpha) {
-    for (const auto& [format, extension] :
-         {std::pair{kPngPictures, ".png"}, std::pair{kBmpPictures, ".bmp"}}) {
+    for (const auto& [format, extension] : {std::pair{kPngPictures, std::string(".png")},
+                                            std::pair{kBmpPictures, std::string(".bmp")}}) {
         SCOPED_TRACE(extension);
         TempDir dir;
-        const auto mip = MakeMip(Pattern);
-        Save(*mip, dir / "car.mip");
+        Save(*MakeMip(Pattern), dir / "car.mip");
         const auto original = ReadBytes(dir / "car.mip");
         MipBmpOptions out = ToBmp(kAlphaChannel, true);
         out.transparency.pictureFormat = format;
         Runner run;
         run({dir / "car.mip"}, out);
-        EXPECT_EQ(run.written, (std::vector<std::string>{std::string("car") + extension,
-                                                         std::string("car_1") + extension,
-                                                         std::string("car_2") + extension}));
         MipFromBmpOptions back = FromBmp(1, false);
         back.allLevels = true;
         back.transparency = out.transparency;
         run({dir / "car.mip"}, back);
         EXPECT_EQ(ReadBytes(dir / "car.mip"), original); // 8-8-8-8: byte for byte
+        MipBmpOptions separate = ToBmp(kSeparateTransparency, false, 3);
+        separate.transparency.pictureFormat = format;
+        separate.overwrite = true;
+        run({dir / "car.mip"}, separate);
+        EXPECT_EQ(run.written, (std::vector<std::string>{
+                                   "car" + extension, "car_1" + extension, "car_2" + extension,
+                                   "car.mip", "car_2" + extension, "car_2_ti" + extension}));
     }
-    // The format alone decides the names, also for the separate grey picture.
-    TempDir dir;
-    Save(*MakeMip(Pattern), dir / "car.mip");
-    MipBmpOptions separate = ToBmp(kSeparateTransparency, false, 3);
-    separate.transparency.pictureFormat = kPngPictures;
-    Runner run;
-    run({dir / "car.mip"}, separate);
-    EXPECT_EQ(run.written, (std::vector<std::string>{"car_2.png", "car_2_ti.png"}));
 }
 
 TEST(ConversionsAlphaChannel, NewFilesReadPngOperandsWhateverTheFormat) {
