@@ -37,14 +37,7 @@ Bytes Written(const GPLBMAPSection& section) {
 }
 
 std::string Failure(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Ostrel::Util::XFileFormat& e) {
-        return e.GetDetail();
-    } catch (const Ostrel::Util::Exception& e) {
-        return e.Message();
-    }
-    return "no failure";
+    return Ostrel::Test::FailureOf(action, "t.pbf");
 }
 
 std::string ReadFailure(const BmapSpec& bmap, std::uint8_t highestCompression = 0) {

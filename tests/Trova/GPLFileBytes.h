@@ -5,10 +5,15 @@
 
 #include "Util/BinaryStream.h"
 #include "Util/CountedPtr.h"
+#include "Util/Exception.h"
 #include "Util/MemoryStream.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -235,6 +240,32 @@ inline Util::CountedPtr<Util::BinaryStream> StreamOf(const Bytes& bytes,
 
 inline Util::CountedPtr<Util::MemoryStream> NewStream(const std::string& name = "out.bin") {
     return Util::MakeCounted<Util::MemoryStream>(name);
+}
+
+template <typename FileT> Bytes Written(const FileT& file) {
+    auto stream = NewStream();
+    file.Write(stream);
+    return stream->GetBytes();
+}
+
+// A MIP image's bytes (at mipStart) with the mean colour blanked: writers recompute it.
+inline Bytes WithoutMeanColour(Bytes bytes, std::size_t mipStart = 0) {
+    std::fill_n(bytes.begin() + mipStart + kMeanColourOffset, 4, 0);
+    return bytes;
+}
+
+// The detail of the XFileFormat (naming the file at path) that reading raises, the message of any
+// other library exception, or "no failure".
+inline std::string FailureOf(const std::function<void()>& read, const std::string& path) {
+    try {
+        read();
+    } catch (const Util::XFileFormat& e) {
+        EXPECT_EQ(e.GetPathName(), path);
+        return e.GetDetail();
+    } catch (const Util::Exception& e) {
+        return e.Message();
+    }
+    return "no failure";
 }
 
 } // namespace Ostrel::Test

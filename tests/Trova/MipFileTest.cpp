@@ -21,23 +21,8 @@ Util::CountedPtr<GPLMipFile> ReadMip(const Bytes& bytes, std::uint32_t version =
     return Util::MakeCounted<GPLMipFile>(StreamOf(bytes, "car.mip"), version);
 }
 
-Bytes WriteMip(const Trova::MipFile& mip) {
-    auto stream = NewStream();
-    mip.Write(stream);
-    return stream->GetBytes();
-}
-
-// The detail of the XFileFormat that reading raises, or a description of what happened instead.
 std::string FormatFailure(const Bytes& bytes, std::uint32_t version = 0) {
-    try {
-        ReadMip(bytes, version);
-    } catch (const Util::XFileFormat& e) {
-        EXPECT_EQ(e.GetPathName(), "car.mip");
-        return e.GetDetail();
-    } catch (const Util::Exception& e) {
-        return "other failure: " + e.Message();
-    }
-    return "read without failure";
+    return FailureOf([&] { ReadMip(bytes, version); }, "car.mip");
 }
 
 MipSpec Valid(std::uint8_t format = 3, std::uint32_t levels = 3) {
@@ -58,11 +43,6 @@ MipSpec Palettised(std::uint8_t format, bool shared) {
     spec.sharedCmap = CmapIf(shared);
     spec.StandardLevels(3, {}, CmapIf(!shared));
     return spec;
-}
-
-Bytes WithoutMeanColour(Bytes bytes) {
-    std::fill_n(bytes.begin() + kMeanColourOffset, 4, 0);
-    return bytes;
 }
 
 Bytes MeanColourOf(const Bytes& bytes) {
@@ -122,7 +102,7 @@ TEST(MipFileRead, LevelCountBounds) {
     n4.log2Width = 8;
     n4.log2Height = 6;
     n4.StandardLevels(9);
-    EXPECT_EQ(FormatFailure(n4.Build(), 1), "read without failure");
+    EXPECT_EQ(FormatFailure(n4.Build(), 1), "no failure");
     n4.levelCount = 10;
     EXPECT_EQ(FormatFailure(n4.Build(), 1), "GPL mip bitmap count incorrect");
 }
@@ -256,7 +236,7 @@ TEST(MipFileRead, EmptyLevelListIsAccepted) {
     EXPECT_EQ(mip->GetWidth(), 0u);
     EXPECT_FALSE(mip->GetPalette());
     EXPECT_THROW(mip->GetBitmap(0), Util::XAssertion);
-    EXPECT_EQ(WriteMip(*mip), bytes); // the mean colour stays as read
+    EXPECT_EQ(Written(*mip), bytes); // the mean colour stays as read
 }
 
 // Reading only the headers tells what reading the whole image tells, or fails the same way,
@@ -306,7 +286,7 @@ TEST(MipFileN4, ReadAndWrite) {
 
     Bytes expected = bytes;
     expected[kN4NameOffset + 6] = 0;
-    EXPECT_EQ(WithoutMeanColour(WriteMip(*mip)), WithoutMeanColour(expected));
+    EXPECT_EQ(WithoutMeanColour(Written(*mip)), WithoutMeanColour(expected));
 
     // A name that fills the field has no NUL to end it.
     spec.headerSize.reset();
@@ -327,7 +307,7 @@ TEST(MipFileRoundTrip, EveryFormatAndPaletteKind) {
     blocks.StandardLevels(3, 10);
     for (const MipSpec& spec : specs) {
         const Bytes bytes = spec.Build();
-        EXPECT_EQ(WithoutMeanColour(WriteMip(*ReadMip(bytes))), WithoutMeanColour(bytes))
+        EXPECT_EQ(WithoutMeanColour(Written(*ReadMip(bytes))), WithoutMeanColour(bytes))
             << int(spec.format);
     }
 }
@@ -355,13 +335,13 @@ TEST(MipFileMeanColour, IsTheAlphaWeightedMeanOfLevel0) {
     const Bytes pixels{0, 0, 255, 255, 0, 0, 0, 0};
     std::copy(pixels.begin(), pixels.end(), level.end() - 8);
     spec.levels.push_back(level);
-    EXPECT_EQ(MeanColourOf(WriteMip(*ReadMip(spec.Build()))), (Bytes{0, 0, 255, 128}));
+    EXPECT_EQ(MeanColourOf(Written(*ReadMip(spec.Build()))), (Bytes{0, 0, 255, 128}));
 }
 
 TEST(MipFileMeanColour, OnePixelFileStoresItsPixel) {
     GPLMipFile mip(1, 1, 8, 8, 8, 8, 2, false, 0, false, true, true, 1, 0, 8, 0);
     mip.GetBitmap(0)->SetPixel(0, 0, Colour(1, 128 / 255.0f, 0, 64 / 255.0f));
-    const Bytes written = WriteMip(mip);
+    const Bytes written = Written(mip);
     EXPECT_EQ(MeanColourOf(written), (Bytes{0, 128, 255, 64}));
     // The file's own answer stays what it was made or read with.
     EXPECT_EQ(mip.GetMeanColour(), Colour());
@@ -420,7 +400,7 @@ TEST(MipFileCreate, LevelsHalveDownToOne) {
     EXPECT_EQ(mip.GetBitmap(2)->GetWidth(), 2u);
     EXPECT_EQ(mip.GetBitmap(2)->GetHeight(), 1u);
     // The GPL reader allows only as many levels as the smaller side gives.
-    EXPECT_EQ(FormatFailure(WriteMip(mip)), "GPL mip bitmap count incorrect");
+    EXPECT_EQ(FormatFailure(Written(mip)), "GPL mip bitmap count incorrect");
 }
 
 TEST(MipFileCreate, SharedPaletteWrittenOnce) {
@@ -438,14 +418,14 @@ TEST(MipFileCreate, SharedPaletteWrittenOnce) {
             }
         }
     }
-    const Bytes written = WriteMip(mip);
+    const Bytes written = Written(mip);
     const std::size_t cmapAt = 12 + 12 + 18 + 2;
     EXPECT_EQ(Bytes(written.begin() + cmapAt, written.begin() + cmapAt + 4),
               (Bytes{0x50, 0x41, 0x4D, 0x43}));
     const auto back = ReadMip(written);
     EXPECT_FALSE(back->HasIndividualPalettes());
     EXPECT_EQ(back->GetBitmap(2)->GetPixel(0, 0), Colour(1, 0, 0, 1));
-    EXPECT_EQ(WriteMip(*back), written);
+    EXPECT_EQ(Written(*back), written);
 }
 
 TEST(MipFileCreate, IndividualPalettes) {
@@ -453,7 +433,7 @@ TEST(MipFileCreate, IndividualPalettes) {
     EXPECT_TRUE(mip.HasIndividualPalettes());
     EXPECT_FALSE(mip.GetBitmapPalette(0) == mip.GetBitmapPalette(1));
     EXPECT_EQ(mip.GetBitmapPalette(1)->GetCount(), 8u);
-    const auto back = ReadMip(WriteMip(mip));
+    const auto back = ReadMip(Written(mip));
     EXPECT_TRUE(back->HasIndividualPalettes());
     EXPECT_EQ(back->GetTransparency(), 2u);
 
@@ -466,25 +446,25 @@ TEST(MipFileCreate, IndividualPalettes) {
 TEST(MipFileCreate, N4FileRoundTrip) {
     GPLMipFile mip(4, 2, 8, 8, 8, 0, 0, false, 0, false, true, true, 3, 0, 9, 1);
     EXPECT_EQ(mip.GetN4Name(0), "");
-    const Bytes written = WriteMip(mip);
+    const Bytes written = Written(mip);
     const auto back = ReadMip(written, 1);
     EXPECT_EQ(back->GetBitmapCount(), 3u);
     EXPECT_EQ(back->GetN4Value(0), 0u);
-    EXPECT_EQ(WriteMip(*back), written);
+    EXPECT_EQ(Written(*back), written);
 }
 
 // ---- Copying
 
 TEST(MipFileShare, CloneIsDeep) {
     const auto mip = ReadMip(Palettised(0, true).Build());
-    const Bytes original = WriteMip(*mip);
+    const Bytes original = Written(*mip);
     const auto copy = mip->Clone();
-    EXPECT_EQ(WriteMip(*copy), original);
+    EXPECT_EQ(Written(*copy), original);
 
     EXPECT_FALSE(copy->GetPalette() == mip->GetPalette());
     EXPECT_EQ(copy->GetBitmapPalette(1), copy->GetPalette()); // still shared within the copy
     copy->GetPalette()->SetColour(0, Colour(1, 1, 1, 1));
     copy->GetBitmap(0)->SetPixel(0, 0, Colour(1, 1, 1, 1));
-    EXPECT_EQ(WriteMip(*mip), original);
-    EXPECT_NE(WriteMip(*copy), original);
+    EXPECT_EQ(Written(*mip), original);
+    EXPECT_NE(Written(*copy), original);
 }

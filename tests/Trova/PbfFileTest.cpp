@@ -1,7 +1,7 @@
 #include "GPLFileBytes.h"
 
+#include "Support/TestSupport.h"
 #include "Trova/GPLPbfFile.h"
-#include "Util/Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -17,50 +17,17 @@ Util::CountedPtr<GPLPbfFile> ReadPbf(const Bytes& bytes) {
     return Util::MakeCounted<GPLPbfFile>(StreamOf(bytes, "logo.pbf"));
 }
 
-Bytes WritePbf(const Trova::PbfFile& pbf) {
-    auto stream = NewStream();
-    pbf.Write(stream);
-    return stream->GetBytes();
-}
-
 std::uint8_t FormatOf(const Trova::PbfFile& pbf) {
     return pbf.GetBitmap().DynamicCast<GPLBMAPSection>()->GetFormat();
 }
 
 } // namespace
 
-TEST(PbfFileRead, PalettesOwnAndDefault) {
-    BmapSpec own = BmapSpec::Of(1, 4, 4);
-    own.cmap = SixteenColourCmap();
-    const auto ownPbf = ReadPbf(own.Build());
-    EXPECT_TRUE(ownPbf->IsPalettised());
-    EXPECT_EQ(ownPbf->GetPalette()->GetColour(0), Colour(0, 1, 0, 1));
-    EXPECT_EQ(ownPbf->GetTransparency(), 1u);
-
-    // Without a CMAP the picture reads with a grey ramp, and is written without one.
-    const Bytes grey = BmapSpec::Of(0, 4, 4).Build();
-    const auto greyPbf = ReadPbf(grey);
-    EXPECT_EQ(greyPbf->GetPalette()->GetCount(), 16u);
-    EXPECT_EQ(greyPbf->GetPalette()->GetColour(15), Colour(1, 1, 1, 1));
-    EXPECT_EQ(WritePbf(*greyPbf), grey);
-
-    const auto direct = ReadPbf(BmapSpec::Of(5, 4, 4).Build());
-    EXPECT_FALSE(direct->IsPalettised());
-    EXPECT_FALSE(direct->GetPalette());
-    EXPECT_EQ(direct->GetRedBits(), 4u);
-    EXPECT_EQ(direct->GetAlphaBits(), 4u);
-}
-
 TEST(PbfFileRead, CompressedPicturesAreRefused) {
     BmapSpec compressed = BmapSpec::Of(3, 4, 4);
     compressed.compression = 1;
-    try {
-        ReadPbf(compressed.Build());
-        FAIL();
-    } catch (const Util::XFileFormat& e) {
-        EXPECT_EQ(e.GetPathName(), "logo.pbf");
-        EXPECT_EQ(e.GetDetail(), "GPL bitmap header unsupported compression method");
-    }
+    EXPECT_EQ(FailureOf([&] { ReadPbf(compressed.Build()); }, "logo.pbf"),
+              "GPL bitmap header unsupported compression method");
 }
 
 TEST(PbfFileRead, ReadsFromTheStartAndIgnoresTrailingBytes) {
@@ -71,7 +38,7 @@ TEST(PbfFileRead, ReadsFromTheStartAndIgnoresTrailingBytes) {
     stream->SetPosition(7);
     const auto pbf = Util::MakeCounted<GPLPbfFile>(stream);
     EXPECT_EQ(pbf->GetWidth(), 2u);
-    EXPECT_EQ(WritePbf(*pbf), bytes);
+    EXPECT_EQ(Written(*pbf), bytes);
 }
 
 TEST(PbfFileCreate, FormatChoice) {
@@ -93,12 +60,8 @@ TEST(PbfFileCreate, FormatChoice) {
             EXPECT_EQ(FormatOf(pbf), c.expected);
         }
     }
-    try {
-        GPLPbfFile(8, 8, 8, 8, 1, true, 17);
-        FAIL();
-    } catch (const Util::XUsage& e) {
-        EXPECT_EQ(e.Message(), "GPL mip only supports 16 colour palettes");
-    }
+    EXPECT_EQ(MessageOf([] { GPLPbfFile(8, 8, 8, 8, 1, true, 17); }),
+              "GPL mip only supports 16 colour palettes");
 }
 
 // Read back, a palette written without its CMAP would show the grey ramp, and a CMAP written
@@ -114,7 +77,7 @@ TEST(PbfFileCreate, PalettisedFileCarriesItsCmap) {
     EXPECT_EQ(pbf.GetWidth(), 3u);
     EXPECT_EQ(pbf.GetHeight(), 2u);
 
-    const auto back = ReadPbf(WritePbf(pbf));
+    const auto back = ReadPbf(Written(pbf));
     EXPECT_EQ(FormatOf(*back), 1);
     EXPECT_EQ(back->GetBitmap()->GetPixel(1, 2), Colour(1, 0, 0, 1));
     EXPECT_EQ(back->GetBitmap()->GetPixel(0, 0), Colour());
@@ -126,7 +89,7 @@ TEST(PbfFileCreate, DirectColourFile) {
     picture->SetPixel(0, 0, Colour(1, 0, 0, 1));
     picture->SetPixel(0, 1, Colour(0, 0, 1, 1));
     pbf.SetBitmap(picture);
-    const Bytes written = WritePbf(pbf);
+    const Bytes written = Written(pbf);
     // A1 R5 G5 B5: opaque pixels carry the alpha bit.
     const std::size_t data = written.size() - 4;
     EXPECT_EQ(Util::ReadU16(&written[data]), 0xFC00);
@@ -140,10 +103,10 @@ TEST(PbfFileCopy, CloneIsDeep) {
     const Bytes bytes = spec.Build();
     const auto pbf = ReadPbf(bytes);
     const auto copy = pbf->Clone();
-    EXPECT_EQ(WritePbf(*copy), bytes);
+    EXPECT_EQ(Written(*copy), bytes);
     EXPECT_FALSE(copy->GetPalette() == pbf->GetPalette());
     copy->GetPalette()->SetColour(5, Colour(1, 1, 1, 1));
     copy->GetBitmap()->SetPixel(0, 0, Colour(1, 1, 1, 1));
-    EXPECT_EQ(WritePbf(*pbf), bytes);
+    EXPECT_EQ(Written(*pbf), bytes);
     EXPECT_EQ(copy->GetBitmap()->GetPixel(0, 0), Colour(1, 1, 1, 1));
 }
