@@ -1,11 +1,11 @@
 #include "Trova/FileFactory.h"
+#include "GPLFileBytes.h"
 #include "Support/TestSupport.h"
 #include "Trova/DatFile.h"
 #include "Trova/FileFactoryRegistry.h"
 #include "Trova/GPLFileFactoryRecognizer.h"
-#include "Trova/GPLMipFile.h"
+#include "Trova/MipFile.h"
 #include "Util/BinaryFile.h"
-#include "Util/MemoryStream.h"
 #include "Util/Platform.h"
 
 #include <gtest/gtest.h>
@@ -19,21 +19,12 @@ using Ostrel::Test::WriteBytes;
 
 namespace {
 
-std::vector<std::uint8_t> MipBytes(std::uint32_t size) {
-    GPLMipFile mip(size, size, 5, 6, 5, 0, 0, false, 16, false, false, false, 1, 0, 8, 0);
-    auto level = mip.GetBitmap(0);
-    for (std::uint32_t row = 0; row < size; ++row) {
-        for (std::uint32_t column = 0; column < size; ++column) {
-            level->SetPixel(row, column, Colour(row % 2, column % 2, 1, 1));
-        }
-    }
-    CountedPtr<MemoryStream> stream(new MemoryStream("mip"));
-    mip.Write(stream);
-    return stream->GetBytes();
-}
-
-std::string Sep() {
-    return std::string(1, kPathSeparator);
+// A picture of side 2^log2Side, one level.
+std::vector<std::uint8_t> MipBytes(std::uint32_t log2Side) {
+    Ostrel::Test::MipSpec spec;
+    spec.log2Width = log2Side;
+    spec.log2Height = log2Side;
+    return spec.StandardLevels(1).Build();
 }
 
 // A game directory "cars" holding a loose CAR1.MIP and an archive CARS.DAT with its own CAR1.MIP
@@ -41,10 +32,11 @@ std::string Sep() {
 struct CarsDirectory {
     CarsDirectory() {
         Platform::MakeDirectory(path);
-        WriteBytes(path + Sep() + "CAR1.MIP", MipBytes(8));
-        WriteBytes(path + Sep() + "CARS.DAT",
-                   ArchiveBytes({{"CAR1.MIP", MipBytes(4)}, {"SEAT.MIP", MipBytes(4)}}));
+        WriteBytes(In("CAR1.MIP"), MipBytes(3));
+        WriteBytes(In("CARS.DAT"),
+                   ArchiveBytes({{"CAR1.MIP", MipBytes(2)}, {"SEAT.MIP", MipBytes(2)}}));
     }
+    std::string In(const std::string& name) const { return path + kPathSeparator + name; }
     TempDir root;
     std::string path = root / "cars";
 };
@@ -65,7 +57,7 @@ TEST(FileFactory, MakeFindsLooseFilesWhateverTheirCaseAndCachesThem) {
     EXPECT_EQ(make->Make("Seat", "", false)->GetWidth(), 4u);
     // An empty name is the directory's own name.
     EXPECT_EQ(MessageOf([&] { make->Make("", "", false); }),
-              "Couldn't open " + cars.path + Sep() + "cars.mip\nFile not found\n");
+              "Couldn't open " + cars.In("cars.mip") + "\nFile not found\n");
 }
 
 TEST(FileFactory, PurgeDropsOnlyWhatNobodyElseHolds) {
@@ -75,7 +67,7 @@ TEST(FileFactory, PurgeDropsOnlyWhatNobodyElseHolds) {
     auto held = make->Make("seat", "", false);
     EXPECT_EQ(make->Make("car1", "", false)->GetWidth(), 8u);
     // The file changes on disk; the cache still answers the object it read.
-    WriteBytes(cars.path + Sep() + "CAR1.MIP", MipBytes(16));
+    WriteBytes(cars.In("CAR1.MIP"), MipBytes(4));
     EXPECT_EQ(make->Make("car1", "", false)->GetWidth(), 8u);
     factory->GetFacet<PurgeFactory>()->Purge();
     EXPECT_EQ(make->Make("seat", "", false).Get(), held.Get());
@@ -99,21 +91,17 @@ TEST(FileFactory, LevelCountFollowsWidthAndTheSmallerSide) {
     EXPECT_EQ(LevelCount(64, 64, false, 0), 1u);
 }
 
-TEST(FileFactoryRegistry, ADirectoryAndItsArchiveShareOneFactory) {
+// One factory per directory, whatever path names it, until one that may update is asked for.
+TEST(FileFactoryRegistry, FactoriesAreSharedAndReplacedForUpdating) {
     CarsDirectory cars;
     auto& registry = GetFactoryRegistry();
     auto directory = registry.GetFactory(cars.path, false);
-    EXPECT_EQ(registry.GetFactory(cars.path + Sep(), false).Get(), directory.Get());
-    EXPECT_EQ(registry.GetFactory(cars.path + Sep() + "CARS.DAT", false).Get(), directory.Get());
+    EXPECT_EQ(registry.GetFactory(cars.path + kPathSeparator, false).Get(), directory.Get());
+    EXPECT_EQ(registry.GetFactory(cars.In("CARS.DAT"), false).Get(), directory.Get());
     EXPECT_TRUE(directory->GetFacet<GetDat>()->GetDatFile());
-}
 
-TEST(FileFactoryRegistry, AnUpdateRequestReplacesAReadOnlyFactory) {
-    CarsDirectory cars;
-    auto& registry = GetFactoryRegistry();
-    auto readOnly = registry.GetFactory(cars.path, false);
     auto update = registry.GetFactory(cars.path, true);
-    EXPECT_NE(update.Get(), readOnly.Get());
+    EXPECT_NE(update.Get(), directory.Get());
     EXPECT_EQ(registry.GetFactory(cars.path, false).Get(), update.Get());
 }
 
@@ -126,8 +114,7 @@ TEST(FileFactoryRegistry, PurgeDropsUnheldFactories) {
     EXPECT_EQ(registry.GetFactory(cars.path, false).Get(), first);
     held = nullptr;
     registry.Purge();
-    held = registry.GetFactory(cars.path, false);
-    EXPECT_TRUE(held);
+    EXPECT_TRUE(registry.GetFactory(cars.path, false));
 }
 
 TEST(GPLFileFactoryRecognizer, RecognisesDirectoriesByTheFirstFileOfThePatternOrder) {
