@@ -330,11 +330,9 @@ TEST(MipFileMeanColour, IsTheAlphaWeightedMeanOfLevel0) {
     spec.format = 7;
     spec.log2Width = 1;
     spec.log2Height = 0;
-    Bytes level = BmapSpec::Of(7, 2, 1).Build();
-    // Pixels: opaque red, then fully transparent.
-    const Bytes pixels{0, 0, 255, 255, 0, 0, 0, 0};
-    std::copy(pixels.begin(), pixels.end(), level.end() - 8);
-    spec.levels.push_back(level);
+    BmapSpec level = BmapSpec::Of(7, 2, 1);
+    level.data = Bytes{0, 0, 255, 255, 0, 0, 0, 0}; // opaque red, then fully transparent
+    spec.levels.push_back(level.Build());
     EXPECT_EQ(MeanColourOf(Written(*ReadMip(spec.Build()))), (Bytes{0, 0, 255, 128}));
 }
 
@@ -411,12 +409,7 @@ TEST(MipFileCreate, SharedPaletteWrittenOnce) {
     EXPECT_EQ(mip.GetBitmapPalette(2), mip.GetPalette());
     mip.GetPalette()->SetColour(3, Colour(1, 0, 0, 1));
     for (std::uint32_t level = 0; level < 3; ++level) {
-        const auto bitmap = mip.GetBitmap(level);
-        for (std::uint32_t row = 0; row < bitmap->GetHeight(); ++row) {
-            for (std::uint32_t column = 0; column < bitmap->GetWidth(); ++column) {
-                bitmap->SetPixel(row, column, Colour(1, 0, 0, 1));
-            }
-        }
+        mip.GetBitmap(level)->SetPixel(0, 0, Colour(1, 0, 0, 1));
     }
     const Bytes written = Written(mip);
     const std::size_t cmapAt = 12 + 12 + 18 + 2;
