@@ -118,6 +118,11 @@ protected:
         return RunIn(Cars(), CliCommand() + " " + arguments, dir_ / "stderr.txt");
     }
 
+    void Succeed(const std::string& arguments) const {
+        const Result result = Run(arguments + " --quiet");
+        ASSERT_EQ(result.status, 0) << arguments << "\n" << result.err;
+    }
+
     // A JSON document as Python's json module reads it, which also proves it valid UTF-8 JSON,
     // one "path=value" line per value: "[0].name=CAR1.MIP", "files[2].written[0]=..."; arrays and
     // objects count their values as "files#=3".
@@ -280,7 +285,7 @@ TEST_F(CliTest, InfoDescribesLevelsPaletteAndGeometry) {
 
 TEST_F(CliTest, LosslessFormatsSurviveTheWayToBmpAndBack) {
     // 8 bits per channel without a palette: nothing is lost in either direction.
-    ASSERT_EQ(Run("to-bmp wheel.mip --all-levels --quiet").status, 0);
+    Succeed("to-bmp wheel.mip --all-levels");
     fs::rename(Cars("wheel.bmp"), Cars("round.bmp"));
     fs::rename(Cars("wheel_ti.bmp"), Cars("round_ti.bmp"));
     Result result = Run("to-mip round.bmp --bits 8,8,8,8 --no-palette --levels 1");
@@ -289,37 +294,33 @@ TEST_F(CliTest, LosslessFormatsSurviveTheWayToBmpAndBack) {
     const auto original = ReadBytes(Cars("round.mip"));
     const auto picture = ReadBytes(Cars("round.bmp"));
 
-    ASSERT_EQ(Run("to-bmp round.mip --overwrite --quiet").status, 0);
+    Succeed("to-bmp round.mip --overwrite");
     EXPECT_EQ(ReadBytes(Cars("round.bmp")), picture);
-    ASSERT_EQ(Run("from-bmp round.mip --overwrite --quiet").status, 0);
+    Succeed("from-bmp round.mip --overwrite");
     EXPECT_EQ(ReadBytes(Cars("round.mip")), original);
 }
 
 TEST_F(CliTest, KeyColourAndArchiveMembersGoToTheGameDirectory) {
-    Result result = Run("to-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
+    const Result result = Run("to-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, Shown(Cars("FLAG.bmp")) + "\n");
-    result = Run("from-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
-    ASSERT_EQ(result.status, 0) << result.err;
+    Succeed("from-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
     // The loose copy now shadows the member and holds the same pixels and palette.
     EXPECT_THAT(Parse(Run("info FLAG.PBF --json").out), Contains("transparency=1"));
-    ASSERT_EQ(Run("to-bmp FLAG.PBF --transparency colour --key 0,255,0 --overwrite").status, 0);
+    Succeed("to-bmp FLAG.PBF --transparency colour --key 0,255,0 --overwrite");
     const auto again = ReadBytes(Cars("FLAG.bmp"));
-    ASSERT_EQ(
-        Run("to-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0 --overwrite").status, 0);
+    Succeed("to-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0 --overwrite");
     EXPECT_EQ(ReadBytes(Cars("FLAG.bmp")), again);
 }
 
 TEST_F(CliTest, NewFilesTakeTheRequestedFormat) {
-    ASSERT_EQ(Run("to-bmp sky.mip --quiet --transparency none").status, 0);
-    ASSERT_EQ(Run("to-srb sky.bmp --no-palette --bits 5,6,5,0 --class opaque --transparency none "
-                  "--levels 2 --width 10 --height 5 --used-width 0.5")
-                  .status,
-              0);
+    Succeed("to-bmp sky.mip --transparency none");
+    Succeed("to-srb sky.bmp --no-palette --bits 5,6,5,0 --class opaque --transparency none "
+            "--levels 2 --width 10 --height 5 --used-width 0.5");
     EXPECT_THAT(
         Parse(Run("info sky.srb --json").out),
         IsSupersetOf({"levels#=2", "corners[0].x=-5", "corners[0].z=2.5", "corners[1].u=0.5"}));
-    ASSERT_EQ(Run("to-pbf sky.bmp --colours 16 --transparency none --class opaque").status, 0);
+    Succeed("to-pbf sky.bmp --colours 16 --transparency none --class opaque");
     EXPECT_THAT(Parse(Run("info sky.pbf --json").out), Contains("palette.colours=16"));
 }
 
@@ -407,11 +408,6 @@ protected:
             save("-alpha extract", base + "_ti");
         }
     }
-
-    void Succeed(const std::string& arguments) const {
-        const Result result = Run(arguments + " --quiet");
-        ASSERT_EQ(result.status, 0) << arguments << "\n" << result.err;
-    }
 };
 
 // The 2-colour texture edited in a small rectangle of a new colour: kept, its palette leaves
@@ -484,7 +480,7 @@ TEST_F(CliTest, ExtractGivesBackTheBytesThatWerePacked) {
 
     result = Run("dat extract cars.dat --output out");
     EXPECT_EQ(result.status, 1); // CAR1.MIP is there already
-    ASSERT_EQ(Run("dat extract cars.dat --output out --overwrite --quiet").status, 0);
+    Succeed("dat extract cars.dat --output out --overwrite");
     EXPECT_EQ(fs::file_size(Cars("out/GRASS2.MIP")), fs::file_size(Cars("wheel.mip")));
 }
 
@@ -589,15 +585,13 @@ TEST_F(InstallationTest, OutputTreeKeepsEachFilesPlaceAndTheJsonMatchesTheDisk) 
 
     // The pictures come back into the files they were taken from, unchanged.
     const auto before = Tree(dir_ / "game/track1");
-    ASSERT_EQ(Run("from-bmp ../game/track1/ROAD.PBF ../game/track1/sky.mip --pictures "
-                  "../out/track1 --overwrite -q")
-                  .status,
-              0);
+    Succeed("from-bmp ../game/track1/ROAD.PBF ../game/track1/sky.mip --pictures "
+            "../out/track1 --overwrite");
     EXPECT_EQ(Tree(dir_ / "game/track1"), before);
 }
 
 TEST_F(InstallationTest, DryRunsWriteNothing) {
-    ASSERT_EQ(Run("to-bmp CAR1.MIP -q").status, 0);
+    Succeed("to-bmp CAR1.MIP");
     const auto before = Tree(dir_.Path());
     const Result plan = Run("to-bmp CAR1.MIP --overwrite -n");
     EXPECT_EQ(plan.out, "read CAR1.MIP\nreplace " + Cars("CAR1.bmp") + "\nreplace " +
@@ -635,14 +629,14 @@ TEST_F(InstallationTest, MixedBatchesApplyLevelOptionsToTheFilesWithLevels) {
                                                  "files[1].written#=2",     // one picture
                                                  "files[2].written#=10"})); // five levels
     const auto before = Tree(Cars());
-    ASSERT_EQ(Run("from-bmp banner.srb ROAD.PBF --all-levels --overwrite -q").status, 0);
+    Succeed("from-bmp banner.srb ROAD.PBF --all-levels --overwrite");
     EXPECT_EQ(Tree(Cars()), before);
 }
 
 // Archive edits, read back member for member.
 
 TEST_F(InstallationTest, ArchiveEditsKeepOrderAndEveryOtherMember) {
-    ASSERT_EQ(Run("dat extract cars.dat -o ../before -q").status, 0);
+    Succeed("dat extract cars.dat -o ../before");
     fs::copy(Cars("sky.mip"), Cars("NEW.MIP"));
     fs::copy(Cars("sky.mip"), Cars("wheel.mip"), fs::copy_options::overwrite_existing);
     const std::vector<std::pair<std::string, std::string>> edits = {
@@ -662,7 +656,7 @@ TEST_F(InstallationTest, ArchiveEditsKeepOrderAndEveryOtherMember) {
         {"NEW.MIP", "sky.mip"}};
     const Lines listed = Parse(Run("dat list cars.dat --json").out);
     EXPECT_THAT(listed, Contains("#=10"));
-    ASSERT_EQ(Run("dat extract cars.dat -o ../after -q").status, 0);
+    Succeed("dat extract cars.dat -o ../after");
     for (std::size_t index = 0; index < std::size(members); ++index) {
         const auto& [name, original] = members[index];
         EXPECT_THAT(listed, Contains("[" + std::to_string(index) + "].name=" + name));
@@ -680,7 +674,7 @@ TEST_F(InstallationTest, RebuildKeepsTheMembersOnlyTheOldArchiveHas) {
     EXPECT_THAT(Parse(Run("dat build . --overwrite --keep-members -n --json").out),
                 IsSupersetOf({"notes#=2", "notes[0]=Kept from the old archive: FLAG.PBF",
                               "notes[1]=Kept from the old archive: GRASS2.MIP"}));
-    ASSERT_EQ(Run("dat build . --overwrite").status, 0);
+    Succeed("dat build . --overwrite");
     EXPECT_THAT(Parse(Run("dat list cars.dat --json").out), Contains("#=9"));
 }
 
@@ -817,20 +811,12 @@ std::vector<std::string> Leftovers(const std::string& directory) {
     return names;
 }
 
-// Starts vellix-cli in the directory, its output thrown away, and returns its process.
-pid_t Start(const std::string& directory, const std::vector<std::string>& arguments) {
+// Starts a shell command line that ends by running vellix-cli in place of the shell (exec), so
+// that the process returned is vellix-cli's own.
+pid_t Start(const std::string& command) {
     const pid_t child = fork();
     if (child == 0) {
-        std::vector<char*> words{const_cast<char*>(kCli.c_str())};
-        for (const std::string& argument : arguments) {
-            words.push_back(const_cast<char*>(argument.c_str()));
-        }
-        words.push_back(nullptr);
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        if (chdir(directory.c_str()) == 0) {
-            execv(kCli.c_str(), words.data());
-        }
+        execl("/bin/sh", "sh", "-c", command.c_str(), nullptr);
         _exit(127);
     }
     return child;
@@ -847,17 +833,18 @@ TEST_F(CliSafety, AnInterruptedBatchLeavesEachFileOldOrComplete) {
     ASSERT_EQ(Run("to-mip game/A.bmp --transparency none").status, 0);
     const auto complete = ReadBytes(game + "/A.mip");
     const std::vector<std::uint8_t> old{'o', 'l', 'd'};
-    std::vector<std::string> arguments{"to-mip", "--transparency", "none", "--overwrite"};
+    std::string command = "cd " + Quote(game) + " && exec " + Quote(kCli) +
+                          " to-mip --transparency none --overwrite >/dev/null 2>&1";
     for (int file = 0; file < 60; ++file) {
         const std::string name = "B" + std::to_string(file);
         fs::copy_file(game + "/A.bmp", game + "/" + name + ".bmp");
-        arguments.push_back(name + ".bmp");
+        command += " " + name + ".bmp";
     }
     for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         for (int file = 0; file < 60; ++file) {
             WriteBytes(game + "/B" + std::to_string(file) + ".mip", old);
         }
-        const pid_t child = Start(game, arguments);
+        const pid_t child = Start(command);
         for (int wait = 0; wait < 1000 && ReadBytes(game + "/B0.mip") == old; ++wait) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
