@@ -420,24 +420,18 @@ TEST(DIBBrokenFiles, ShortFilesFailToReadBeforeAllocatingTheClaim) {
 
 // ---- Against an independent decoder and encoder: ImageMagick ----
 
-// A picture whose bytes vary along both axes, so that a swapped row or column shows.
-std::uint8_t PatternByte(std::uint32_t row, std::uint32_t column, std::uint32_t channel) {
-    const std::uint32_t values[] = {column * 37 + row * 11, column * 13 + row * 71,
-                                    column * row * 29 + 5};
-    return std::uint8_t(values[channel]);
-}
-
-// With alpha, every eighth pixel is fully transparent and every fifth fully opaque.
+// A picture whose bytes vary along both axes, so that a swapped row or column shows; with alpha,
+// every eighth pixel is fully transparent and every fifth fully opaque.
 std::vector<std::uint8_t> PatternPixels(std::uint32_t height, std::uint32_t width, bool alpha) {
     std::vector<std::uint8_t> bytes;
-    for (std::uint32_t row = 0; row < height; ++row) {
-        for (std::uint32_t column = 0; column < width; ++column) {
-            bytes.insert(bytes.end(), {PatternByte(row, column, 0), PatternByte(row, column, 1),
-                                       PatternByte(row, column, 2)});
-            const std::uint32_t place = row * width + column;
-            if (alpha) {
-                bytes.push_back(place % 8 == 0 ? 0 : place % 5 == 0 ? 255 : place * 41 % 256);
-            }
+    for (std::uint32_t place = 0; place < height * width; ++place) {
+        const std::uint32_t row = place / width;
+        const std::uint32_t column = place % width;
+        bytes.insert(bytes.end(),
+                     {std::uint8_t(column * 37 + row * 11), std::uint8_t(column * 13 + row * 71),
+                      std::uint8_t(column * row * 29 + 5)});
+        if (alpha) {
+            bytes.push_back(place % 8 == 0 ? 0 : place % 5 == 0 ? 255 : place * 41 % 256);
         }
     }
     return bytes;
@@ -543,15 +537,12 @@ TEST_F(DIBPeer, PeerDecodesExactlyWhatWeWrite) {
         DIB dib(alpha ? 32 : 24, alpha);
         dib.SetSize(5, width);
         const auto pattern = PatternPixels(5, width, true);
-        for (std::uint32_t row = 0; row < 5; ++row) {
-            for (std::uint32_t column = 0; column < width; ++column) {
-                const std::uint8_t* rgba = &pattern[(row * width + column) * 4];
-                dib.SetPixel(row, column,
-                             Colour(Trova::IntToChannel(rgba[0], 8),
-                                    Trova::IntToChannel(rgba[1], 8),
-                                    Trova::IntToChannel(rgba[2], 8),
-                                    alpha ? Trova::IntToChannel(rgba[3], 8) : 1));
-            }
+        for (std::uint32_t place = 0; place < 5 * width; ++place) {
+            const std::uint8_t* rgba = &pattern[place * 4];
+            dib.SetPixel(place / width, place % width,
+                         Colour(Trova::IntToChannel(rgba[0], 8), Trova::IntToChannel(rgba[1], 8),
+                                Trova::IntToChannel(rgba[2], 8),
+                                alpha ? Trova::IntToChannel(rgba[3], 8) : 1));
         }
         const std::string path = dir_ / ("ours-" + std::to_string(width) + ".bmp");
         dib.Save(path, false);
