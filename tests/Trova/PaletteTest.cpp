@@ -46,14 +46,12 @@ BitmapSimple MakeTrueColourPicture(std::uint32_t size) {
     BitmapSimple bitmap(size, size);
     std::mt19937 random(7);
     std::uniform_real_distribution<float> noise(0, 0.05f);
-    for (std::uint32_t row = 0; row < size; ++row) {
-        for (std::uint32_t column = 0; column < size; ++column) {
-            const float x = float(column) / size;
-            const float y = float(row) / size;
-            bitmap.SetPixel(row, column,
-                            Colour(x * 0.95f + noise(random), y * 0.95f + noise(random),
-                                   (1 - x) * 0.95f + noise(random), row % 64 < 8 ? 0.5f : 1));
-        }
+    for (std::uint32_t place = 0; place < size * size; ++place) {
+        const float x = float(place % size) / size;
+        const float y = float(place / size) / size;
+        bitmap.SetPixel(place / size, place % size,
+                        Colour(x * 0.95f + noise(random), y * 0.95f + noise(random),
+                               (1 - x) * 0.95f + noise(random), place / size % 64 < 8 ? 0.5f : 1));
     }
     return bitmap;
 }
@@ -167,12 +165,11 @@ TEST(MakePalette, TrueColourPictureMapsOntoItsPaletteTheSameEveryTime) {
         ASSERT_EQ(picture.GetHeight(), mapped.GetHeight());
         ASSERT_EQ(picture.GetWidth(), mapped.GetWidth());
         double error = 0;
-        for (std::uint32_t row = 0; row < mapped.GetHeight(); ++row) {
-            for (std::uint32_t column = 0; column < mapped.GetWidth(); ++column) {
-                std::uint32_t index = 0;
-                ASSERT_TRUE(palette.FindColour(mapped.GetPixel(row, column), index));
-                error += picture.GetPixel(row, column).Distance(mapped.GetPixel(row, column));
-            }
+        for (std::uint32_t place = 0; place < 128 * 128; ++place) {
+            const Colour pixel = mapped.GetPixel(place / 128, place % 128);
+            std::uint32_t index = 0;
+            ASSERT_TRUE(palette.FindColour(pixel, index));
+            error += picture.GetPixel(place / 128, place % 128).Distance(pixel);
         }
         // More colours must fit the picture better.
         EXPECT_LT(error, previousError);
@@ -200,25 +197,21 @@ TEST(MapToPalette, ChoosesAsAFullSearchDoesOnRandomPictures) {
             palette.SetColour(index, randomColour());
         }
         BitmapSimple picture(64, 64);
-        for (std::uint32_t row = 0; row < 64; ++row) {
-            for (std::uint32_t column = 0; column < 64; ++column) {
-                picture.SetPixel(row, column, randomColour());
-            }
+        for (std::uint32_t place = 0; place < 64 * 64; ++place) {
+            picture.SetPixel(place / 64, place % 64, randomColour());
         }
         BitmapSimple mapped;
         MapToPalette(picture, palette, mapped);
-        for (std::uint32_t row = 0; row < 64; ++row) {
-            for (std::uint32_t column = 0; column < 64; ++column) {
-                const Colour pixel = picture.GetPixel(row, column);
-                std::uint32_t best = 0;
-                for (std::uint32_t index = 1; index < 256; ++index) {
-                    if (pixel.Distance(palette.GetColour(index)) <
-                        pixel.Distance(palette.GetColour(best))) {
-                        best = index;
-                    }
+        for (std::uint32_t place = 0; place < 64 * 64; ++place) {
+            const Colour pixel = picture.GetPixel(place / 64, place % 64);
+            std::uint32_t best = 0;
+            for (std::uint32_t index = 1; index < 256; ++index) {
+                if (pixel.Distance(palette.GetColour(index)) <
+                    pixel.Distance(palette.GetColour(best))) {
+                    best = index;
                 }
-                ASSERT_EQ(palette.GetColour(best), mapped.GetPixel(row, column)) << levels;
             }
+            ASSERT_EQ(palette.GetColour(best), mapped.GetPixel(place / 64, place % 64)) << levels;
         }
     }
 }
