@@ -182,31 +182,15 @@ TEST(DIBLayout, NewBitmapWritesTheClassicHeaderAndPaddedRowsBottomUp) {
     EXPECT_EQ(SaveToBytes(dib), expected);
 }
 
-TEST(DIBLayout, ColourTableSizeComesFromThePixelOffset) {
-    const auto full = ReadBmp(BuildBmp(Picture(8, 1, {0, 0, 0, 0}, GreyTable(256))));
-    EXPECT_EQ(full->GetPalette()->GetCount(), 256u);
-    const auto ten = ReadBmp(BuildBmp(Picture(8, 1, {0, 0, 0, 0}, GreyTable(10))));
-    EXPECT_EQ(ten->GetPalette()->GetCount(), 10u);
-    EXPECT_EQ(ten->GetPalette()->GetColour(7), Grey(7));
-    // No index reaches beyond 256 entries; the rest of a longer table is skipped.
-    const auto longer = ReadBmp(BuildBmp({.table = GreyTable(300), .pixels = {1, 2, 3, 0}}));
-    EXPECT_EQ(longer->GetPalette()->GetCount(), 256u);
-    EXPECT_EQ(longer->GetPixel(0, 0), FromBytes(3, 2, 1));
-    // A direct-colour file keeps a table it carries but takes no pixel from it.
-    const auto direct = ReadBmp(BuildBmp({.table = GreyTable(4), .pixels = {1, 2, 3, 0}}));
-    EXPECT_FALSE(direct->HasPalette());
-    EXPECT_EQ(direct->GetPalette()->GetCount(), 4u);
-    EXPECT_EQ(direct->GetPixel(0, 0), FromBytes(3, 2, 1));
-    EXPECT_FALSE(ReadBmp(BuildBmp({}))->GetPalette());
-}
-
-// Each encoding's pixels; a 32-bit file without an alpha mask has alpha only where its fourth bytes
-// vary (editors keep alpha there without saying so): all 0 is padding, all 255 opaque.
+// Each encoding's pixels and colour table, whose size comes from the pixel offset. A 32-bit file
+// without an alpha mask has alpha only where its fourth bytes vary (editors keep alpha there
+// without saying so): all 0 is padding, all 255 opaque.
 TEST(DIBLayout, EachEncodingReadsItsPixels) {
     struct Encoded {
         const char* cause;
         BmpFields fields;
         PixelRows pixels;
+        std::uint32_t tableEntries;
         bool alpha = false;
     };
     const auto greys = [](const std::vector<std::vector<std::uint32_t>>& levels) {
@@ -233,30 +217,41 @@ TEST(DIBLayout, EachEncodingReadsItsPixels) {
         // 0x7FFF is white, 0xFC00 red with the unused top bit set, 0x001F blue.
         {"16-bit-five-five-five-top-bit-unused",
          Picture(16, 3, {0xFF, 0x7F, 0x00, 0xFC, 0x1F, 0, 0, 0}),
-         {{Colour(1, 1, 1, 1), Colour(1, 0, 0, 1), Colour(0, 0, 1, 1)}}},
+         {{Colour(1, 1, 1, 1), Colour(1, 0, 0, 1), Colour(0, 0, 1, 1)}},
+         0},
         {"16-bit-fields-five-six-five",
          BitFields(16, {0xF800, 0x07E0, 0x001F}, 2, {0xE0, 0x07, 0x1F, 0xF8}),
-         {{Colour(0, 1, 0, 1), Colour(1, 0, 1, 1)}}},
+         {{Colour(0, 1, 0, 1), Colour(1, 0, 1, 1)}},
+         0},
         {"alpha-mask-in-56-byte-header",
          maskedAlpha,
          {{Colour(0, 0, 1, Trova::IntToChannel(8, 4))}},
+         0,
          true},
-        {"32-bit-fourth-0", Picture(32, 2, {10, 20, 30, 0, 1, 2, 3, 0}), {{sample, dark}}},
-        {"32-bit-fourth-255", Picture(32, 2, {10, 20, 30, 255, 1, 2, 3, 255}), {{sample, dark}}},
+        {"32-bit-fourth-0", Picture(32, 2, {10, 20, 30, 0, 1, 2, 3, 0}), {{sample, dark}}, 0},
+        {"32-bit-fourth-255", Picture(32, 2, {10, 20, 30, 255, 1, 2, 3, 255}), {{sample, dark}}, 0},
         {"32-bit-fourth-varying",
          Picture(32, 2, {10, 20, 30, 40, 1, 2, 3, 0}),
          {{Colour(sample.GetRed(), sample.GetGreen(), sample.GetBlue(), 40 / 255.0f), Colour()}},
+         0,
          true},
         // Index 9 in the padding lies beyond the two-entry table but names no pixel.
-        {"padding-is-not-pixels", Picture(8, 1, {1, 9, 9, 9}, GreyTable(2)), {{Grey(1)}}},
-        {"rle8", rle8, greys({{0, 7, 7, 7}, {0, 0, 0, 0}, {5, 5, 5, 1}})},
-        {"rle4", rle4, greys({{3, 4, 5, 0}, {1, 2, 1, 2}})},
+        {"padding-is-not-pixels", Picture(8, 1, {1, 9, 9, 9}, GreyTable(2)), {{Grey(1)}}, 2},
+        {"rle8", rle8, greys({{0, 7, 7, 7}, {0, 0, 0, 0}, {5, 5, 5, 1}}), 8},
+        {"rle4", rle4, greys({{3, 4, 5, 0}, {1, 2, 1, 2}}), 16},
+        {"full-table", Picture(8, 1, {255, 0, 0, 0}, GreyTable(256)), greys({{255}}), 256},
+        {"short-table", Picture(8, 1, {7, 0, 0, 0}, GreyTable(10)), greys({{7}}), 10},
+        // No index reaches beyond 256 entries; the rest of a longer table is skipped.
+        {"longer-table", Picture(24, 1, {1, 2, 3, 0}, GreyTable(300)), {{dark}}, 256},
+        // A direct-colour file keeps a table it carries but takes no pixel from it.
+        {"direct-colour-with-table", Picture(24, 1, {1, 2, 3, 0}, GreyTable(4)), {{dark}}, 4},
     };
     for (const Encoded& c : cases) {
         SCOPED_TRACE(c.cause);
         const auto dib = ReadBmp(BuildBmp(c.fields));
         EXPECT_EQ(PixelsOf(*dib), c.pixels);
         EXPECT_EQ(dib->HasAlpha(), c.alpha);
+        EXPECT_EQ(dib->GetPalette() ? dib->GetPalette()->GetCount() : 0, c.tableEntries);
     }
     const auto classic = BuildBmp(Picture(4, 2, {0x3A, 0, 0, 0}, GreyTable(16)));
     for (std::uint32_t size : {16, 52, 56, 64, 108, 124}) {
