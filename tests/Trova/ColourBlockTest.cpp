@@ -18,24 +18,20 @@ ColourBlockPixels RoundTrip(const ColourBlockPixels& pixels, bool explicitAlpha)
 }
 } // namespace
 
-TEST(ColourBlock, TwoRepresentableColoursAreKeptExactly) {
+TEST(ColourBlock, RepresentableColoursAndAlphaAreKeptExactly) {
     const Colour teal(0, IntToChannel(40, 6), IntToChannel(20, 5), 1);
     const Colour orange(1, IntToChannel(33, 6), 0, 1);
-    ColourBlockPixels pixels;
+    ColourBlockPixels twoColours;
+    ColourBlockPixels alphaSteps;
     for (std::uint32_t i = 0; i < kColourBlockPixels; ++i) {
-        pixels[i] = i % 3 == 0 ? teal : orange;
+        twoColours[i] = i % 3 == 0 ? teal : orange;
+        alphaSteps[i] = i < 8 ? Colour() : Colour(1, 1, 1, IntToChannel(i, 4));
     }
-    EXPECT_EQ(RoundTrip(pixels, false), pixels);
-}
-
-TEST(ColourBlock, ExplicitAlphaKeepsTransparencyOutOfTheColours) {
-    ColourBlockPixels pixels;
-    for (std::uint32_t i = 0; i < kColourBlockPixels; ++i) {
-        pixels[i] = i < 8 ? Colour() : Colour(1, 1, 1, IntToChannel(i, 4));
-    }
-    EXPECT_EQ(RoundTrip(pixels, true), pixels);
+    EXPECT_EQ(RoundTrip(twoColours, false), twoColours);
+    // Explicit alpha keeps transparency out of the colours.
+    EXPECT_EQ(RoundTrip(alphaSteps, true), alphaSteps);
     // Without explicit alpha, transparent pixels are black and every pixel is opaque.
-    EXPECT_EQ(RoundTrip(pixels, false)[0], Colour(0, 0, 0, 1));
+    EXPECT_EQ(RoundTrip(alphaSteps, false)[0], Colour(0, 0, 0, 1));
 }
 
 TEST(ColourBlock, GradientStaysClose) {
