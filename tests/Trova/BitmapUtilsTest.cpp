@@ -37,10 +37,9 @@ const Colour kSky(0.2f, 0.4f, 0.6f, 0.5f);
 // A bitmap whose every pixel tells where it came from.
 BitmapSimple MakeNumbered(std::uint32_t height, std::uint32_t width) {
     BitmapSimple bitmap(height, width);
-    for (std::uint32_t row = 0; row < height; ++row) {
-        for (std::uint32_t column = 0; column < width; ++column) {
-            bitmap.SetPixel(row, column, Colour(row / 100.0f, column / 100.0f, 0, 1));
-        }
+    for (std::uint32_t place = 0; place < height * width; ++place) {
+        bitmap.SetPixel(place / width, place % width,
+                        Colour(place / width / 100.0f, place % width / 100.0f, 0, 1));
     }
     return bitmap;
 }
@@ -167,7 +166,7 @@ TEST(BitmapUtils, RefusalsSayWhy) {
     };
     BitmapSimple destination;
     for (const auto& [operation, source, message] : cases) {
-        EXPECT_EQ(MessageOf([&] { operation(MakeBitmap(source), destination); }), message);
+        EXPECT_EQ(MessageOf(bind(operation, MakeBitmap(source), std::ref(destination))), message);
     }
     // A transparency colour that is not opaque is the caller's mistake.
     const Colour translucent(1, 0, 1, 0.5f);
