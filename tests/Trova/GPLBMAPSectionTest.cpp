@@ -1,22 +1,21 @@
 #include "Trova/GPLBMAPSection.h"
 #include "GPLFileBytes.h"
+#include "Support/TestSupport.h"
+#include "Trova/GPLCMAPSection.h"
+#include "Trova/GPLPbfFile.h"
 #include "Trova/GPLSection.h"
 #include "Trova/PkCompression.h"
-#include "Util/Exception.h"
-#include "Util/MemoryStream.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
+using namespace Ostrel;
+using namespace Ostrel::Test;
 using namespace Ostrel::Trova;
-using Ostrel::Test::BmapSpec;
-using Ostrel::Test::Bytes;
-using Ostrel::Test::Cmap;
-using Ostrel::Test::StoredDataSize;
-using Ostrel::Util::CountedPtr;
-using Ostrel::Util::MakeCounted;
-using Ostrel::Util::MemoryStream;
+using Util::CountedPtr;
+using Util::MakeCounted;
+using Util::MemoryStream;
 
 namespace {
 const std::vector<std::uint8_t> kAllFormats{0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11};
@@ -26,8 +25,7 @@ const BmapSpec kPlain = BmapSpec::Of(6, 2, 2);
 
 CountedPtr<GPLBMAPSection> Read(const Bytes& bytes, CountedPtr<Palette> palette = {},
                                 std::uint8_t highestCompression = 0) {
-    MemoryStream stream("t.pbf", bytes);
-    return MakeCounted<GPLBMAPSection>(stream, palette, highestCompression);
+    return MakeCounted<GPLBMAPSection>(*StreamOf(bytes, "t.pbf"), palette, highestCompression);
 }
 
 Bytes Written(const GPLBMAPSection& section) {
@@ -37,7 +35,7 @@ Bytes Written(const GPLBMAPSection& section) {
 }
 
 std::string Failure(const std::function<void()>& action) {
-    return Ostrel::Test::FailureOf(action, "t.pbf");
+    return FailureOf(action, "t.pbf");
 }
 
 std::string ReadFailure(const BmapSpec& bmap, std::uint8_t highestCompression = 0) {
@@ -54,6 +52,25 @@ CountedPtr<Palette> Ramp(std::uint32_t count) {
         palette->SetColour(i, Bytes8(i * 16, 255 - i, i, 255));
     }
     return palette;
+}
+
+Bytes CmapBytes(std::uint32_t id, std::uint32_t version, std::uint32_t size, const Bytes& entries) {
+    Bytes bytes;
+    PutHeader(bytes, id, version, size);
+    Append(bytes, entries);
+    return bytes;
+}
+
+std::string ReadError(const Bytes& bytes) {
+    return Failure([&] { GPLCMAPSection{*StreamOf(bytes, "t.pbf")}; });
+}
+
+CountedPtr<GPLPbfFile> ReadPbf(const Bytes& bytes) {
+    return MakeCounted<GPLPbfFile>(StreamOf(bytes, "t.pbf"));
+}
+
+std::uint8_t FormatOf(const PbfFile& pbf) {
+    return pbf.GetBitmap().DynamicCast<GPLBMAPSection>()->GetFormat();
 }
 } // namespace
 
@@ -349,4 +366,131 @@ TEST(GPLBMAPSection, CloneIsDeepAndEncodedAfresh) {
     const auto blockCopy = blocks->Clone({});
     blocks->SetPixel(0, 0, Colour(0, 1, 0, 1));
     EXPECT_EQ(blockCopy->GetPixel(0, 0), Colour(0, 0, 1, 1));
+}
+
+// ---- The sections' shared header and the palette section
+
+// The section ids the readers compare and the writers write, as literal bytes.
+TEST(GPLSection, IdsAreWrittenWithTheirCharactersReversed) {
+    MemoryStream stream("s");
+    GPLSectionHeader(kBMAPSectionId, 1, 0x01020304).Write(stream);
+    EXPECT_EQ(stream.GetBytes(), (Bytes{0x50, 0x41, 0x4D, 0x42, 1, 0, 0, 0, 4, 3, 2, 1}));
+    stream.SetPosition(0);
+    GPLSectionHeader header;
+    header.Read(stream);
+    EXPECT_EQ(header.id, kBMAPSectionId);
+    EXPECT_EQ(header.size, 0x01020304u);
+}
+
+// A clear entry loses its colour; the others are written back as they were.
+TEST(GPLCMAPSection, ReadsBgraEntriesAndWritesThemBack) {
+    MemoryStream in("p", CmapBytes(kCMAPSectionId, 0, 12,
+                                   {0x10, 0x20, 0x30, 0xFF, 1, 2, 3, 0x80, 0x10, 0x20, 0x30, 0}));
+    GPLCMAPSection section(in);
+    const Palette& palette = *section.GetPalette();
+    ASSERT_EQ(palette.GetCount(), 3u);
+    EXPECT_EQ(palette.GetColour(0),
+              Colour(IntToChannel(0x30, 8), IntToChannel(0x20, 8), IntToChannel(0x10, 8), 1));
+    EXPECT_EQ(palette.GetColour(2), Colour());
+
+    MemoryStream out("q");
+    section.Write(out);
+    EXPECT_EQ(out.GetBytes(), CmapBytes(kCMAPSectionId, 0, 12,
+                                        {0x10, 0x20, 0x30, 0xFF, 1, 2, 3, 0x80, 0, 0, 0, 0}));
+}
+
+TEST(GPLCMAPSection, ReaderChecksInOrder) {
+    const Bytes four{1, 2, 3, 4};
+    EXPECT_EQ(ReadError(CmapBytes(kDATASectionId, 1, 3, four)), "GPL palette id not CMAP");
+    EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 1, 3, four)), "GPL palette unsupported version");
+    EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 0, 3, four)), "GPL palette incorrect size");
+    // A size beyond the stream is refused before anything is allocated.
+    EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 0, 0xFFFFFFFC, four)),
+              "Couldn't read from t.pbf\n");
+    EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 0, 0, {})), "no failure");
+    EXPECT_EQ(ReadError({0x50, 0x41, 0x4D}), "Couldn't read from t.pbf\n");
+}
+
+// ---- PBF files: one BMAP section
+
+TEST(PbfFileRead, CompressedPicturesAreRefused) {
+    BmapSpec compressed = BmapSpec::Of(3, 4, 4);
+    compressed.compression = 1;
+    EXPECT_EQ(Failure([&] { ReadPbf(compressed.Build()); }),
+              "GPL bitmap header unsupported compression method");
+}
+
+TEST(PbfFileRead, ReadsFromTheStartAndIgnoresTrailingBytes) {
+    const Bytes bytes = BmapSpec::Of(3, 2, 2).Build();
+    Bytes longer = bytes;
+    longer.insert(longer.end(), {1, 2, 3, 4, 5});
+    auto stream = StreamOf(longer);
+    stream->SetPosition(7);
+    const auto pbf = MakeCounted<GPLPbfFile>(stream);
+    EXPECT_EQ(pbf->GetWidth(), 2u);
+    EXPECT_EQ(Written(*pbf), bytes);
+}
+
+TEST(PbfFileCreate, FormatChoice) {
+    struct Case {
+        std::uint8_t red, green, blue;
+        std::uint32_t transparency;
+        bool usePalette;
+        std::uint8_t expected;
+    };
+    const std::vector<Case> cases = {
+        {5, 5, 5, 0, false, 4}, {5, 6, 5, 0, false, 3}, {8, 8, 8, 1, false, 5},
+        {4, 4, 4, 2, false, 5}, {1, 1, 1, 0, false, 4}, {8, 8, 8, 0, true, 0},
+        {8, 8, 8, 1, true, 1},  {8, 8, 8, 2, true, 2},  {8, 8, 8, 7, true, 0},
+    };
+    for (const Case& c : cases) {
+        // The alpha bits are not consulted.
+        for (std::uint8_t alpha : {0, 8}) {
+            GPLPbfFile pbf(c.red, c.green, c.blue, alpha, c.transparency, c.usePalette, 16);
+            EXPECT_EQ(FormatOf(pbf), c.expected);
+        }
+    }
+    EXPECT_EQ(MessageOf([] { GPLPbfFile(8, 8, 8, 8, 1, true, 17); }),
+              "GPL mip only supports 16 colour palettes");
+}
+
+// Read back, a palette written without its CMAP would show the grey ramp, and a CMAP written
+// for direct colours would stand where the DATA section belongs.
+TEST(PbfFileCreate, PalettisedFileCarriesItsCmap) {
+    GPLPbfFile pbf(8, 8, 8, 8, 1, true, 16);
+    ASSERT_EQ(pbf.GetPalette()->GetCount(), 16u);
+    pbf.GetPalette()->SetColour(0, Colour());
+    pbf.GetPalette()->SetColour(1, Colour(1, 0, 0, 1));
+    auto picture = MakeCounted<BitmapSimple>(2, 3);
+    picture->SetPixel(1, 2, Colour(1, 0, 0, 1));
+    pbf.SetBitmap(picture);
+    EXPECT_EQ(pbf.GetWidth(), 3u);
+    EXPECT_EQ(pbf.GetHeight(), 2u);
+
+    const auto back = ReadPbf(Written(pbf));
+    EXPECT_EQ(FormatOf(*back), 1);
+    EXPECT_EQ(back->GetBitmap()->GetPixel(1, 2), Colour(1, 0, 0, 1));
+    EXPECT_EQ(back->GetBitmap()->GetPixel(0, 0), Colour());
+}
+
+TEST(PbfFileCreate, DirectColourFile) {
+    GPLPbfFile pbf(5, 5, 5, 1, 0, false, 0);
+    auto picture = MakeCounted<BitmapSimple>(1, 2);
+    picture->SetPixel(0, 1, Colour(0, 0, 1, 1));
+    pbf.SetBitmap(picture);
+    EXPECT_EQ(ReadPbf(Written(pbf))->GetBitmap()->GetPixel(0, 1), Colour(0, 0, 1, 1));
+}
+
+TEST(PbfFileCopy, CloneIsDeep) {
+    BmapSpec spec = BmapSpec::Of(2, 4, 2);
+    spec.cmap = SixteenColourCmap();
+    const Bytes bytes = spec.Build();
+    const auto pbf = ReadPbf(bytes);
+    const auto copy = pbf->Clone();
+    EXPECT_EQ(Written(*copy), bytes);
+    EXPECT_FALSE(copy->GetPalette() == pbf->GetPalette());
+    copy->GetPalette()->SetColour(5, Colour(1, 1, 1, 1));
+    copy->GetBitmap()->SetPixel(0, 0, Colour(1, 1, 1, 1));
+    EXPECT_EQ(Written(*pbf), bytes);
+    EXPECT_EQ(copy->GetBitmap()->GetPixel(0, 0), Colour(1, 1, 1, 1));
 }
