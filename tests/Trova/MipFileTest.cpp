@@ -2,11 +2,13 @@
 
 #include "Support/TestSupport.h"
 #include "Trova/GPLMipFile.h"
+#include "Trova/GPLSrbFile.h"
 #include "Trova/TextureSummary.h"
 #include "Util/Exception.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <filesystem>
 #include <functional>
 
@@ -14,6 +16,9 @@ using namespace Ostrel;
 using namespace Ostrel::Test;
 using Trova::Colour;
 using Trova::GPLMipFile;
+using Trova::GPLSrbFile;
+using Trova::TexturePoint;
+using Trova::WorldPoint;
 
 namespace {
 
@@ -47,6 +52,66 @@ MipSpec Palettised(std::uint8_t format, bool shared) {
 
 Bytes MeanColourOf(const Bytes& bytes) {
     return Bytes(bytes.begin() + kMeanColourOffset, bytes.begin() + kMeanColourOffset + 4);
+}
+
+struct SrbSpec {
+    std::array<std::uint32_t, 3> ids{Id("SRB "), Id("SRHD"), Id("SRH2")};
+    std::array<std::uint32_t, 3> versions{};
+    std::array<std::uint32_t, 3> sizes{84, 24, 36};
+    std::array<float, 6> geometry{2, 1, 64, 32, 32, 32};
+    std::array<std::uint32_t, 9> values{1, 2, 3, 4, 5, 6, 7, 8, 0xFFFFFFFF};
+    MipSpec mip = Valid();
+
+    Bytes Build() const {
+        Bytes bytes;
+        PutHeader(bytes, ids[0], versions[0], sizes[0]);
+        PutHeader(bytes, ids[1], versions[1], sizes[1]);
+        for (float value : geometry) {
+            PutU32(bytes, std::bit_cast<std::uint32_t>(value));
+        }
+        PutHeader(bytes, ids[2], versions[2], sizes[2]);
+        for (std::uint32_t value : values) {
+            PutU32(bytes, value);
+        }
+        Append(bytes, mip.Build());
+        return bytes;
+    }
+};
+
+constexpr std::size_t kMipStart = 96;
+
+Util::CountedPtr<GPLSrbFile> ReadSrb(const Bytes& bytes) {
+    return Util::MakeCounted<GPLSrbFile>(StreamOf(bytes, "tree.srb"));
+}
+
+std::string SrbFailure(const Bytes& bytes) {
+    return FailureOf([&] { ReadSrb(bytes); }, "tree.srb");
+}
+
+// The corners of the dialog values: rectangle W x H, used part UW x UH of the picture, origin
+// at HC of the used part from its left and VC from its bottom.
+struct Corners {
+    std::array<WorldPoint, 4> world;
+    std::array<TexturePoint, 4> texture;
+};
+
+Corners MakeCorners(double w, double h, double uw, double uh, double hc, double vc) {
+    return {{{{-hc * w, 0, (1 - vc) * h},
+              {(1 - hc) * w, 0, (1 - vc) * h},
+              {(1 - hc) * w, 0, -vc * h},
+              {-hc * w, 0, -vc * h}}},
+            {{{0, 0}, {uw, 0}, {uw, uh}, {0, uh}}}};
+}
+
+GPLSrbFile CreateSrb(std::uint32_t side, const Corners& corners) {
+    return GPLSrbFile(side, side, 5, 6, 5, 0, 0, false, 0, false, 1, corners.world, corners.texture,
+                      0, 6);
+}
+
+void ExpectPoint(const WorldPoint& point, double x, double y, double z) {
+    EXPECT_DOUBLE_EQ(point.x, x);
+    EXPECT_DOUBLE_EQ(point.y, y);
+    EXPECT_DOUBLE_EQ(point.z, z);
 }
 
 } // namespace
@@ -134,16 +199,6 @@ TEST(MipFileRead, LevelChecksInOrder) {
         EXPECT_EQ(FormatFailure(spec.Build()), c.expected)
             << int(c.mipFormat) << " with " << int(c.levelFormat);
     }
-}
-
-TEST(MipFileRead, LevelsAreComparedByBitsNotByCode) {
-    MipSpec grey;
-    grey.format = 6;
-    grey.StandardLevels(3, 8);
-    EXPECT_EQ(ReadMip(grey.Build())->GetBitmapCount(), 3u);
-    MipSpec blocks;
-    blocks.StandardLevels(3, 10);
-    EXPECT_EQ(ReadMip(blocks.Build())->GetBitmapCount(), 3u);
 }
 
 TEST(MipFileRead, LevelsFollowLevel0sPaletteKind) {
@@ -301,10 +356,14 @@ TEST(MipFileRoundTrip, EveryFormatAndPaletteKind) {
     for (std::uint8_t format = 0; format <= 8; ++format) {
         specs.push_back(Valid(format));
     }
-    // Levels of another code with the same bits, in a picture repeated in neither direction.
+    // Levels of other codes with the same bits: compared by bits, not by code. The first repeats
+    // in neither direction.
     MipSpec& blocks = specs.emplace_back();
     blocks.repeat = 0x03;
     blocks.StandardLevels(3, 10);
+    MipSpec& grey = specs.emplace_back();
+    grey.format = 6;
+    grey.StandardLevels(3, 8);
     for (const MipSpec& spec : specs) {
         const Bytes bytes = spec.Build();
         EXPECT_EQ(WithoutMeanColour(Written(*ReadMip(bytes))), WithoutMeanColour(bytes))
@@ -460,4 +519,105 @@ TEST(MipFileShare, CloneIsDeep) {
     copy->GetBitmap(0)->SetPixel(0, 0, Colour(1, 1, 1, 1));
     EXPECT_EQ(Written(*mip), original);
     EXPECT_NE(Written(*copy), original);
+}
+
+// ---- SRB files: two headers, then a MIP image
+
+TEST(SrbFileRead, HeaderChecksInOrder) {
+    const std::vector<std::pair<std::function<void(SrbSpec&)>, std::string>> cases = {
+        {[](SrbSpec& s) { s.ids[0] = Id(" BRS"); }, "GPL srb file id not SRB"},
+        {[](SrbSpec& s) { s.versions[0] = 1; }, "GPL srb file unsupported version"},
+        {[](SrbSpec& s) { s.sizes[0] = 96; }, "GPL srb size mismatch"},
+        {[](SrbSpec& s) { s.ids[1] = Id("SRH2"); }, "GPL srb header not found"},
+        {[](SrbSpec& s) { s.versions[1] = 2; }, "GPL srb file header unsupported version"},
+        {[](SrbSpec& s) { s.sizes[1] = 28; }, "GPL srb header incorrect size"},
+        {[](SrbSpec& s) { s.ids[2] = Id("SRHD"); }, "GPL srb header 2 not found"},
+        {[](SrbSpec& s) { s.versions[2] = 1; }, "GPL srb file header 2 unsupported version"},
+        // The header is refused before the MIP is looked at.
+        {[](SrbSpec& s) { s.sizes[2] = 32, s.mip.mipId = 0; }, "GPL srb header 2 incorrect size"},
+        // The MIP image is read with the GPL header.
+        {[](SrbSpec& s) { s.mip.headerVersion = 1; }, "GPL mip header unsupported version"},
+    };
+    for (const auto& [breakIt, expected] : cases) {
+        SrbSpec spec;
+        breakIt(spec);
+        EXPECT_EQ(SrbFailure(spec.Build()), expected);
+    }
+}
+
+TEST(SrbFileRead, ShortStreamsFailCleanly) {
+    const Bytes valid = SrbSpec().Build();
+    for (std::size_t length = 0; length < valid.size(); length += 3) {
+        EXPECT_THROW(ReadSrb(Bytes(valid.begin(), valid.begin() + length)), Util::Exception);
+    }
+}
+
+TEST(SrbFileRead, FieldsAndRoundTrip) {
+    SrbSpec spec;
+    const auto srb = ReadSrb(spec.Build());
+    EXPECT_EQ(srb->GetBitmapCount(), 3u);
+    EXPECT_EQ(srb->GetWidth(), 4u);
+    EXPECT_EQ(srb->GetMeanColour(), Colour(30 / 255.0f, 20 / 255.0f, 10 / 255.0f, 1));
+    ASSERT_EQ(srb->GetValueCount(), 9u);
+    EXPECT_EQ(srb->GetValue(0), 1u);
+    EXPECT_EQ(srb->GetValue(8), 0xFFFFFFFFu);
+    EXPECT_THROW(srb->GetValue(9), Util::XAssertion);
+
+    SrbSpec shared;
+    shared.mip = Palettised(1, true);
+    SrbSpec own;
+    own.mip = Palettised(2, false);
+    for (const SrbSpec* each : {&spec, &shared, &own}) {
+        const Bytes bytes = each->Build();
+        EXPECT_EQ(WithoutMeanColour(Written(*ReadSrb(bytes)), kMipStart),
+                  WithoutMeanColour(bytes, kMipStart));
+    }
+}
+
+TEST(SrbFileGeometry, StoredValuesOfTheExample) {
+    const Bytes written = Written(CreateSrb(64, MakeCorners(2, 1, 1, 0.5, 0.5, 0)));
+    std::array<float, 6> stored;
+    for (std::size_t i = 0; i < 6; ++i) {
+        stored[i] = std::bit_cast<float>(Util::ReadU32(&written[24 + 4 * i]));
+    }
+    EXPECT_EQ(stored, (std::array<float, 6>{2, 1, 64, 32, 32, 32}));
+    EXPECT_EQ(Bytes(written.begin() + 60, written.begin() + kMipStart), Bytes(36, 0));
+}
+
+TEST(SrbFileGeometry, CornersOfNewFilesSurviveWritingAndReading) {
+    const Corners examples[] = {MakeCorners(2, 1, 1, 0.5, 0.5, 0),
+                                MakeCorners(3, 2, 0.75, 0.5, 0.25, 0.5)};
+    for (const Corners& corners : examples) {
+        const GPLSrbFile srb = CreateSrb(32, corners);
+        const auto back = ReadSrb(Written(srb));
+        const GPLSrbFile* const files[] = {&srb, back.Get()};
+        for (const GPLSrbFile* file : files) {
+            for (std::uint32_t i = 0; i < 4; ++i) {
+                ExpectPoint(file->GetCorner(i), corners.world[i].x, 0, corners.world[i].z);
+                EXPECT_DOUBLE_EQ(file->GetTextureCorner(i).u, corners.texture[i].u);
+                EXPECT_DOUBLE_EQ(file->GetTextureCorner(i).v, corners.texture[i].v);
+            }
+            // Numbers beyond 3 give corner 0.
+            ExpectPoint(file->GetCorner(7), corners.world[0].x, 0, corners.world[0].z);
+        }
+    }
+}
+
+TEST(SrbFileCreate, RepeatsInNeitherDirectionAndUsesTheSrbFormats) {
+    const GPLSrbFile srb(8, 8, 8, 8, 8, 8, 2, false, 0, false, 2,
+                         MakeCorners(1, 1, 1, 1, 0.5, 0.5).world,
+                         MakeCorners(1, 1, 1, 1, 0.5, 0.5).texture, 0, 6);
+    EXPECT_EQ(srb.GetAlphaBits(), 4u); // format 5: the best of codes 0 to 5
+    const Bytes written = Written(srb);
+    EXPECT_EQ(written[kMipStart + kRepeatOffset], 0x03);
+    EXPECT_EQ(ReadSrb(written)->GetBitmapCount(), 2u);
+
+    EXPECT_EQ(MessageOf([] { GPLSrbFile(8, 12, 5, 6, 5, 0, 0, false, 0, false, 1, {}, {}, 0, 6); }),
+              "Bitmap dimension not a power of 2");
+}
+
+// The levels are copied as a MIP file's are; the SRB's own fields must come along.
+TEST(SrbFileCopy, CloneKeepsGeometryAndValues) {
+    const auto srb = ReadSrb(SrbSpec().Build());
+    EXPECT_EQ(Written(*srb->Clone()), Written(*srb));
 }
