@@ -126,6 +126,7 @@ TEST(MakePalette, SmallPicturesGiveTheirColoursOrBoxMeans) {
          {{kRed, kRed, kBlue}, {kWhite, kBlue, kRed}},
          16,
          {kRed, kBlue, kWhite}},
+        {"exactly-maximum-colours", {{kRed, kBlue, kWhite}}, 3, {kRed, kBlue, kWhite}},
         {"empty-picture", {}, 16, {}},
         {"one-colour-is-the-alpha-weighted-mean", {{kClear, kWhite}}, 1, {Colour(1, 1, 1, 0.5f)}},
         {"first-cheapest-cut-on-red-separates-white",
@@ -141,17 +142,6 @@ TEST(MakePalette, SmallPicturesGiveTheirColoursOrBoxMeans) {
         EXPECT_EQ(c.expected, Entries(MakePalette(MakeBitmap(c.picture), c.maximum))) << c.cause;
     }
     EXPECT_THROW(MakePalette(MakeBitmap({{kRed}}), 0), XUsage);
-}
-
-TEST(MakePalette, ExactlyMaximumColoursAreKept) {
-    BitmapSimple bitmap(2, 8);
-    std::vector<Colour> expected;
-    for (std::uint32_t index = 0; index < 16; ++index) {
-        expected.emplace_back(index / 15.0f, 0.5f, 1 - index / 15.0f, 1);
-        bitmap.SetPixel(index / 8, index % 8, expected.back());
-    }
-    EXPECT_EQ(expected, Entries(MakePalette(bitmap, 16)));
-    EXPECT_EQ(15u, MakePalette(bitmap, 15).GetCount());
 }
 
 TEST(MakePalette, TrueColourPictureMapsOntoItsPaletteTheSameEveryTime) {
