@@ -95,16 +95,6 @@ std::vector<std::uint8_t> GreyTable(std::uint32_t entries) {
     return table;
 }
 
-// Channel masks as the bytes that follow a 40-byte header with bit fields.
-std::vector<std::uint8_t> Masks(std::initializer_list<std::uint32_t> masks) {
-    std::vector<std::uint8_t> bytes;
-    for (const std::uint32_t mask : masks) {
-        bytes.resize(bytes.size() + 4);
-        Util::WriteU32(&bytes[bytes.size() - 4], mask);
-    }
-    return bytes;
-}
-
 // The same file with an information header of another size: longer headers get zero fields (no
 // masks, no colour space), the 16-byte OS/2 header keeps the fields up to the bit count.
 std::vector<std::uint8_t> WithHeaderSize(std::vector<std::uint8_t> bytes, std::uint32_t size) {
@@ -133,10 +123,15 @@ BmpFields Runs(std::uint16_t bitCount, std::vector<std::uint8_t> codes) {
     return Picture(bitCount, 2, std::move(codes), GreyTable(4), bitCount == 8 ? 1 : 2);
 }
 
-// Three masks in the 40-byte header make bit fields (3), four make bit fields with alpha (6).
+// Channel masks right after the 40-byte header: three make bit fields (3), four bit fields with
+// alpha (6).
 BmpFields BitFields(std::uint16_t bitCount, std::initializer_list<std::uint32_t> masks,
                     std::int32_t width = 1, std::vector<std::uint8_t> pixels = {0, 0, 0, 0}) {
-    return Picture(bitCount, width, std::move(pixels), Masks(masks), masks.size() == 3 ? 3 : 6);
+    std::vector<std::uint8_t> table(4 * masks.size());
+    for (std::size_t i = 0; i < masks.size(); ++i) {
+        Util::WriteU32(&table[4 * i], masks.begin()[i]);
+    }
+    return Picture(bitCount, width, std::move(pixels), table, masks.size() == 3 ? 3 : 6);
 }
 
 Colour Grey(std::uint32_t level) {
