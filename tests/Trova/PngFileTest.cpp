@@ -78,24 +78,20 @@ TEST(PngFile, WritesRgbOrRgbaAsThePictureNeeds) {
 
 TEST(PngFile, HostileFilesFailCleanly) {
     const auto valid = BuildPng(2, 1, 8, 0, {0, 1, 2});
-    auto badSignature = valid;
-    badSignature[1] = 'Q';
-    auto badDepth = valid;
-    badDepth[24] = 3;
+    const auto changed = [&](std::size_t at, std::uint8_t value) {
+        auto bytes = valid;
+        bytes[at] = value;
+        return bytes;
+    };
     const std::vector<std::uint8_t> bomb(3 * 1000000, 0); // a million rows for a 1-row picture
     const std::pair<const char*, std::vector<std::uint8_t>> cases[] = {
-        {"bad-signature", badSignature},
-        {"grey-of-3-bits", badDepth},
+        {"bad-signature", changed(1, 'Q')},
+        {"grey-of-3-bits", changed(24, 3)},
         {"zero-width", BuildPng(0, 1, 8, 0, {})},
         {"too-many-pixels", BuildPng(16384, 16384, 8, 0, {})},
         {"data-beyond-the-picture", BuildPng(2, 1, 8, 0, bomb)},
         {"data-short-of-the-picture", BuildPng(2, 2, 8, 0, {0, 1, 2})},
-        {"not-deflate-data",
-         [&] {
-             auto bytes = valid;
-             bytes[41] ^= 0xFF;
-             return bytes;
-         }()},
+        {"not-deflate-data", changed(41, valid[41] ^ 0xFF)},
         {"truncated", {valid.begin(), valid.end() - 20}},
     };
     for (const auto& [cause, bytes] : cases) {
