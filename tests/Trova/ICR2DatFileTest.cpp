@@ -93,14 +93,11 @@ TEST_F(ICR2DatFileReading, MembersReadInAlternationKeepTheirPositionsAndOutliveT
     auto first = archive->OpenSubfile(0);
     auto second = archive->OpenSubfile(1);
     archive = nullptr;
-    Bytes seen;
-    for (int i = 0; i < 2; ++i) {
-        std::uint8_t two[2];
-        first->Read(2, two);
-        seen.insert(seen.end(), two, two + 2);
-        second->Read(2, two);
-        seen.insert(seen.end(), two, two + 2);
-    }
+    Bytes seen(8);
+    first->Read(2, &seen[0]);
+    second->Read(2, &seen[2]);
+    first->Read(2, &seen[4]);
+    second->Read(2, &seen[6]);
     EXPECT_EQ(seen, (Bytes{1, 2, 9, 8, 3, 4, 7, 6}));
     EXPECT_EQ(first->GetName(), "A.MIP");
 }
