@@ -4,7 +4,6 @@
 #include "Trova/GPLMipFile.h"
 #include "Trova/GPLPbfFile.h"
 #include "Trova/GPLSrbFile.h"
-#include "Trova/ICR2DatFile.h"
 #include "Util/BinaryFile.h"
 #include "Util/Platform.h"
 #include "Vellix/DatDirectory.h"
@@ -18,26 +17,23 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemModelTester>
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QListView>
 #include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <set>
@@ -46,16 +42,13 @@
 using namespace Ostrel;
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Vellix::Gui;
+using Ostrel::Test::MessageBoxAnswer;
 using Ostrel::Test::ModalAnswer;
+using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
 namespace {
-
-Trova::Colour Rgb(int red, int green, int blue) {
-    return Trova::Colour(Trova::IntToChannel(red, 8), Trova::IntToChannel(green, 8),
-                         Trova::IntToChannel(blue, 8), 1.0f);
-}
 
 // A solid colour of its own on every level, so that a thumbnail tells which level it came from.
 QRgb LevelColour(std::uint32_t level) {
@@ -69,9 +62,12 @@ void WriteMip(const std::string& path, std::uint32_t height, std::uint32_t width
     for (std::uint32_t level = 0; level < levels; ++level) {
         const auto bitmap = mip.GetBitmap(level);
         const QRgb colour = LevelColour(level);
+        const Trova::Colour texel(Trova::IntToChannel(qRed(colour), 8),
+                                  Trova::IntToChannel(qGreen(colour), 8),
+                                  Trova::IntToChannel(qBlue(colour), 8), 1.0f);
         for (std::uint32_t row = 0; row < bitmap->GetHeight(); ++row) {
             for (std::uint32_t column = 0; column < bitmap->GetWidth(); ++column) {
-                bitmap->SetPixel(row, column, Rgb(qRed(colour), qGreen(colour), qBlue(colour)));
+                bitmap->SetPixel(row, column, texel);
             }
         }
     }
@@ -94,7 +90,7 @@ void WritePbf(const std::string& path) {
 void WriteBmp(const std::string& path, std::uint32_t size) {
     Trova::DIB dib(24);
     dib.SetSize(size, size);
-    dib.Save(path, false);
+    dib.Save(path, true); // written again while a watch waits for it
 }
 
 // The texts of one column in list order.
@@ -130,18 +126,53 @@ void ClickColumn(const CVellixListView& view, int column) {
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, point);
 }
 
-bool WaitFor(const std::function<bool()>& condition, int milliseconds) {
-    for (int waited = 0; waited < milliseconds && !condition(); waited += 10) {
-        QTest::qWait(10);
+// One tick of the view's refresh poll, given as its timer gives it while it runs: the test decides
+// when the poll looks at the (injected) clock, instead of waiting for it.
+void TickRefresh(const CVellixListView& view) {
+    auto* poll = view.findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+    if (poll->isActive()) {
+        QTimerEvent tick(poll->timerId());
+        QCoreApplication::sendEvent(poll, &tick);
     }
-    return condition();
 }
+
+// Opens the context menu over a row and returns the texts of its entries (separators empty).
+std::vector<std::string> ContextMenuTexts(CVellixListView& view, int row) {
+    std::vector<std::string> texts;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            for (const QAction* action : menu->actions()) {
+                texts.push_back(action->text().toStdString());
+            }
+            menu->close();
+        }
+    });
+    poll.start();
+    QAbstractItemView* items = view.CurrentItemView();
+    const QPoint point = items->visualRect(items->model()->index(row, 0)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, point, items->viewport()->mapToGlobal(point));
+    QApplication::sendEvent(items->viewport(), &event);
+    return texts;
+}
+
+// Counts the change reports that reach the view.
+class WatchedView : public CVellixListView {
+public:
+    using CVellixListView::CVellixListView;
+    void PostDirectoryChanged(const PseudoDirectory* directory) override {
+        ++reports;
+        CVellixListView::PostDirectoryChanged(directory);
+    }
+    std::atomic<int> reports{0};
+};
 
 // One file of each listed kind, a file of another kind and a subdirectory.
 struct MixedDirectory {
     MixedDirectory() {
         WriteBmp(dir / "a.bmp", 4);
-        WriteMip(dir / "b.MIP", 16, 16, 3);
+        WriteMip(dir / "b.MIP", 64, 64, 3);
         WriteMip(dir / "c.m16", 8, 32, 2);
         WritePbf(dir / "d.stp");
         WriteSrb(dir / "f.srb");
@@ -158,39 +189,71 @@ protected:
 
 } // namespace
 
-TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirProperties) {
+// Filled at once with the type icons; the thumbnails, of the smallest level covering the icon
+// (32 x 32, level 1 of b.MIP), arrive from the workers. A file that cannot be read is listed with
+// its message among the others and takes part in no command.
+TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirPropertiesAndThumbnails) {
     MixedDirectory files;
+    const std::string broken = "broken_texture_of_the_long_straight.mip";
+    WriteBytes(files.dir / broken, {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
     RealDirectory directory(files.dir.Path());
     CVellixListView view(store);
+    QAbstractItemModelTester tester(view.CurrentItemView()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy made(&view, &CVellixListView::ThumbnailsMade);
     view.ShowContainer(&directory);
-    EXPECT_EQ(view.GetViewStyle(), kStyleReport);
     EXPECT_EQ(view.CurrentItemView(), view.DetailsView());
     EXPECT_EQ(ColumnTexts(view, 0),
-              (std::vector<std::string>{"a.bmp", "b.MIP", "c.m16", "d.stp", "f.srb"}));
-
-    EXPECT_EQ(ColumnTexts(view, 1), (std::vector<std::string>{"bmp", "MIP", "m16", "stp", "srb"}));
-    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"1", "3", "2", "1", "1"}));
-    EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"4", "16", "32", "2", "8"}));
+              (std::vector<std::string>{"a.bmp", "b.MIP", broken, "c.m16", "d.stp", "f.srb"}));
+    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"1", "3", "", "2", "1", "1"}));
     EXPECT_EQ(ColumnTexts(view, 10),
-              (std::vector<std::string>{"Opaque", "Partial", "Partial", "Partial", "Opaque"}));
-    std::multiset<BitmapKind> kinds;
-    for (const ListedRow& row : view.Files().Rows()) {
-        kinds.insert(row.summary.kind);
-    }
-    EXPECT_EQ(kinds, (std::multiset<BitmapKind>{BitmapKind::Bmp, BitmapKind::Mip, BitmapKind::Mip,
-                                                BitmapKind::Pbf, BitmapKind::Srb}));
+              (std::vector<std::string>{"Opaque", "Partial", "", "Partial", "Partial", "Opaque"}));
     const QStringList headings{"Name",  "Type", "Levels", "Width",   "Height",       "Red",
                                "Green", "Blue", "Alpha",  "Palette", "Transparency", "Error"};
     for (int column = 0; column < headings.size(); ++column) {
         EXPECT_EQ(view.CurrentItemView()->model()->headerData(column, Qt::Horizontal).toString(),
                   headings[column]);
     }
+    const std::string message = ColumnTexts(view, FileListModel::kErrorColumn)[2];
+    EXPECT_NE(message.find(broken), std::string::npos) << message;
+    const QModelIndex item = view.CurrentItemView()->model()->index(2, 0);
+    EXPECT_EQ(item.data(Qt::ToolTipRole).toString().toStdString(), message);
+    EXPECT_FALSE(item.data(Qt::DecorationRole).value<QIcon>().isNull());
+    // The name column is wide enough for the longest name.
+    EXPECT_GT(view.DetailsView()->header()->sectionSize(0), ListColumns()[0].width);
+    EXPECT_GE(view.DetailsView()->header()->sectionSize(0),
+              static_cast<QAbstractItemView*>(view.DetailsView())->sizeHintForColumn(0));
+    SelectRows(view, {1, 2});
+    EXPECT_FALSE(view.Action(kCommandToBmp)->isEnabled());
+
+    ASSERT_EQ(view.LargeIconSize(), QSize(32, 32));
+    ASSERT_TRUE(made.count() == 1 || made.wait(10000));
+    const auto iconCentre = [&] {
+        return view.CurrentItemView()
+            ->model()
+            ->index(1, 0)
+            .data(Qt::DecorationRole)
+            .value<QIcon>()
+            .pixmap(view.LargeIconSize())
+            .toImage()
+            .pixel(16, 16);
+    };
+    EXPECT_EQ(iconCentre(), LevelColour(1));
+    // Switching thumbnails off takes effect at once.
+    view.Action(kCommandThumbnails)->trigger();
+    EXPECT_FALSE(view.Action(kCommandThumbnails)->isChecked());
+    EXPECT_EQ(iconCentre(), TypeIcon(BitmapKind::Mip, 32).toImage().pixel(16, 16));
+    // The filter and a second filling keep the model sound.
+    view.SetNameFilter("MIP");
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"b.MIP", broken}));
+    view.ShowContainer(&directory);
+    EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 2);
     view.ShowContainer(nullptr);
     EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 0);
 }
 
-// A large directory shows its names at once; workers read the columns, and the sort by a
-// column follows when they are all in.
+// A large directory shows its names at once; workers read the columns, and the sort by a column
+// follows when they are all in.
 TEST_F(ListViewTest, ALargeDirectoryIsListedByNamesFirst) {
     MixedDirectory files;
     RealDirectory directory(files.dir.Path());
@@ -206,51 +269,38 @@ TEST_F(ListViewTest, ALargeDirectoryIsListedByNamesFirst) {
     EXPECT_EQ(names, (std::vector<std::string>{"a.bmp", "b.MIP", "c.m16", "d.stp", "f.srb"}));
     EXPECT_EQ(ColumnTexts(view, 3), std::vector<std::string>(5, ""));
     ASSERT_TRUE(done.wait(10000));
-    EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"32", "16", "8", "4", "2"}));
-    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"2", "3", "1", "1", "1"}));
+    EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"64", "32", "8", "4", "2"}));
+    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"3", "2", "1", "1", "1"}));
 }
 
-TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchive) {
+// The members come from the archive alone, and a member drags as a copy of its bytes.
+TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchiveAndDragsCopiesOfThem) {
     TempDir dir;
-    const std::string game = dir / "cars";
-    ASSERT_TRUE(Util::Platform::MakeDirectory(game));
-    const std::string separator(1, Util::kPathSeparator);
-    WriteMip(game + separator + "car1.mip", 16, 16, 2);
-    WritePbf(game + separator + "sky.pbf");
-    WriteBytes(game + separator + "notes.txt", {'n'});
-    {
-        Trova::ICR2DatFile archive(game + separator + "cars.dat");
-        archive.AddFiles(false);
-        archive.Save();
-    }
-    for (const char* name : {"car1.mip", "sky.pbf", "notes.txt"}) {
-        ASSERT_TRUE(Util::Platform::RemoveFile(game + separator + name));
-    }
-    DatDirectory archive(game + separator + "cars.dat", "");
+    WriteMip(dir / "mip", 16, 16, 2);
+    WritePbf(dir / "pbf");
+    WriteBytes(dir / "cars.dat", Ostrel::Test::ArchiveBytes({{"car1.mip", ReadBytes(dir / "mip")},
+                                                             {"sky.pbf", ReadBytes(dir / "pbf")},
+                                                             {"notes.txt", {'n'}}}));
+    DatDirectory archive(dir / "cars.dat", "");
     CVellixListView view(store);
     view.ShowContainer(&archive);
     EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"car1.mip", "sky.pbf"}));
     EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"2", "1"}));
-    for (const ListedRow& row : view.Files().Rows()) {
-        EXPECT_EQ(row.summary.kind,
-                  row.summary.entryName == "car1.mip" ? BitmapKind::Mip : BitmapKind::Pbf);
-    }
-    // A member drags as a copy of its bytes.
     const auto* model = view.CurrentItemView()->model();
     const std::unique_ptr<QMimeData> drag(model->mimeData({model->index(0, 0)}));
     ASSERT_EQ(drag->urls().size(), 1);
     const std::string copy = drag->urls()[0].toLocalFile().toStdString();
     EXPECT_EQ(Util::PathName(copy).GetFileName(), "car1.mip");
-    EXPECT_FALSE(Ostrel::Test::ReadBytes(copy).empty());
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(dir / "mip"));
 }
 
-// Files drag out as file URLs; a picture dropped on a game file goes back into it through
-// "Convert From Bmp", and a picture of another file is refused.
+// Files drag out as file URLs; a picture dropped on a game file goes back into it through "Convert
+// From Bmp", and a picture of another file is refused.
 TEST_F(ListViewTest, FilesDragOutAndAPictureDroppedOnAGameFileGoesBackIntoIt) {
     MixedDirectory files;
     Util::Platform::MakeDirectory(files.dir / "edits");
-    WriteBmp(files.dir / "edits" + std::string(1, Util::kPathSeparator) + "b.bmp", 16);
-    WriteBmp(files.dir / "edits" + std::string(1, Util::kPathSeparator) + "x.bmp", 16);
+    WriteBmp(files.dir / "edits/b.bmp", 64);
+    WriteBmp(files.dir / "edits/x.bmp", 64);
     RealDirectory directory(files.dir.Path());
     CVellixListView view(store);
     view.resize(800, 300);
@@ -262,6 +312,8 @@ TEST_F(ListViewTest, FilesDragOutAndAPictureDroppedOnAGameFileGoesBackIntoIt) {
     EXPECT_EQ(drag->urls(),
               (QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(files.dir / "a.bmp")),
                            QUrl::fromLocalFile(QString::fromStdString(files.dir / "c.m16"))}));
+    EXPECT_FALSE(items->model()->canDropMimeData(drag.get(), Qt::CopyAction, -1, -1,
+                                                 items->model()->index(0, 0)));
 
     const auto drop = [&](const std::string& picture, int row) {
         QMimeData data;
@@ -275,72 +327,33 @@ TEST_F(ListViewTest, FilesDragOutAndAPictureDroppedOnAGameFileGoesBackIntoIt) {
         QApplication::sendEvent(items->viewport(), &dropped);
         return dropped.isAccepted();
     };
-    EXPECT_FALSE(items->model()->canDropMimeData(drag.get(), Qt::CopyAction, -1, -1,
-                                                 items->model()->index(0, 0)));
-    const auto before = Ostrel::Test::ReadBytes(files.dir / "b.MIP");
-    std::string refusal;
-    ModalAnswer<QMessageBox> message([&](QMessageBox& box) {
-        refusal = box.text().toStdString();
-        box.accept();
-    });
+    const auto before = ReadBytes(files.dir / "b.MIP");
+    MessageBoxAnswer refusal;
     ModalAnswer<CMipFromBmpDlg> options([](CMipFromBmpDlg& dialog) {
         for (Control control : {Control::NoTransparency, Control::Overwrite}) {
             qobject_cast<QAbstractButton*>(dialog.ControlWidget(control))->click();
         }
         dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
-    EXPECT_TRUE(drop(files.dir / "edits" + std::string(1, Util::kPathSeparator) + "x.bmp", 1));
-    ASSERT_TRUE(WaitFor([&] { return message.count == 1; }, 10000));
-    EXPECT_NE(refusal.find("is no picture of b.MIP"), std::string::npos) << refusal;
-    EXPECT_EQ(Ostrel::Test::ReadBytes(files.dir / "b.MIP"), before);
-    EXPECT_TRUE(drop(files.dir / "edits" + std::string(1, Util::kPathSeparator) + "b.bmp", 1));
-    ASSERT_TRUE(
-        WaitFor([&] { return Ostrel::Test::ReadBytes(files.dir / "b.MIP") != before; }, 10000))
-        << refusal;
+    EXPECT_TRUE(drop(files.dir / "edits/x.bmp", 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return refusal.count == 1; }, 10000));
+    EXPECT_NE(refusal.text.find("is no picture of b.MIP"), std::string::npos) << refusal.text;
+    EXPECT_EQ(ReadBytes(files.dir / "b.MIP"), before);
+    EXPECT_TRUE(drop(files.dir / "edits/b.bmp", 1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ReadBytes(files.dir / "b.MIP") != before; }, 10000));
     EXPECT_EQ(options.count, 1);
     EXPECT_EQ(view.GetSelection(), (std::vector<std::size_t>{1}));
 }
 
-TEST_F(ListViewTest, ThumbnailsComeFromTheSmallestLevelCoveringTheIcon) {
-    TempDir dir;
-    WriteMip(dir / "square.mip", 256, 256, 9);
-    WriteMip(dir / "wide.mip", 64, 256, 7);
-    RealDirectory directory(dir.Path());
-    CVellixListView view(store);
-    ASSERT_EQ(view.LargeIconSize(), QSize(32, 32));
-    QSignalSpy made(&view, &CVellixListView::ThumbnailsMade);
-    view.ShowContainer(&directory);
-    // Filled at once with the type icons; the thumbnails arrive from the workers.
-    ASSERT_TRUE(made.count() == 1 || made.wait(10000));
-    const auto* model = view.CurrentItemView()->model();
-    const auto iconColour = [&](int row, QSize size) {
-        return model->index(row, 0)
-            .data(Qt::DecorationRole)
-            .value<QIcon>()
-            .pixmap(size)
-            .toImage()
-            .pixel(size.width() / 2, size.height() / 2);
-    };
-    // Level 3 of the square is 32 x 32; the wide one stays a strip, 32 x 8 from its level 3,
-    // with clear margins above and below.
-    EXPECT_EQ(iconColour(0, view.LargeIconSize()), LevelColour(3));
-    EXPECT_EQ(iconColour(0, view.SmallIconSize()), LevelColour(3));
-    EXPECT_EQ(iconColour(1, view.LargeIconSize()), LevelColour(3));
-    const QIcon wide = model->index(1, 0).data(Qt::DecorationRole).value<QIcon>();
-    EXPECT_EQ(qAlpha(wide.pixmap(view.LargeIconSize()).toImage().pixel(16, 2)), 0);
-
-    // Switching thumbnails off takes effect at once.
-    view.Action(kCommandThumbnails)->trigger();
-    EXPECT_FALSE(view.Action(kCommandThumbnails)->isChecked());
-    EXPECT_EQ(iconColour(0, view.LargeIconSize()),
-              TypeIcon(BitmapKind::Mip, 32).toImage().pixel(16, 16));
-}
-
-TEST_F(ListViewTest, ColumnClicksSortAndTheOrderOutlivesTheView) {
+// An unknown stored style shows the details; every style shows the same items and selection;
+// column clicks sort; the order, the style and the column widths outlive the view.
+TEST_F(ListViewTest, StylesAndColumnClicksShowTheSameItemsAndOutliveTheView) {
     MixedDirectory files;
     RealDirectory directory(files.dir.Path());
+    store.WriteInt(kSettingsSection, kViewStyleKey, 9);
     {
         CVellixListView view(store);
+        EXPECT_EQ(view.GetViewStyle(), kStyleReport);
         view.resize(800, 300);
         view.show();
         view.ShowContainer(&directory);
@@ -348,33 +361,57 @@ TEST_F(ListViewTest, ColumnClicksSortAndTheOrderOutlivesTheView) {
         EXPECT_EQ(view.GetSortOrder(), kColumnWidth);
         ClickColumn(view, 3);
         EXPECT_EQ(view.GetSortOrder(), -kColumnWidth);
-        EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"32", "16", "8", "4", "2"}));
-        ClickColumn(view, 0);
-        EXPECT_EQ(view.GetSortOrder(), kColumnName);
-        EXPECT_EQ(ColumnTexts(view, 0).front(), "a.bmp");
+        EXPECT_EQ(ColumnTexts(view, 3), (std::vector<std::string>{"64", "32", "8", "4", "2"}));
         ClickColumn(view, 2); // "Levels"
         ClickColumn(view, 2);
-        view.SetViewStyle(kStyleIcon);
         view.DetailsView()->header()->resizeSection(4, 77);
+        SelectRows(view, {2});
+        struct Expected {
+            int style;
+            QListView::ViewMode mode;
+            QListView::Flow flow;
+            QSize iconSize;
+        };
+        for (const Expected& each : {
+                 Expected{kStyleSmallIcon, QListView::ListMode, QListView::LeftToRight,
+                          QSize(16, 16)},
+                 Expected{kStyleList, QListView::ListMode, QListView::TopToBottom, QSize(16, 16)},
+                 Expected{kStyleIcon, QListView::IconMode, QListView::LeftToRight, QSize(32, 32)},
+             }) {
+            view.SetViewStyle(each.style);
+            view.Arrange();
+            auto* icons = qobject_cast<QListView*>(view.CurrentItemView());
+            ASSERT_NE(icons, nullptr);
+            EXPECT_EQ(icons->viewMode(), each.mode);
+            EXPECT_EQ(icons->flow(), each.flow);
+            EXPECT_EQ(icons->iconSize(), each.iconSize);
+            EXPECT_EQ(icons->model()->rowCount(), 5);
+            EXPECT_EQ(view.GetSelection(), (std::vector<std::size_t>{view.GetListOrder()[2]}));
+        }
+        view.SetViewStyle(kStyleReport);
+        EXPECT_EQ(view.CurrentItemView(), view.DetailsView());
+        EXPECT_EQ(view.GetSelection().size(), 1u);
+        view.SetViewStyle(kStyleIcon);
     }
-    EXPECT_EQ(store.GetInt(kSettingsSection, kSortOrderKey, 0), -kColumnLevels);
     CVellixListView again(store);
     again.ShowContainer(&directory);
     EXPECT_EQ(again.GetSortOrder(), -kColumnLevels);
     EXPECT_EQ(ColumnTexts(again, 0).front(), "b.MIP");
     EXPECT_EQ(again.GetViewStyle(), kStyleIcon);
-    auto* icons = qobject_cast<QListView*>(again.CurrentItemView());
-    ASSERT_NE(icons, nullptr);
-    EXPECT_EQ(icons->viewMode(), QListView::IconMode);
     EXPECT_EQ(again.DetailsView()->header()->sortIndicatorSection(), 2);
     EXPECT_EQ(again.DetailsView()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_EQ(again.DetailsView()->header()->sectionSize(4), 77);
+    auto* icons = qobject_cast<QListView*>(again.CurrentItemView());
+    ASSERT_NE(icons, nullptr);
+    EXPECT_EQ(icons->viewMode(), QListView::IconMode);
 }
 
-TEST_F(ListViewTest, CommandsFollowTheKindsOfTheSelection) {
+TEST_F(ListViewTest, CommandsAndTheContextMenuFollowTheKindsOfTheSelection) {
     MixedDirectory files; // rows: a.bmp, b.MIP, c.m16, d.stp, f.srb
     RealDirectory directory(files.dir.Path());
     CVellixListView view(store);
+    view.resize(800, 300);
+    view.show();
     view.ShowContainer(&directory);
     const auto enabled = [&] {
         std::vector<int> commands;
@@ -387,83 +424,82 @@ TEST_F(ListViewTest, CommandsFollowTheKindsOfTheSelection) {
         return commands;
     };
     EXPECT_TRUE(enabled().empty());
-    EXPECT_TRUE(view.Action(kCommandThumbnails)->isEnabled());
     SelectRows(view, {1, 3, 4}); // any mix of game files makes pictures
     EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp}));
     EXPECT_EQ(view.Action(kCommandToMip)->statusTip(),
               "Select only BMP or PNG files to make new game files");
-    SelectRows(view, {1, 2});
-    EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp, kCommandFromBmp}));
     SelectRows(view, {0});
     EXPECT_EQ(enabled(), (std::vector<int>{kCommandToMip, kCommandToPbf, kCommandToSrb}));
-    SelectRows(view, {0, 3});
-    EXPECT_TRUE(enabled().empty());
-    EXPECT_EQ(view.GetSelection().size(), 2u);
+    // The context menu offers the file itself only for one file on disk.
+    const std::vector<std::string> commands{"Convert &To Bmp", "Convert &From Bmp",
+                                            "Convert to &Mip", "Convert to &Pbf/Stp",
+                                            "Convert to &Srb"};
+    SelectRows(view, {1});
+    auto withFile = commands;
+    withFile.insert(withFile.end(), {"", "Open", "Show in Folder"});
+    EXPECT_EQ(ContextMenuTexts(view, 1), withFile);
+    SelectRows(view, {1, 2});
+    EXPECT_EQ(ContextMenuTexts(view, 1), commands);
 }
 
+// Cancelled in its dialog, the command writes nothing; accepted, it writes every level of any mix
+// of game files, remembers the options and reports what it wrote. Again without overwriting, the
+// first file fails and the failure is shown.
 TEST_F(ListViewTest, ConvertToBmpAsksForOptionsAndWritesEveryLevel) {
-    TempDir dir;
-    WriteMip(dir / "car.mip", 8, 8, 3);
-    RealDirectory directory(dir.Path());
-    CVellixListView view(store);
-    view.ShowContainer(&directory);
-    SelectRows(view, {0});
-    ModalAnswer<CMipBmpDlg> dialog([](CMipBmpDlg& options) {
-        qobject_cast<QAbstractButton*>(options.ControlWidget(Control::AllLevels))->click();
-        options.accept();
-    });
-    view.Action(kCommandToBmp)->trigger();
-    EXPECT_EQ(dialog.count, 1);
-    EXPECT_EQ(Listing(dir.Path()),
-              (std::set<std::string>{"car.mip", "car.bmp", "car_ti.bmp", "car_1.bmp",
-                                     "car_1_ti.bmp", "car_2.bmp", "car_2_ti.bmp"}));
-    EXPECT_EQ(store.GetInt(kSettingsSection, "MipBmpAllLevels", 0), 1);
-
-    // Again without overwriting: the first file fails and the failure is shown.
-    std::string message;
-    ModalAnswer<QMessageBox> box([&](QMessageBox& shown) {
-        EXPECT_EQ(shown.windowTitle(), "Vellix");
-        message = shown.text().toStdString();
-        shown.accept();
-    });
-    view.Action(kCommandToBmp)->trigger();
-    EXPECT_EQ(box.count, 1);
-    EXPECT_NE(message.find("car.bmp"), std::string::npos) << message;
-}
-
-TEST_F(ListViewTest, ConvertToBmpTakesAnyMixOfGameFilesAndReportsWhatItWrote) {
     MixedDirectory files; // rows: a.bmp, b.MIP, c.m16, d.stp, f.srb
     RealDirectory directory(files.dir.Path());
     CVellixListView view(store);
     view.ShowContainer(&directory);
     SelectRows(view, {1, 3, 4});
-    ModalAnswer<CMipBmpDlg> dialog([](CMipBmpDlg& options) { options.accept(); });
+    bool accept = false;
+    ModalAnswer<CMipBmpDlg> dialog([&](CMipBmpDlg& options) {
+        if (!accept) {
+            return options.reject();
+        }
+        qobject_cast<QAbstractButton*>(options.ControlWidget(Control::AllLevels))->click();
+        options.accept();
+    });
+    MessageBoxAnswer failure;
     ConversionReport report;
     QObject::connect(&view, &CVellixListView::ConversionReported,
                      [&](const ConversionReport& made) { report = made; });
+    const std::set<std::string> before = Listing(files.dir.Path());
     view.Action(kCommandToBmp)->trigger();
-    EXPECT_EQ(dialog.count, 1);
-    for (const char* written : {"b.bmp", "d.bmp", "f.bmp"}) {
-        EXPECT_EQ(Listing(files.dir.Path()).count(written), 1u) << written;
-    }
+    EXPECT_EQ(Listing(files.dir.Path()), before);
+    EXPECT_TRUE(store.GetWrites().empty());
+
+    accept = true;
+    view.Action(kCommandToBmp)->trigger();
+    EXPECT_EQ(dialog.count, 2);
+    std::set<std::string> written;
+    std::ranges::set_difference(Listing(files.dir.Path()), before,
+                                std::inserter(written, written.end()));
+    EXPECT_EQ(written,
+              (std::set<std::string>{"b.bmp", "b_ti.bmp", "b_1.bmp", "b_1_ti.bmp", "b_2.bmp",
+                                     "b_2_ti.bmp", "d.bmp", "d_ti.bmp", "f.bmp", "f_ti.bmp"}));
+    EXPECT_EQ(store.GetInt(kSettingsSection, "MipBmpAllLevels", 0), 1);
     EXPECT_EQ(report.folder.toStdString(), files.dir.Path());
     EXPECT_TRUE(report.text.startsWith("Wrote ")) << report.text.toStdString();
+
+    EXPECT_EQ(failure.count, 0);
+    view.Action(kCommandToBmp)->trigger();
+    EXPECT_EQ(failure.count, 1);
+    EXPECT_EQ(failure.caption, "Vellix");
+    EXPECT_NE(failure.text.find("b.bmp"), std::string::npos) << failure.text;
 }
 
 TEST_F(ListViewTest, ACancelledConversionLeavesOnlyCompleteFiles) {
     TempDir dir;
     constexpr int kFiles = 12;
-    for (int file = 0; file < kFiles; ++file) {
+    std::vector<int> rows(kFiles);
+    std::iota(rows.begin(), rows.end(), 0);
+    for (int file : rows) {
         WriteMip(dir / ("t" + std::to_string(file) + ".mip"), 256, 256, 9);
     }
     RealDirectory directory(dir.Path());
     CVellixListView view(store);
     view.ShowContainer(&directory);
-    SelectRows(view, [] {
-        std::vector<int> rows(kFiles);
-        std::iota(rows.begin(), rows.end(), 0);
-        return rows;
-    }());
+    SelectRows(view, rows);
     ModalAnswer<CMipBmpDlg> dialog([](CMipBmpDlg& options) {
         qobject_cast<QAbstractButton*>(options.ControlWidget(Control::AllLevels))->click();
         options.accept();
@@ -516,25 +552,10 @@ TEST_F(ListViewTest, ANewGameFileReplacesAnExistingOneOnlyWhenTheUserSaysSo) {
             box.reject();
         });
         view.Action(kCommandToMip)->trigger();
-        ASSERT_EQ(texts.size(), 1u) << each.answer << ": " << texts.back();
+        ASSERT_EQ(texts.size(), 1u) << each.answer;
         EXPECT_NE(texts.front().find("sign.mip exists already"), std::string::npos);
-        EXPECT_EQ(Ostrel::Test::ReadBytes(dir / "sign.mip").size() != 3, each.replaced)
-            << each.answer;
+        EXPECT_EQ(ReadBytes(dir / "sign.mip").size() != 3, each.replaced) << each.answer;
     }
-}
-
-TEST_F(ListViewTest, CancellingTheDialogConvertsNothing) {
-    TempDir dir;
-    WriteBmp(dir / "sign.bmp", 8);
-    RealDirectory directory(dir.Path());
-    CVellixListView view(store);
-    view.ShowContainer(&directory);
-    SelectRows(view, {0});
-    ModalAnswer<CBmpPbfDlg> dialog([](CBmpPbfDlg& options) { options.reject(); });
-    view.Action(kCommandToPbf)->trigger();
-    EXPECT_EQ(dialog.count, 1);
-    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"sign.bmp"}));
-    EXPECT_TRUE(store.GetWrites().empty());
 }
 
 TEST_F(ListViewTest, ABurstOfChangeReportsRefillsOnceAfterTheQuietTime) {
@@ -544,6 +565,7 @@ TEST_F(ListViewTest, ABurstOfChangeReportsRefillsOnceAfterTheQuietTime) {
     RealDirectory other(dir.Path());
     std::uint32_t now = 5000;
     CVellixListView view(store);
+    ASSERT_EQ(view.findChildren<QTimer*>(QString(), Qt::FindDirectChildrenOnly).size(), 1);
     view.SetClock([&] { return now; });
     view.ShowContainer(&directory);
     QSignalSpy fills(&view, &CVellixListView::Filled);
@@ -558,31 +580,17 @@ TEST_F(ListViewTest, ABurstOfChangeReportsRefillsOnceAfterTheQuietTime) {
     }
     report(&other);
     now = 5400 + 999;
-    QTest::qWait(150);
+    TickRefresh(view);
     EXPECT_EQ(fills.count(), 0);
     now = 5400 + 1000;
-    EXPECT_TRUE(WaitFor([&] { return fills.count() == 1; }, 1000));
+    TickRefresh(view);
+    EXPECT_EQ(fills.count(), 1);
     // A report for a directory that is not shown changes nothing.
     report(&other);
     now += 5000;
-    QTest::qWait(150);
+    TickRefresh(view);
     EXPECT_EQ(fills.count(), 1);
 }
-
-namespace {
-
-// Counts the change reports that reach the view.
-class WatchedView : public CVellixListView {
-public:
-    using CVellixListView::CVellixListView;
-    void PostDirectoryChanged(const PseudoDirectory* directory) override {
-        ++reports;
-        CVellixListView::PostDirectoryChanged(directory);
-    }
-    std::atomic<int> reports{0};
-};
-
-} // namespace
 
 TEST_F(ListViewTest, ANewFileOnDiskAppearsAfterTheQuietTime) {
     TempDir dir;
@@ -594,124 +602,16 @@ TEST_F(ListViewTest, ANewFileOnDiskAppearsAfterTheQuietTime) {
     view.ShowContainer(&directory);
     QSignalSpy fills(&view, &CVellixListView::Filled);
     // Written until the watch, which opens on the service's own thread, reports it.
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            if (view.reports == 0) {
-                WriteBmp(dir / "b.bmp", 4);
-            }
-            return view.reports > 0;
-        },
-        5000));
-    EXPECT_TRUE(WaitFor([&] { return (now += 100, fills.count() == 1); }, 5000));
-    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "b.bmp"}));
-}
-
-namespace {
-
-// Opens the context menu over a row and returns the texts of its entries (separators empty).
-std::vector<std::string> ContextMenuTexts(CVellixListView& view, int row) {
-    std::vector<std::string> texts;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            for (const QAction* action : menu->actions()) {
-                texts.push_back(action->text().toStdString());
-            }
-            menu->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        if (view.reports == 0) {
+            WriteBmp(dir / "b.bmp", 4);
         }
-    });
-    poll.start();
-    QAbstractItemView* items = view.CurrentItemView();
-    const QPoint point = items->visualRect(items->model()->index(row, 0)).center();
-    QContextMenuEvent event(QContextMenuEvent::Mouse, point, items->viewport()->mapToGlobal(point));
-    QApplication::sendEvent(items->viewport(), &event);
-    return texts;
-}
-
-} // namespace
-
-TEST_F(ListViewTest, TheContextMenuOffersTheFileItselfOnlyForOneFileOnDisk) {
-    MixedDirectory files;
-    RealDirectory directory(files.dir.Path());
-    CVellixListView view(store);
-    view.resize(800, 300);
-    view.show();
-    view.ShowContainer(&directory);
-    const std::vector<std::string> commands{"Convert &To Bmp", "Convert &From Bmp",
-                                            "Convert to &Mip", "Convert to &Pbf/Stp",
-                                            "Convert to &Srb"};
-    SelectRows(view, {1});
-    auto withFile = commands;
-    withFile.insert(withFile.end(), {"", "Open", "Show in Folder"});
-    EXPECT_EQ(ContextMenuTexts(view, 1), withFile);
-    SelectRows(view, {1, 2});
-    EXPECT_EQ(ContextMenuTexts(view, 1), commands);
-}
-
-TEST_F(ListViewTest, EachStyleShowsTheSameItemsAndSelection) {
-    MixedDirectory files;
-    RealDirectory directory(files.dir.Path());
-    store.WriteInt(kSettingsSection, kViewStyleKey, 9); // no such style: details
-    CVellixListView view(store);
-    EXPECT_EQ(view.GetViewStyle(), kStyleReport);
-    view.ShowContainer(&directory);
-    SelectRows(view, {2});
-    struct Expected {
-        int style;
-        QListView::ViewMode mode;
-        QListView::Flow flow;
-        QSize iconSize;
-    };
-    for (const Expected& each : {
-             Expected{kStyleIcon, QListView::IconMode, QListView::LeftToRight, QSize(32, 32)},
-             Expected{kStyleSmallIcon, QListView::ListMode, QListView::LeftToRight, QSize(16, 16)},
-             Expected{kStyleList, QListView::ListMode, QListView::TopToBottom, QSize(16, 16)},
-         }) {
-        view.SetViewStyle(each.style);
-        view.Arrange();
-        auto* icons = qobject_cast<QListView*>(view.CurrentItemView());
-        ASSERT_NE(icons, nullptr);
-        EXPECT_EQ(icons->viewMode(), each.mode);
-        EXPECT_EQ(icons->flow(), each.flow);
-        EXPECT_EQ(icons->iconSize(), each.iconSize);
-        EXPECT_EQ(icons->model()->rowCount(), 5);
-        EXPECT_EQ(view.GetSelection(), (std::vector<std::size_t>{view.GetListOrder()[2]}));
-    }
-    view.SetViewStyle(kStyleReport);
-    EXPECT_EQ(view.CurrentItemView(), view.DetailsView());
-    EXPECT_EQ(view.GetSelection().size(), 1u);
-}
-
-TEST_F(ListViewTest, AFileThatCannotBeReadIsListedWithItsMessageAmongTheOthers) {
-    TempDir dir;
-    WriteBmp(dir / "a.bmp", 4);
-    const std::string broken = "broken_texture_of_the_long_straight.mip";
-    WriteBytes(dir / broken, {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
-    WriteMip(dir / "c.mip", 8, 8, 2);
-    RealDirectory directory(dir.Path());
-    CVellixListView view(store);
-    QAbstractItemModelTester tester(view.CurrentItemView()->model(),
-                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QSignalSpy made(&view, &CVellixListView::ThumbnailsMade);
-    view.ShowContainer(&directory);
-    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", broken, "c.mip"}));
-    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"1", "", "2"}));
-    const std::string message = ColumnTexts(view, FileListModel::kErrorColumn)[1];
-    EXPECT_NE(message.find(broken), std::string::npos) << message;
-    // The name column is wide enough for the longest name.
-    EXPECT_GT(view.DetailsView()->header()->sectionSize(0), ListColumns()[0].width);
-    EXPECT_GE(view.DetailsView()->header()->sectionSize(0),
-              static_cast<QAbstractItemView*>(view.DetailsView())->sizeHintForColumn(0));
-    const QModelIndex item = view.CurrentItemView()->model()->index(1, 0);
-    EXPECT_EQ(item.data(Qt::ToolTipRole).toString().toStdString(), message);
-    EXPECT_FALSE(item.data(Qt::DecorationRole).value<QIcon>().isNull());
-    // It takes no part in the commands, and the filter and a second filling keep the model sound.
-    SelectRows(view, {1, 2});
-    EXPECT_FALSE(view.Action(kCommandToBmp)->isEnabled());
-    view.SetNameFilter("MIP");
-    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{broken, "c.mip"}));
-    ASSERT_TRUE(made.count() == 1 || made.wait(10000));
-    view.ShowContainer(&directory);
-    EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 2);
+        return view.reports > 0;
+    }));
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        now += 1000;
+        TickRefresh(view);
+        return fills.count() == 1;
+    }));
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"a.bmp", "b.bmp"}));
 }
