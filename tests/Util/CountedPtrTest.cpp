@@ -1,6 +1,5 @@
 #include "Util/CountedPtr.h"
 
-#include <cstdint>
 #include <gtest/gtest.h>
 
 using Ostrel::Util::CountedPtr;
@@ -56,11 +55,4 @@ TEST(CountedPtr, SharesOneCountAcrossBaseAndDerivedPointers) {
     EXPECT_EQ(deaths, 0);
     base = nullptr;
     EXPECT_EQ(deaths, 1);
-}
-
-TEST(CountedPtr, HoldsRawByteBuffersAsArrays) {
-    CountedPtr<std::uint8_t[]> buffer(new std::uint8_t[16]());
-    buffer[3] = 7;
-    CountedPtr<std::uint8_t[]> copy = buffer;
-    EXPECT_EQ(copy[3], 7);
 }
