@@ -105,6 +105,7 @@ TEST(PkDecompress, DropsOutputBeyondTheDestination) {
     EXPECT_EQ(Decompress(compressed, 0), Bytes());
 }
 
+// Streams cut short, down to the empty one, are in the truncation test below.
 TEST(PkDecompress, RejectsMalformedStreams) {
     Bytes leftOver = Compress(Ostrel::Test::TextSample(1000));
     leftOver.resize(leftOver.size() + 4096, 0);
@@ -112,8 +113,6 @@ TEST(PkDecompress, RejectsMalformedStreams) {
         const char* cause;
         Bytes stream;
     } cases[] = {
-        {"empty", {}},
-        {"header without an end code", {0, 6, 1}},
         {"dictionary bits 0", {0, 0, 1, 0xFF, 0}},
         {"dictionary bits 3", {0, 3, 1, 0xFF, 0}},
         {"dictionary bits 7", {0, 7, 1, 0xFF, 0}},
