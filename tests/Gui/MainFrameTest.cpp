@@ -2,19 +2,15 @@
 #include "Gui/GuiTestEnvironment.h"
 #include "Support/TestSupport.h"
 #include "Trova/DIB.h"
-#include "Trova/GPLMipFile.h"
-#include "Util/BinaryFile.h"
 #include "Util/CrashReport.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
-#include "Vellix/BitmapList.h"
 #include "Vellix/Gui/Icons.h"
 #include "Vellix/Gui/NavigationBar.h"
 #include "Vellix/Gui/QtSettingsStore.h"
 #include "Vellix/Gui/VellixApp.h"
 #include "Vellix/Gui/VellixListView.h"
 #include "Vellix/Gui/VellixTreeView.h"
-#include "Vellix/PseudoDirectory.h"
 #include "Vellix/SettingsStore.h"
 #include "Vellix/TreeNodes.h"
 
@@ -34,12 +30,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Vellix::Gui;
-using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
+using Ostrel::Test::TempDirectoryScope;
 
 namespace {
 
@@ -53,6 +47,30 @@ QStringList Texts(const QMenu* menu) {
 
 QMenu* TopMenu(const CMainFrame& frame, int index) {
     return frame.menuBar()->actions().at(index)->menu();
+}
+
+std::string ShownPlace(const CMainFrame& frame) {
+    const PseudoDirectory* shown = frame.ListView()->Container();
+    return shown ? shown->GetPathName().GetFullName() : "";
+}
+
+void WriteBmps(const TempDir& dir, std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        Ostrel::Trova::DIB bmp(24);
+        bmp.SetSize(8, 8);
+        bmp.Save(dir / name, false);
+    }
+}
+
+// Pixels inside the frame that are darker than light grey: the drawn label.
+int DarkPixels(const QImage& image) {
+    int count = 0;
+    for (int y = 1; y < image.height() - 1; ++y) {
+        for (int x = 1; x < image.width() - 1; ++x) {
+            count += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
+        }
+    }
+    return count;
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -88,7 +106,7 @@ TEST_F(MainFrameTest, MenusHoldTheirEntriesInOrder) {
     EXPECT_EQ(TopMenu(frame, 1)->actions()[6], frame.ListView()->Action(kCommandThumbnails));
 }
 
-TEST_F(MainFrameTest, CommandsShowTheirPromptsInTheStatusBar) {
+TEST_F(MainFrameTest, TheStatusBarShowsPromptsAndReadyAndCanBeHidden) {
     const std::pair<int, const char*> prompts[] = {
         {kCommandLargeIcons, "Display bitmaps by using large icons."},
         {kCommandSmallIcons, "Display bitmaps by using small icons."},
@@ -103,6 +121,12 @@ TEST_F(MainFrameTest, CommandsShowTheirPromptsInTheStatusBar) {
     const auto* idle = frame.statusBar()->findChild<QLabel*>();
     ASSERT_NE(idle, nullptr);
     EXPECT_EQ(idle->text(), "Ready");
+    frame.show();
+    EXPECT_TRUE(frame.Action(kCommandStatusBar)->isChecked());
+    frame.Action(kCommandStatusBar)->trigger();
+    EXPECT_FALSE(frame.statusBar()->isVisible());
+    frame.Action(kCommandStatusBar)->trigger();
+    EXPECT_TRUE(frame.statusBar()->isVisible());
 }
 
 TEST_F(MainFrameTest, ViewStylesCarryTheRadioMarkAndArrangeOnlyOnTheGrid) {
@@ -126,15 +150,6 @@ TEST_F(MainFrameTest, ViewStylesCarryTheRadioMarkAndArrangeOnlyOnTheGrid) {
     EXPECT_TRUE(frame.Action(kCommandArrange)->isEnabled());
 }
 
-TEST_F(MainFrameTest, StatusBarEntryShowsAndHidesIt) {
-    frame.show();
-    EXPECT_TRUE(frame.Action(kCommandStatusBar)->isChecked());
-    frame.Action(kCommandStatusBar)->trigger();
-    EXPECT_FALSE(frame.statusBar()->isVisible());
-    frame.Action(kCommandStatusBar)->trigger();
-    EXPECT_TRUE(frame.statusBar()->isVisible());
-}
-
 TEST_F(MainFrameTest, F6AndShiftF6SwitchPanes) {
     EXPECT_EQ(frame.Action(kCommandNextPane)->shortcut(), QKeySequence(Qt::Key_F6));
     EXPECT_EQ(frame.Action(kCommandPreviousPane)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
@@ -148,64 +163,6 @@ TEST_F(MainFrameTest, F6AndShiftF6SwitchPanes) {
     EXPECT_EQ(QApplication::focusWidget(), frame.TreeView());
 }
 
-TEST_F(MainFrameTest, ListCommandsAreEnabledWhicheverPaneHasTheFocus) {
-    TempDir dir;
-    for (const char* name : {"a.bmp", "b.bmp"}) {
-        Ostrel::Trova::DIB bmp(24);
-        bmp.SetSize(8, 8);
-        bmp.Save(dir / name, false);
-    }
-    Ostrel::Trova::GPLMipFile(8, 8, 5, 6, 5, 0, 0, false, 16, false, false, false, 1, 0, 8, 0)
-        .Write(Ostrel::Util::CreateNew(dir / "c.mip"));
-    frame.show();
-    CVellixTreeView& tree = *frame.TreeView();
-    tree.setCurrentItem(tree.AddPlace(dir.Path(), kTreeIconDisk));
-    QAbstractItemView* list = frame.ListView()->CurrentItemView();
-    ASSERT_EQ(list->model()->rowCount(), 3);
-
-    const auto select = [&](const QString& name) {
-        const QModelIndexList found = list->model()->match(
-            list->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-        ASSERT_EQ(found.size(), 1);
-        list->selectionModel()->select(found.first(),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    };
-    select("a.bmp");
-    select("b.bmp");
-    tree.setFocus();
-    EXPECT_TRUE(frame.Action(kCommandToMip)->isEnabled());
-    EXPECT_TRUE(frame.Action(kCommandToSrb)->isEnabled());
-    EXPECT_FALSE(frame.Action(kCommandToBmp)->isEnabled());
-
-    select("c.mip"); // a mixed selection enables nothing
-    EXPECT_FALSE(frame.Action(kCommandToMip)->isEnabled());
-    EXPECT_FALSE(frame.Action(kCommandFromBmp)->isEnabled());
-
-    list->clearSelection();
-    select("c.mip");
-    list->setFocus();
-    EXPECT_TRUE(frame.Action(kCommandToBmp)->isEnabled());
-    EXPECT_TRUE(frame.Action(kCommandFromBmp)->isEnabled());
-    EXPECT_FALSE(frame.Action(kCommandToPbf)->isEnabled());
-}
-
-namespace {
-
-std::string ShownPlace(const CMainFrame& frame) {
-    const PseudoDirectory* shown = frame.ListView()->Container();
-    return shown ? shown->GetPathName().GetFullName() : "";
-}
-
-void WriteBmps(const TempDir& dir, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-        Ostrel::Trova::DIB bmp(24);
-        bmp.SetSize(8, 8);
-        bmp.Save(dir / name, false);
-    }
-}
-
-} // namespace
-
 TEST_F(MainFrameTest, TheNavigationBarGoesBackForwardAndUpAndNarrowsTheList) {
     TempDir dir;
     WriteBmps(dir, {"a.bmp", "b.bmp"});
@@ -215,6 +172,11 @@ TEST_F(MainFrameTest, TheNavigationBarGoesBackForwardAndUpAndNarrowsTheList) {
     ASSERT_TRUE(frame.NavigateTo(dir.Path()));
     EXPECT_EQ(bar.PathField()->text().toStdString(), dir.Path());
     EXPECT_EQ(counts->text(), "2 files");
+    // The conversion commands follow the list's selection while the tree has the focus too.
+    frame.TreeView()->setFocus();
+    frame.ListView()->CurrentItemView()->selectAll();
+    EXPECT_TRUE(frame.Action(kCommandToMip)->isEnabled());
+    EXPECT_FALSE(frame.Action(kCommandToBmp)->isEnabled());
     ASSERT_TRUE(frame.NavigateTo(dir / "sub"));
     const std::pair<QAction*, std::string> steps[] = {{bar.BackAction(), dir.Path()},
                                                       {bar.ForwardAction(), dir / "sub"},
@@ -276,30 +238,19 @@ TEST_F(MainFrameTest, AboutBoxShowsNameAndVersion) {
         << details.toStdString();
 }
 
-TEST(AbortReport, WritesTheLogAndTellsWhereItIs) {
+// Without a place for the log the report itself reaches the user, with the reason.
+TEST(AbortReport, TellsWhereTheLogIsOrElseWhyThereIsNone) {
     TempDir dir;
-    const char* previous = std::getenv("TMPDIR");
-    const std::string saved = previous ? previous : "";
-    setenv("TMPDIR", dir.Path().c_str(), 1);
+    {
+        const TempDirectoryScope nowhere(dir / "missing");
+        const std::string fallback =
+            Ostrel::Util::ReportAbort(Ostrel::Util::XUsage("abort() called\n\n"));
+        EXPECT_EQ(fallback.rfind("abort() called\n\nCouldn't open ", 0), 0u) << fallback;
+    }
+    const TempDirectoryScope scope(dir.Path());
     const std::string text =
         Ostrel::Util::ReportAbort(Ostrel::Util::XUsage("terminate() called\n\n"));
-    const std::string log = dir / "Vellix.txt";
-    EXPECT_EQ(text, Ostrel::Util::CrashReportMessage(log));
-    const auto bytes = ReadBytes(log);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
-              "Vellix Version 2,0,0,0 Error File\nterminate() called\n\n");
-
-    // Without a place for the log the report itself reaches the user, with the reason.
-    setenv("TMPDIR", (dir / "missing").c_str(), 1);
-    const std::string fallback =
-        Ostrel::Util::ReportAbort(Ostrel::Util::XUsage("abort() called\n\n"));
-    EXPECT_EQ(fallback.rfind("abort() called\n\nCouldn't open ", 0), 0u) << fallback;
-    if (previous) {
-        setenv("TMPDIR", saved.c_str(), 1);
-    } else {
-        unsetenv("TMPDIR");
-    }
-
+    EXPECT_EQ(text, Ostrel::Util::CrashReportMessage(dir / "Vellix.txt"));
     const auto box = MakeAbortMessageBox(text);
     EXPECT_EQ(box->windowTitle(), "Vellix");
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
@@ -326,21 +277,6 @@ TEST(QtSettingsStore, KeepsIntegersUnderTheSettingsSection) {
     EXPECT_EQ(QtSettingsStore(file).GetString(kSettingsSection, "Other", "none"), "none");
 }
 
-namespace {
-
-// Pixels inside the frame that are darker than light grey: the drawn label.
-int DarkPixels(const QImage& image) {
-    int count = 0;
-    for (int y = 1; y < image.height() - 1; ++y) {
-        for (int x = 1; x < image.width() - 1; ++x) {
-            count += qGray(image.pixel(x, y)) < 128 ? 1 : 0;
-        }
-    }
-    return count;
-}
-
-} // namespace
-
 TEST(Icons, TypeIconsAreWhiteSquaresBearingTheirKind) {
     for (BitmapKind kind : {BitmapKind::Bmp, BitmapKind::Mip, BitmapKind::Pbf, BitmapKind::Srb}) {
         const QImage image = TypeIcon(kind, 32).toImage();
@@ -365,28 +301,7 @@ TEST(Icons, TheTreeStripHasSevenPicturesAndArchivesAreGreen) {
 }
 
 // The view is remembered through the settings file from one run of the main window to the next.
-TEST(MainFrameRestart, SortOrderAndStyleSurviveARestart) {
-    TempDir dir;
-    const QString file = QString::fromStdString(dir / "Vellix.ini");
-    {
-        QtSettingsStore store(file);
-        CMainFrame frame(store);
-        frame.Action(kCommandLargeIcons)->trigger();
-        CVellixListView& list = *frame.ListView();
-        QHeaderView* header = list.DetailsView()->header();
-        for (int click = 0; click < 2; ++click) {
-            emit header->sectionClicked(3); // "Width", twice: descending
-        }
-        EXPECT_EQ(list.GetSortOrder(), -kColumnWidth);
-    }
-    QtSettingsStore store(file);
-    CMainFrame frame(store);
-    EXPECT_EQ(frame.ListView()->GetSortOrder(), -kColumnWidth);
-    EXPECT_EQ(frame.ListView()->GetViewStyle(), kStyleIcon);
-    EXPECT_TRUE(frame.Action(kCommandLargeIcons)->isChecked());
-}
-
-TEST(MainFrameRestart, TheFolderTheWindowAndItsSplitterSurviveARestart) {
+TEST(MainFrameRestart, TheViewTheFolderTheWindowAndItsSplitterSurviveARestart) {
     TempDir dir;
     TempDir place;
     const QString file = QString::fromStdString(dir / "Vellix.ini");
@@ -398,6 +313,8 @@ TEST(MainFrameRestart, TheFolderTheWindowAndItsSplitterSurviveARestart) {
         frame.resize(900, 500);
         frame.Splitter()->setSizes({200, 700});
         splitter = frame.Splitter()->saveState();
+        frame.Action(kCommandLargeIcons)->trigger();
+        emit frame.ListView()->DetailsView()->header()->sectionClicked(3); // "Width"
         ASSERT_TRUE(frame.NavigateTo(place.Path()));
     }
     QtSettingsStore store(file);
@@ -405,4 +322,7 @@ TEST(MainFrameRestart, TheFolderTheWindowAndItsSplitterSurviveARestart) {
     EXPECT_EQ(ShownPlace(frame), place.Path());
     EXPECT_EQ(frame.size(), QSize(900, 500));
     EXPECT_EQ(frame.Splitter()->saveState(), splitter);
+    EXPECT_EQ(frame.ListView()->GetSortOrder(), kColumnWidth);
+    EXPECT_EQ(frame.ListView()->GetViewStyle(), kStyleIcon);
+    EXPECT_TRUE(frame.Action(kCommandLargeIcons)->isChecked());
 }
