@@ -93,6 +93,14 @@ TEST(BitmapUtils, EachOperationMakesItsPixels) {
          {{kRed, kGreen}, {kBlue, kClear}},
          {{Colour(1 / 3.0f, 1 / 3.0f, 1 / 3.0f, 0.75f)}}},
         {"shrink-beyond-size", bind(Trova::Shrink, _1, 4, 1, _2), {{kRed}, {kRed}, {kRed}}, {}},
+        {"shrink-ignores-leftover-rows",
+         bind(Trova::Shrink, _1, 2, 1, _2),
+         {{kRed}, {kRed}, {kBlue}, {kBlue}, {kGreen}},
+         {{kRed}, {kBlue}}},
+        {"shrink-ignores-leftover-columns",
+         bind(Trova::Shrink, _1, 1, 2, _2),
+         {{kRed, kRed, kBlue, kBlue, kGreen}},
+         {{kRed, kBlue}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.cause);
@@ -100,16 +108,6 @@ TEST(BitmapUtils, EachOperationMakesItsPixels) {
         c.operation(MakeBitmap(c.source), destination);
         EXPECT_EQ(PixelsOf(destination), c.expected);
     }
-}
-
-TEST(BitmapUtils, LeftoverRowsAndColumnsAreIgnoredWhenShrinking) {
-    BitmapSimple destination;
-    Trova::Shrink(MakeNumbered(5, 3), 2, 2, destination);
-    ASSERT_EQ(2u, destination.GetHeight());
-    ASSERT_EQ(1u, destination.GetWidth());
-    // Rows 2 and 3, columns 0 and 1.
-    EXPECT_FLOAT_EQ(0.025f, destination.GetPixel(1, 0).GetRed());
-    EXPECT_FLOAT_EQ(0.005f, destination.GetPixel(1, 0).GetGreen());
 }
 
 // Resizing picks, for each new row and column, the old one nearest its centre.
