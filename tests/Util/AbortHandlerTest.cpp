@@ -63,13 +63,10 @@ TEST(XProcessorException, MessageHasItsSectionsInOrder) {
               message.substr(message.find("RIP=") + 4, 18));
 }
 
-TEST(XProcessorException, CodeLineNamesKnownCodesOnly) {
-    const ExceptionRecord divide{0xC0000094};
-    EXPECT_NE(MessageWith(&divide).find("\nException code: 0xC0000094 INT_DIVIDE_BY_ZERO\n"),
-              std::string::npos);
+// Known codes are named by the command-line abort handler's tests; others show bare.
+TEST(XProcessorException, AnUnknownCodeHasNoName) {
     const ExceptionRecord unknown{0x20000001};
     EXPECT_NE(MessageWith(&unknown).find("\nException code: 0x20000001 \n"), std::string::npos);
-    EXPECT_EQ(MessageWith(nullptr).find("Exception code"), std::string::npos);
 }
 
 // The program's own version shows in the crash report's first line.
