@@ -40,20 +40,21 @@ bool IsFound(const Palette& palette, const Colour& colour, std::uint32_t expecte
     return palette.FindColour(colour, index) && index == expectedIndex;
 }
 
-// A smooth true-colour picture with graded alpha and a little noise, so that nearly every pixel
-// differs from its neighbours.
-BitmapSimple MakeTrueColourPicture(std::uint32_t size) {
-    BitmapSimple bitmap(size, size);
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> noise(0, 0.05f);
+// A square of random colours whose channels take the given number of evenly spaced levels: with
+// many levels nearly every pixel differs from its neighbours, with few many colours are equally
+// near each other.
+BitmapSimple RandomPicture(std::uint32_t size, int levels, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> level(0, levels - 1);
+    const auto channel = [&] {
+        return float(level(random)) / float(levels - 1);
+    };
+    BitmapSimple picture(size, size);
     for (std::uint32_t place = 0; place < size * size; ++place) {
-        const float x = float(place % size) / size;
-        const float y = float(place / size) / size;
-        bitmap.SetPixel(place / size, place % size,
-                        Colour(x * 0.95f + noise(random), y * 0.95f + noise(random),
-                               (1 - x) * 0.95f + noise(random), place / size % 64 < 8 ? 0.5f : 1));
+        picture.SetPixel(place / size, place % size,
+                         Colour(channel(), channel(), channel(), channel()));
     }
-    return bitmap;
+    return picture;
 }
 
 TEST(PaletteLookup, CountConstructorLeavesEntriesUnindexedUntilStoredOrRecounted) {
@@ -145,7 +146,7 @@ TEST(MakePalette, SmallPicturesGiveTheirColoursOrBoxMeans) {
 }
 
 TEST(MakePalette, TrueColourPictureMapsOntoItsPaletteTheSameEveryTime) {
-    const BitmapSimple picture = MakeTrueColourPicture(128);
+    const BitmapSimple picture = RandomPicture(128, 256, 7);
     double previousError = INFINITY;
     for (const std::uint32_t maximum : {16u, 256u}) {
         const Palette palette = MakePalette(picture, maximum);
@@ -173,23 +174,13 @@ TEST(MakePalette, TrueColourPictureMapsOntoItsPaletteTheSameEveryTime) {
 // The search must choose what comparing every entry in index order chooses, ties included: coarse
 // channel levels make many entries equally near.
 TEST(MapToPalette, ChoosesAsAFullSearchDoesOnRandomPictures) {
-    std::mt19937 random(3);
     for (const int levels : {3, 5, 256}) {
-        std::uniform_int_distribution<int> level(0, levels - 1);
-        const auto randomColour = [&] {
-            const auto channel = [&] {
-                return float(level(random)) / float(levels - 1);
-            };
-            return Colour(channel(), channel(), channel(), channel());
-        };
+        const BitmapSimple entries = RandomPicture(16, levels, 3);
         Palette palette(256);
         for (std::uint32_t index = 0; index < 256; ++index) {
-            palette.SetColour(index, randomColour());
+            palette.SetColour(index, entries.GetPixel(index / 16, index % 16));
         }
-        BitmapSimple picture(64, 64);
-        for (std::uint32_t place = 0; place < 64 * 64; ++place) {
-            picture.SetPixel(place / 64, place % 64, randomColour());
-        }
+        const BitmapSimple picture = RandomPicture(64, levels, 4);
         BitmapSimple mapped;
         MapToPalette(picture, palette, mapped);
         for (std::uint32_t place = 0; place < 64 * 64; ++place) {
