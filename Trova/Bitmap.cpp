@@ -1,6 +1,12 @@
 #include "Trova/Bitmap.h"
 
+#include "Trova/Palette.h"
+
 namespace Ostrel::Trova {
+
+Util::CountedPtr<Palette> Bitmap::GetPalette() const {
+    return {};
+}
 
 void BitmapSimple::SetSize(std::uint32_t height, std::uint32_t width) {
     height_ = height;

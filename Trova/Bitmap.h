@@ -1,12 +1,15 @@
 #pragma once
 
 #include "Trova/Colour.h"
+#include "Util/CountedPtr.h"
 
 #include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace Ostrel::Trova {
+
+class Palette;
 
 // How a game file stores a picture: its pixel format code and compression.
 struct StoredFormat {
@@ -29,6 +32,13 @@ public:
     virtual const char* GetWriteProblem() const { return nullptr; }
     // Empty for a picture that no game file holds.
     virtual std::optional<StoredFormat> GetStoredFormat() const { return std::nullopt; }
+    // The colour table a picture carries; empty when it has none.
+    virtual Util::CountedPtr<Palette> GetPalette() const;
+    // The palette index a pixel is stored as; empty for pictures stored as colours.
+    virtual std::optional<std::uint32_t> GetPaletteIndex(std::uint32_t /*row*/,
+                                                         std::uint32_t /*column*/) const {
+        return std::nullopt;
+    }
 };
 
 // The plain in-memory bitmap that holds every colour exactly.

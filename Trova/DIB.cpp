@@ -672,6 +672,13 @@ Colour DIB::GetPixel(std::uint32_t row, std::uint32_t column) const {
     }
 }
 
+std::optional<std::uint32_t> DIB::GetPaletteIndex(std::uint32_t row, std::uint32_t column) const {
+    if (!HasPalette()) {
+        return std::nullopt;
+    }
+    return ReadIndex(StorageRow(row), column, header_.bitCount);
+}
+
 void DIB::SetPixel(std::uint32_t row, std::uint32_t column, const Colour& colour) {
     std::uint8_t* bytes = StorageRow(row);
     switch (header_.bitCount) {

@@ -70,7 +70,9 @@ public:
     bool HasPalette() const;
     bool HasAlpha() const { return masks_.alpha != 0; }
     // Present for paletted bit counts and whenever a file supplied a colour table.
-    Util::CountedPtr<Palette> GetPalette() const { return palette_; }
+    Util::CountedPtr<Palette> GetPalette() const override { return palette_; }
+    std::optional<std::uint32_t> GetPaletteIndex(std::uint32_t row,
+                                                 std::uint32_t column) const override;
 
     // Writes the file; an existing file is replaced only when overwrite is true.
     void Save(const std::string& path, bool overwrite) const;

@@ -522,10 +522,27 @@ void GPLBMAPSection::EncodePixel(std::uint8_t* bytes, std::uint32_t column, cons
     GetFormatInfo(format_).encode(colour, bytes, column);
 }
 
+namespace {
+
+// Two pixels to a byte, the first in the high nibble.
+std::uint32_t NibbleAt(const std::uint8_t* bytes, std::uint32_t column) {
+    const std::uint8_t pair = bytes[column / 2];
+    return column % 2 == 0 ? pair >> 4 : pair & 15;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> GPLBMAPSection::GetPaletteIndex(std::uint32_t row,
+                                                             std::uint32_t column) const {
+    if (!IsPalettised()) {
+        return std::nullopt;
+    }
+    return NibbleAt(PixelBytes() + std::size_t(row) * rowBytes_, column);
+}
+
 // An index beyond the end of a short palette has no colour; it reads as fully transparent.
 Colour GPLBMAPSection::DecodePalettePixel(const std::uint8_t* bytes, std::uint32_t column) const {
-    const std::uint8_t pair = bytes[column / 2];
-    const std::uint32_t index = column % 2 == 0 ? pair >> 4 : pair & 15;
+    const std::uint32_t index = NibbleAt(bytes, column);
     return index < palette_->GetCount() ? palette_->GetColour(index) : Colour();
 }
 

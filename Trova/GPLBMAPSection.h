@@ -72,7 +72,9 @@ public:
     bool IsPalettised() const { return Trova::IsPalettised(format_); }
     bool HasOwnPalette() const { return hasOwnPalette_; }
     // Empty for formats that are not palettised.
-    Util::CountedPtr<Palette> GetPalette() const { return palette_; }
+    Util::CountedPtr<Palette> GetPalette() const override { return palette_; }
+    std::optional<std::uint32_t> GetPaletteIndex(std::uint32_t row,
+                                                 std::uint32_t column) const override;
     std::uint8_t GetRedBits() const;
     std::uint8_t GetGreenBits() const;
     std::uint8_t GetBlueBits() const;

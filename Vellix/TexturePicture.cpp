@@ -1,8 +1,7 @@
 #include "Vellix/TexturePicture.h"
 
 #include "Trova/BitmapUtils.h"
-#include "Trova/DIB.h"
-#include "Trova/GPLBMAPSection.h"
+#include "Trova/Palette.h"
 #include "Util/Exception.h"
 #include "Vellix/BitmapFile.h"
 #include "Vellix/BitmapList.h"
@@ -88,25 +87,6 @@ Trova::Colour MeanOf(const Trova::Bitmap& picture) {
     Trova::BitmapSimple mean;
     Trova::Shrink(picture, picture.GetHeight(), picture.GetWidth(), mean);
     return mean.GetPixel(0, 0);
-}
-
-std::optional<std::uint32_t> PaletteIndex(const Trova::Bitmap& level, std::uint32_t row,
-                                          std::uint32_t column) {
-    if (const auto* section = dynamic_cast<const Trova::GPLBMAPSection*>(&level)) {
-        if (!section->IsPalettised()) {
-            return std::nullopt;
-        }
-        const std::uint8_t pair =
-            section->GetPixelData()[std::size_t(row) * section->GetRowBytes() + column / 2];
-        return column % 2 == 0 ? pair >> 4 : pair & 15;
-    }
-    const auto* dib = dynamic_cast<const Trova::DIB*>(&level);
-    std::uint32_t index = 0;
-    if (dib && dib->GetPalette() &&
-        dib->GetPalette()->FindColour(level.GetPixel(row, column), index)) {
-        return index;
-    }
-    return std::nullopt;
 }
 
 std::int32_t ReadInt(const SettingsStore& store, const char* key, std::int32_t fallback,
@@ -248,12 +228,7 @@ OpenedTexture OpenTexture(const PseudoDirectory& directory, std::uint32_t index)
 }
 
 std::vector<Trova::Colour> LevelPalette(const Trova::Bitmap& level) {
-    Util::CountedPtr<Trova::Palette> palette;
-    if (const auto* section = dynamic_cast<const Trova::GPLBMAPSection*>(&level)) {
-        palette = section->GetPalette();
-    } else if (const auto* dib = dynamic_cast<const Trova::DIB*>(&level)) {
-        palette = dib->GetPalette();
-    }
+    const Util::CountedPtr<Trova::Palette> palette = level.GetPalette();
     std::vector<Trova::Colour> colours;
     for (std::uint32_t index = 0; palette && index < palette->GetCount(); ++index) {
         colours.push_back(palette->GetColour(index));
@@ -275,7 +250,7 @@ PixelProbe ProbePixel(const Trova::Bitmap& level, const std::array<std::uint32_t
         probe.stored[channel] = bits > 0 ? Trova::ChannelToInt(channels[channel], bits) : 0;
         probe.bytes[channel] = Byte(channels[channel]);
     }
-    probe.paletteIndex = PaletteIndex(level, row, column);
+    probe.paletteIndex = level.GetPaletteIndex(row, column);
     return probe;
 }
 

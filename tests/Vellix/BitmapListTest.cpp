@@ -65,6 +65,18 @@ void WriteSrb(const std::string& path) {
     srb.Write(CreateNew(path));
 }
 
+// 2 x 1 at 8 bits whose two colour table entries are the same red; the pixels hold indices 0 and 1.
+void WriteTwinEntryBmp(const std::string& path) {
+    // clang-format off
+    WriteBytes(path, {'B', 'M', 66, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,
+                      40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 8, 0, // 2 x 1, 8 bits
+                      0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,  // uncompressed
+                      2, 0, 0, 0, 0, 0, 0, 0,                          // two colours
+                      0, 0, 255, 0, 0, 0, 255, 0,                      // red, red
+                      0, 1, 0, 0});
+    // clang-format on
+}
+
 void WritePbf(const std::string& path) {
     GPLPbfFile pbf(4, 4, 4, 4, 2, false, 0);
     CountedPtr<Bitmap> picture(new BitmapSimple(1, 2));
@@ -80,6 +92,7 @@ struct Samples {
         WritePalettised(dir / "four.mip");
         WriteSrb(dir / "sign.srb");
         WritePbf(dir / "half.pbf");
+        WriteTwinEntryBmp(dir / "twins.bmp");
         container = std::make_unique<RealDirectory>(dir.Path());
         for (const FileRecord& record : ListRecords(*container)) {
             files[record.entryName] = record.file;
@@ -399,6 +412,8 @@ TEST(TexturePicture, ProbesPixelsWithStoredBitsAndPaletteIndex) {
         {"four.mip", 0, 0, "x 0, y 0  R 255 G 0 B 0 A 255  (255, 0, 0, 255)  index 1"},
         {"strip.mip", 5, 9, "x 9, y 5  R 31 G 0 B 0 A -  (255, 0, 0, 255)"},
         {"half.pbf", 0, 1, "x 1, y 0  R 0 G 0 B 0 A 0  (0, 0, 0, 0)"},
+        // The index stored, not the first entry of the same colour.
+        {"twins.bmp", 0, 1, "x 1, y 0  R 255 G 0 B 0 A -  (255, 0, 0, 255)  index 1"},
     };
     for (const auto& c : cases) {
         const BitmapFile& file = samples[c.file];
