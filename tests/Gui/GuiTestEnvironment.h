@@ -3,7 +3,9 @@
 // The QApplication of a GUI test program: made before the first test and destroyed after the
 // last, while the rest of Qt still exists (a function-local static one would be destroyed among
 // the exit handlers, after parts of Qt are gone, and crash the program at its end). Also the
-// helpers that answer the modal windows a command opens.
+// helpers that answer the modal windows a command opens, and a picture writer.
+
+#include "Trova/DIB.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -64,5 +66,12 @@ public:
     std::string caption;
     std::string text;
 };
+
+// A square 24-bit picture; written again while a watch waits for it, so it overwrites.
+inline void WriteBmp(const std::string& path, std::uint32_t size) {
+    Trova::DIB dib(24);
+    dib.SetSize(size, size);
+    dib.Save(path, true);
+}
 
 } // namespace Ostrel::Test

@@ -1,7 +1,6 @@
 #include "Vellix/Gui/MainFrame.h"
 #include "Gui/GuiTestEnvironment.h"
 #include "Support/TestSupport.h"
-#include "Trova/DIB.h"
 #include "Util/CrashReport.h"
 #include "Util/Exception.h"
 #include "Util/Platform.h"
@@ -32,8 +31,7 @@
 
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Vellix::Gui;
-using Ostrel::Test::TempDir;
-using Ostrel::Test::TempDirectoryScope;
+using namespace Ostrel::Test;
 
 namespace {
 
@@ -52,14 +50,6 @@ QMenu* TopMenu(const CMainFrame& frame, int index) {
 std::string ShownPlace(const CMainFrame& frame) {
     const PseudoDirectory* shown = frame.ListView()->Container();
     return shown ? shown->GetPathName().GetFullName() : "";
-}
-
-void WriteBmps(const TempDir& dir, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-        Ostrel::Trova::DIB bmp(24);
-        bmp.SetSize(8, 8);
-        bmp.Save(dir / name, false);
-    }
 }
 
 // Pixels inside the frame that are darker than light grey: the drawn label.
@@ -165,7 +155,8 @@ TEST_F(MainFrameTest, F6AndShiftF6SwitchPanes) {
 
 TEST_F(MainFrameTest, TheNavigationBarGoesBackForwardAndUpAndNarrowsTheList) {
     TempDir dir;
-    WriteBmps(dir, {"a.bmp", "b.bmp"});
+    WriteBmp(dir / "a.bmp", 8);
+    WriteBmp(dir / "b.bmp", 8);
     ASSERT_TRUE(Ostrel::Util::Platform::MakeDirectory(dir / "sub"));
     NavigationBar& bar = *frame.Navigation();
     const QLabel* counts = frame.statusBar()->findChildren<QLabel*>().back();

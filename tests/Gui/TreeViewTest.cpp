@@ -13,9 +13,7 @@
 
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Vellix::Gui;
-using Ostrel::Test::ArchiveOfNames;
-using Ostrel::Test::TempDir;
-using Ostrel::Test::WriteBytes;
+using namespace Ostrel::Test;
 
 namespace {
 
