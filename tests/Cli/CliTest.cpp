@@ -54,32 +54,20 @@ std::string CliCommand() {
     return command && *command ? std::string(command) : Quote(kCli);
 }
 
-// Windows programs end their lines with a carriage return and a line feed.
-std::string WithoutCarriageReturns(std::string text) {
-    std::erase(text, '\r');
-    return text;
-}
-
 // Runs command in directory with its standard error going to the file errors.
 Result RunIn(const std::string& directory, const std::string& command, const std::string& errors) {
     Result result;
-    result.out = WithoutCarriageReturns(RunCommand(
-        "cd " + Quote(directory) + " && " + command + " 2>" + Quote(errors), &result.status));
+    result.out = RunCommand("cd " + Quote(directory) + " && " + command + " 2>" + Quote(errors),
+                            &result.status);
     const auto bytes = ReadBytes(errors);
-    result.err = WithoutCarriageReturns(std::string(bytes.begin(), bytes.end()));
+    result.err.assign(bytes.begin(), bytes.end());
+    // Windows programs end their lines with a carriage return and a line feed.
+    std::erase(result.out, '\r');
+    std::erase(result.err, '\r');
     return result;
 }
 
 using Lines = std::vector<std::string>;
-
-Lines SplitLines(const std::string& text) {
-    Lines lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    return lines;
-}
 
 // The sample game directory, made once by the samples script with the binaries under test.
 class CliTest : public ::testing::Test {
@@ -118,9 +106,11 @@ protected:
         return RunIn(Cars(), CliCommand() + " " + arguments, dir_ / "stderr.txt");
     }
 
+    // Runs a command that must succeed and, being quiet, print nothing.
     void Succeed(const std::string& arguments) const {
         const Result result = Run(arguments + " --quiet");
         ASSERT_EQ(result.status, 0) << arguments << "\n" << result.err;
+        EXPECT_EQ(result.out, "") << arguments;
     }
 
     // A JSON document as Python's json module reads it, which also proves it valid UTF-8 JSON,
@@ -135,7 +125,12 @@ protected:
                            Quote(document),
                        &status);
         EXPECT_EQ(status, 0) << text;
-        return SplitLines(flat);
+        Lines lines;
+        std::istringstream stream(flat);
+        for (std::string line; std::getline(stream, line);) {
+            lines.push_back(line);
+        }
+        return lines;
     }
 
     static std::unique_ptr<TempDir> samples_;
@@ -149,6 +144,7 @@ std::unique_ptr<TempDir> CliTest::samples_;
 TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
     WriteBytes(Cars("broken.mip"), {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
     WriteBytes(Cars("EMPTY.MIP"), {});
+    WriteBytes(Cars("sky.bmp"), {'o', 'l', 'd'});
     const std::tuple<const char*, int, const char*> cases[] = {
         {"lsit .", 2, "did you mean list?"},
         {"dat lst cars.dat", 2, "did you mean dat list?"},
@@ -178,6 +174,7 @@ TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
         {"to-bmp CAR1.MIP TRACK.TRK", 1, "TRACK.TRK is not a MIP, PBF/STP or SRB file"},
         {"to-mip CAR1.MIP", 1, "CAR1.MIP is not a BMP or PNG file"},
         {"to-bmp CAR1.MIP --level 5", 1, "Level 5 is not between 1 and 4 for CAR1.MIP"},
+        {"to-bmp sky.mip --all-levels", 1, "sky.bmp: File exists (use --overwrite)"},
         {"dat rename cars.dat sky.mip CAR1.MIP", 1,
          "The archive has a member named CAR1.MIP already"},
     };
@@ -188,6 +185,7 @@ TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
         EXPECT_EQ(result.out, "") << arguments;
     }
     EXPECT_FALSE(fs::exists(Cars("CAR1.bmp")));
+    EXPECT_EQ(ReadBytes(Cars("sky.bmp")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
 TEST_F(CliTest, EverySubcommandHasHelp) {
@@ -211,20 +209,6 @@ TEST_F(CliTest, EverySubcommandHasHelp) {
     EXPECT_EQ(Run("dat").status, 2);
 }
 
-TEST_F(CliTest, ConvertingTwiceWithoutOverwriteFailsAtTheFirstExistingFile) {
-    Result result = Run("to-bmp CAR1.MIP --all-levels");
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(SplitLines(result.out).size(), 8u); // four levels, each with its _ti picture
-    const auto before = ReadBytes(Cars("CAR1.bmp"));
-
-    result = Run("to-bmp CAR1.MIP --all-levels");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("CAR1.bmp"));
-    EXPECT_EQ(ReadBytes(Cars("CAR1.bmp")), before);
-
-    EXPECT_EQ(Run("to-bmp CAR1.MIP --all-levels --overwrite --quiet").out, "");
-}
-
 // Listing.
 
 // Every bitmap in a row of its columns, sorted by name; an unreadable file in a row with its
@@ -233,6 +217,7 @@ TEST_F(CliTest, ListShowsTheColumnsOfEveryBitmapAndTheMessageOfAnUnreadableOne) 
     WriteBytes(Cars("BROKEN.MIP"), {1, 2, 3});
     const Result text = Run("list .");
     EXPECT_EQ(text.status, 1);
+    EXPECT_THAT(text.out, ::testing::StartsWith("Name "));
     EXPECT_THAT(text.out, ::testing::ContainsRegex("BROKEN.MIP +MIP +error: "));
     EXPECT_THAT(text.out, HasSubstr("wheel.mip"));
     const Result json = Run("list . --json");
@@ -250,18 +235,11 @@ TEST_F(CliTest, ListShowsTheColumnsOfEveryBitmapAndTheMessageOfAnUnreadableOne) 
 }
 
 TEST_F(CliTest, ListSortsByAnyColumnAndListsArchives) {
-    const Result result = Run("list cars.dat --sort WIDTH --descending");
+    const Result result = Run("list cars.dat --sort WIDTH --descending --json");
     ASSERT_EQ(result.status, 0) << result.err;
-    const Lines lines = SplitLines(result.out);
-    ASSERT_EQ(lines.size(), 11u); // heading and ten members (TRACK.TRK is no bitmap)
-    EXPECT_THAT(lines[0], ::testing::StartsWith("Name "));
-    std::vector<int> widths;
-    for (std::size_t line = 1; line < lines.size(); ++line) {
-        std::istringstream columns(lines[line]);
-        std::string name, type, levels;
-        columns >> name >> type >> levels >> widths.emplace_back();
-    }
-    EXPECT_EQ(widths, (std::vector<int>{128, 128, 128, 64, 64, 64, 64, 64, 64, 64}));
+    // Three of the ten members (TRACK.TRK is no bitmap) are 128 wide, the others 64.
+    EXPECT_THAT(Parse(result.out), IsSupersetOf({"#=10", "[0].width=128", "[1].width=128",
+                                                 "[2].width=128", "[3].width=64"}));
 }
 
 TEST_F(CliTest, InfoDescribesLevelsPaletteAndGeometry) {
@@ -281,23 +259,6 @@ TEST_F(CliTest, InfoDescribesLevelsPaletteAndGeometry) {
 
 // Conversions, checked byte for byte where the result is determined.
 
-TEST_F(CliTest, LosslessFormatsSurviveTheWayToBmpAndBack) {
-    // 8 bits per channel without a palette: nothing is lost in either direction.
-    Succeed("to-bmp wheel.mip --all-levels");
-    fs::rename(Cars("wheel.bmp"), Cars("round.bmp"));
-    fs::rename(Cars("wheel_ti.bmp"), Cars("round_ti.bmp"));
-    Result result = Run("to-mip round.bmp --bits 8,8,8,8 --no-palette --levels 1");
-    ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, Shown(Cars("round.mip")) + "\n");
-    const auto original = ReadBytes(Cars("round.mip"));
-    const auto picture = ReadBytes(Cars("round.bmp"));
-
-    Succeed("to-bmp round.mip --overwrite");
-    EXPECT_EQ(ReadBytes(Cars("round.bmp")), picture);
-    Succeed("from-bmp round.mip --overwrite");
-    EXPECT_EQ(ReadBytes(Cars("round.mip")), original);
-}
-
 TEST_F(CliTest, KeyColourAndArchiveMembersGoToTheGameDirectory) {
     const Result result = Run("to-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
     ASSERT_EQ(result.status, 0) << result.err;
@@ -315,9 +276,9 @@ TEST_F(CliTest, NewFilesTakeTheRequestedFormat) {
     Succeed("to-bmp sky.mip --transparency none");
     Succeed("to-srb sky.bmp --no-palette --bits 5,6,5,0 --class opaque --transparency none "
             "--levels 2 --width 10 --height 5 --used-width 0.5");
-    EXPECT_THAT(
-        Parse(Run("info sky.srb --json").out),
-        IsSupersetOf({"levels#=2", "corners[0].x=-5", "corners[0].z=2.5", "corners[1].u=0.5"}));
+    EXPECT_THAT(Parse(Run("info sky.srb --json").out),
+                IsSupersetOf({"levels#=2", "bits.green=6", "corners[0].x=-5", "corners[0].z=2.5",
+                              "corners[1].u=0.5"}));
     Succeed("to-pbf sky.bmp --colours 16 --transparency none --class opaque");
     EXPECT_THAT(Parse(Run("info sky.pbf --json").out), Contains("palette.colours=16"));
 }
@@ -472,7 +433,7 @@ TEST_F(EditorTest, EditedTexturesComeBackAsEditedFromEveryFormat) {
 TEST_F(CliTest, ExtractGivesBackTheBytesThatWerePacked) {
     Result result = Run("dat extract cars.dat CAR1.MIP track.trk --output out");
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(SplitLines(result.out).size(), 2u);
+    EXPECT_EQ(result.out, Shown(Cars("out/TRACK.TRK")) + "\n" + Shown(Cars("out/CAR1.MIP")) + "\n");
     EXPECT_EQ(ReadBytes(Cars("out/CAR1.MIP")), ReadBytes(Cars("CAR1.MIP")));
     EXPECT_EQ(ReadBytes(Cars("out/TRACK.TRK")), ReadBytes(Cars("TRACK.TRK")));
 
@@ -704,10 +665,6 @@ protected:
         fs::copy_file(kCorpus + corpusFile, dir_ / to, fs::copy_options::overwrite_existing);
     }
 
-    std::vector<std::uint8_t> Corpus(const std::string& file) const {
-        return ReadBytes(kCorpus + file);
-    }
-
     TempDir dir_;
 };
 
@@ -742,15 +699,15 @@ TEST_F(CliSafety, NamesThatDifferOnlyInCaseReachTheirOwnFiles) {
     EXPECT_THAT(Run("info game/a.MIP").out, HasSubstr("width: 8"));
     ASSERT_EQ(Run("to-bmp game/a.MIP").status, 0);
     ASSERT_EQ(Run("from-bmp game/a.MIP --overwrite").status, 0);
-    EXPECT_EQ(ReadBytes(dir_ / "game/A.mip"), Corpus(kMip4x4));
+    EXPECT_EQ(ReadBytes(dir_ / "game/A.mip"), ReadBytes(kCorpus + kMip4x4));
 }
 
 TEST_F(CliSafety, AnArchiveOpenedDirectlyShowsItsOwnMembers) {
     // The directory's own archive has an X.MIP of another size.
-    WriteBytes(dir_ / "copy/copy.dat", ArchiveBytes({{"X.MIP", Corpus(kMip4x4)}}));
+    WriteBytes(dir_ / "copy/copy.dat", ArchiveBytes({{"X.MIP", ReadBytes(kCorpus + kMip4x4)}}));
     Copy(kMip4x4, "game/P.MIP");
     ASSERT_EQ(Run("to-bmp game/P.MIP").status, 0);
-    WriteBytes(dir_ / "copy/other.dat", ArchiveBytes({{"X.MIP", Corpus(kMip8x2)},
+    WriteBytes(dir_ / "copy/other.dat", ArchiveBytes({{"X.MIP", ReadBytes(kCorpus + kMip8x2)},
                                                       {"P.BMP", ReadBytes(dir_ / "game/P.bmp")}}));
     EXPECT_THAT(Run("info copy/other.dat/X.MIP").out, HasSubstr("width: 8"));
     const Result listed = Run("list copy/other.dat");
