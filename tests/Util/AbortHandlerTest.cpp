@@ -63,7 +63,7 @@ TEST(XProcessorException, MessageHasItsSectionsInOrder) {
               message.substr(message.find("RIP=") + 4, 18));
 }
 
-// Known codes are named by the command-line abort handler's tests; others show bare.
+// Known codes are named by the crash table below; others show bare.
 TEST(XProcessorException, AnUnknownCodeHasNoName) {
     const ExceptionRecord unknown{0x20000001};
     EXPECT_NE(MessageWith(&unknown).find("\nException code: 0x20000001 \n"), std::string::npos);
@@ -128,6 +128,17 @@ __attribute__((noinline, no_sanitize("undefined"))) void DereferenceNull() {
     *pointer = 1;
 }
 
+__attribute__((noinline, no_sanitize("undefined"))) void DivideByZero() {
+    volatile int dividend = 7;
+    volatile int zero = 0;
+    volatile int quotient = dividend / zero;
+    static_cast<void>(quotient);
+}
+
+void Trap() {
+    __builtin_trap();
+}
+
 [[gnu::noinline]] int Recurse(int depth) {
     volatile char frame[512];
     frame[0] = static_cast<char>(depth);
@@ -141,6 +152,13 @@ void Return() {
 
 void Throw() {
     throw XUsage("thrown");
+}
+
+[[gnu::noinline]] void ThrowFromNoexcept() noexcept {
+    static volatile bool always = true;
+    if (always) {
+        Throw();
+    }
 }
 
 // Installs a handler that does what react does, and faults.
@@ -160,16 +178,51 @@ TEST(AbortHooksDeathTest, ProcessEndsWithCodeOneWhateverTheHandlerDoes) {
     EXPECT_EXIT(CrashWith<DereferenceNull>(), testing::ExitedWithCode(1), "");
 }
 
-TEST(AbortHooksDeathTest, WithoutAnInstalledHandlerTheReportGoesToStandardError) {
-    EXPECT_EXIT(
-        {
-            const AbortHooks hooks;
-            std::abort();
-        },
-        testing::ExitedWithCode(1),
-        testing::AllOf(testing::StartsWith("abort() called\n\nFault address: "),
-                       testing::EndsWith("End Call Stack\n")));
+// Without an installed handler the report goes to standard error.
+void CrashHooked(void (*crash)()) {
+    const AbortHooks hooks;
+    crash();
 }
+
+// A way to crash, the title of its report and the exception code the report names, if any.
+struct Crash {
+    const char* cause;
+    void (*crash)();
+    const char* title;
+    const char* code;
+};
+
+// Names the case in the test's name instead of its bytes.
+void PrintTo(const Crash& crash, std::ostream* out) {
+    *out << crash.cause;
+}
+
+const Crash kCrashes[] = {
+    {"NullDereference", DereferenceNull, "Processor exception", "0xC0000005 ACCESS_VIOLATION"},
+    {"DivisionByZero", DivideByZero, "Processor exception", "0xC0000094 INT_DIVIDE_BY_ZERO"},
+    {"IllegalInstruction", Trap, "Processor exception", "0xC000001D ILLEGAL_INSTRUCTION"},
+    {"Abort", std::abort, "abort() called", nullptr},
+    {"ThrowFromNoexcept", ThrowFromNoexcept, "terminate() called", nullptr},
+};
+
+// The whole report of the crash; a processor exception's call stack begins at the faulting
+// instruction.
+MATCHER_P(IsReportOf, crash, "") {
+    const std::string code = crash.code ? "Exception code: " + std::string(crash.code) + "\n" : "";
+    return arg.starts_with(crash.title + ("\n\n" + code) + "Fault address: ") &&
+           arg.ends_with("\nEnd Call Stack\n") &&
+           (!crash.code || arg.substr(arg.find("Module\n") + 7, 18) ==
+                               arg.substr(arg.find("Fault address: ") + 15, 18));
+}
+
+class AbortHooksCrashDeathTest : public testing::TestWithParam<Crash> {};
+
+TEST_P(AbortHooksCrashDeathTest, ReportNamesTheCrashAndWhereItHappened) {
+    EXPECT_EXIT(CrashHooked(GetParam().crash), testing::ExitedWithCode(1), IsReportOf(GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(, AbortHooksCrashDeathTest, testing::ValuesIn(kCrashes),
+                         [](const auto& info) { return info.param.cause; });
 
 // Windows names the overflow; POSIX knows it only as a fault on the stack's guard page.
 #ifdef _WIN32
@@ -183,24 +236,23 @@ TEST(AbortHooksDeathTest, StackOverflowIsReported) {
         GTEST_SKIP() << "Wine ends a program whose stack overflows without calling its handler";
     }
     EXPECT_EXIT(
-        {
-            const AbortHooks hooks;
-            Recurse(0);
-        },
-        testing::ExitedWithCode(1),
+        CrashHooked([] { Recurse(0); }), testing::ExitedWithCode(1),
         testing::AllOf(testing::StartsWith(std::string("Processor exception\n\nException code: ") +
                                            kStackOverflowCode + "\n"),
                        testing::HasSubstr("End Call Stack")));
 }
 
-TEST(AbortHooksDeathTest, IllegalInstructionIsReported) {
-    EXPECT_EXIT(
-        {
-            const AbortHooks hooks;
-            __builtin_trap();
-        },
-        testing::ExitedWithCode(1),
-        testing::HasSubstr("Exception code: 0xC000001D ILLEGAL_INSTRUCTION\n"));
+// A shared library exports its functions: on Linux the C++ library's; on Windows, where that one
+// is linked into the program, the system's start of a thread.
+#ifdef _WIN32
+constexpr char kExportedFrame[] = " BaseThreadInitThunk+0x";
+#else
+constexpr char kExportedFrame[] = " std::terminate()+0x";
+#endif
+
+TEST(AbortHooksDeathTest, CallStackNamesExportedFunctionsReadably) {
+    EXPECT_EXIT(CrashHooked(std::terminate), testing::ExitedWithCode(1),
+                testing::HasSubstr(kExportedFrame));
 }
 
 } // namespace
