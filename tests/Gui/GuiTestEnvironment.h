@@ -3,13 +3,14 @@
 // The QApplication of a GUI test program: made before the first test and destroyed after the
 // last, while the rest of Qt still exists (a function-local static one would be destroyed among
 // the exit handlers, after parts of Qt are gone, and crash the program at its end). Also the
-// helpers that answer the modal windows a command opens, and a picture writer.
+// helpers that answer the modal windows a command opens, a picture writer and a tree reader.
 
 #include "Trova/DIB.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTreeWidgetItem>
 
 #include <gtest/gtest.h>
 
@@ -66,6 +67,15 @@ public:
     std::string caption;
     std::string text;
 };
+
+// The texts of a tree node's children in order.
+inline QStringList ChildTexts(const QTreeWidgetItem* item) {
+    QStringList texts;
+    for (int index = 0; index < item->childCount(); ++index) {
+        texts << item->child(index)->text(0);
+    }
+    return texts;
+}
 
 // A square 24-bit picture; written again while a watch waits for it, so it overwrites.
 inline void WriteBmp(const std::string& path, std::uint32_t size) {

@@ -30,7 +30,7 @@
 using namespace Ostrel;
 using namespace Ostrel::Vellix;
 using namespace Ostrel::Vellix::Gui;
-using Ostrel::Test::TempDir;
+using namespace Ostrel::Test;
 using Trova::Colour;
 
 namespace {
@@ -48,19 +48,12 @@ void Paint(Trova::Bitmap& level, const std::vector<Colour>& texels) {
     }
 }
 
-// 8 x 4, levels red, green, blue; repeats horizontally only.
-void WriteLevels(const std::string& path) {
-    Trova::GPLMipFile mip(4, 8, 8, 8, 8, 8, 1, false, 0, false, true, false, 3, 0, 8, 0);
-    Paint(*mip.GetBitmap(0), {kRed});
-    Paint(*mip.GetBitmap(1), {kGreen});
-    Paint(*mip.GetBitmap(2), {kBlue});
-    mip.Write(Util::CreateNew(path));
-}
-
-// 2 x 1: opaque red, then fully transparent.
-void WriteHalfClear(const std::string& path) {
-    Trova::GPLMipFile mip(1, 2, 8, 8, 8, 8, 2, false, 0, false, true, true, 1, 0, 8, 0);
-    Paint(*mip.GetBitmap(0), {kRed, kClear});
+// Paints each level with its texels, repeated, and writes the file.
+void Write(Trova::GPLMipFile&& mip, const std::vector<std::vector<Colour>>& levels,
+           const std::string& path) {
+    for (std::uint32_t level = 0; level < levels.size(); ++level) {
+        Paint(*mip.GetBitmap(level), levels[level]);
+    }
     mip.Write(Util::CreateNew(path));
 }
 
@@ -72,9 +65,7 @@ void WritePalettes(const std::string& path) {
         mip.GetBitmapPalette(0)->SetColour(index, entries[index]);
     }
     mip.GetBitmapPalette(1)->SetColour(0, kBlue);
-    Paint(*mip.GetBitmap(0), entries);
-    Paint(*mip.GetBitmap(1), {kBlue});
-    mip.Write(Util::CreateNew(path));
+    Write(std::move(mip), {entries, {kBlue}}, path);
 }
 
 void WriteSrb(const std::string& path) {
@@ -84,12 +75,6 @@ void WriteSrb(const std::string& path) {
     srb.Write(Util::CreateNew(path));
 }
 
-void WriteLarge(const std::string& path) {
-    Trova::GPLMipFile mip(512, 512, 5, 6, 5, 0, 0, false, 0, false, true, true, 1, 0, 8, 0);
-    Paint(*mip.GetBitmap(0), {kGreen});
-    mip.Write(Util::CreateNew(path));
-}
-
 QRgb Texel(const CPreviewPane& pane, int column, int row) {
     return pane.Canvas()->Picture().pixel(column, row);
 }
@@ -97,11 +82,16 @@ QRgb Texel(const CPreviewPane& pane, int column, int row) {
 class PreviewTest : public ::testing::Test {
 protected:
     PreviewTest() {
-        WriteLevels(dir / "levels.mip");
-        WriteHalfClear(dir / "clear.mip");
+        // 8 x 4, levels red, green, blue; repeats horizontally only.
+        Write({4, 8, 8, 8, 8, 8, 1, false, 0, false, true, false, 3, 0, 8, 0},
+              {{kRed}, {kGreen}, {kBlue}}, dir / "levels.mip");
+        // 2 x 1: opaque red, then fully transparent.
+        Write({1, 2, 8, 8, 8, 8, 2, false, 0, false, true, true, 1, 0, 8, 0}, {{kRed, kClear}},
+              dir / "clear.mip");
+        Write({512, 512, 5, 6, 5, 0, 0, false, 0, false, true, true, 1, 0, 8, 0}, {{kGreen}},
+              dir / "large.mip");
         WritePalettes(dir / "palettes.mip");
         WriteSrb(dir / "sign.srb");
-        WriteLarge(dir / "large.mip");
         container = std::make_unique<RealDirectory>(dir.Path());
         for (const FileRecord& record : ListRecords(*container)) {
             files[record.entryName] = record.file;

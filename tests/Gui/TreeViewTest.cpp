@@ -17,14 +17,6 @@ using namespace Ostrel::Test;
 
 namespace {
 
-QStringList ChildTexts(const QTreeWidgetItem* item) {
-    QStringList texts;
-    for (int index = 0; index < item->childCount(); ++index) {
-        texts << item->child(index)->text(0);
-    }
-    return texts;
-}
-
 QTreeWidgetItem* Child(const QTreeWidgetItem* item, const QString& text) {
     for (int index = 0; index < item->childCount(); ++index) {
         if (item->child(index)->text(0) == text) {
