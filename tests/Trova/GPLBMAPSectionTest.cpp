@@ -26,12 +26,6 @@ CountedPtr<GPLBMAPSection> Read(const Bytes& bytes, CountedPtr<Palette> palette 
     return MakeCounted<GPLBMAPSection>(*StreamOf(bytes, "t.pbf"), palette, highestCompression);
 }
 
-Bytes Written(const GPLBMAPSection& section) {
-    MemoryStream stream("out.pbf");
-    section.Write(stream);
-    return stream.GetBytes();
-}
-
 std::string Failure(const std::function<void()>& action) {
     return FailureOf(action, "t.pbf");
 }
@@ -189,15 +183,14 @@ TEST(GPLBMAPSection, PaletteIndicesUseNibblesHighFirst) {
                   section.SetPixel(0, 0, Colour(0.5f, 0.5f, 0.5f, 0.5f));
               }).find("FindColour(colour, index)"),
               std::string::npos);
-}
 
-TEST(GPLBMAPSection, IndexBeyondAShortPaletteReadsTransparent) {
+    // An index beyond a short palette reads transparent.
     BmapSpec bmap = BmapSpec::Of(0, 2, 1);
     bmap.cmap = Cmap({{1, 2, 3, 255}, {4, 5, 6, 255}});
     bmap.data = Bytes{0x1F, 0, 0, 0};
-    const auto section = Read(bmap.Build());
-    EXPECT_EQ(section->GetPixel(0, 0), Bytes8(6, 5, 4));
-    EXPECT_EQ(section->GetPixel(0, 1), Colour());
+    const auto shortPalette = Read(bmap.Build());
+    EXPECT_EQ(shortPalette->GetPixel(0, 0), Bytes8(6, 5, 4));
+    EXPECT_EQ(shortPalette->GetPixel(0, 1), Colour());
     // No nibble reaches beyond entry 15 of a longer palette.
     GPLBMAPSection wide(0, true, 17, {}, 0);
     wide.GetPalette()->SetColour(16, Colour(1, 1, 1, 1));
@@ -325,7 +318,6 @@ TEST(GPLBMAPSection, BlockPixelsSetAreWrittenAndOtherBlocksKept) {
         const Colour clear;
         section->SetPixel(4, 5, red);
         section->SetPixel(4, 4, format == 11 ? clear : red);
-        EXPECT_EQ(section->GetPixel(4, 5), red);
         const Bytes written = Written(*section);
         const auto reread = Read(written);
         EXPECT_EQ(reread->GetPixel(4, 5), red) << int(format);
@@ -411,14 +403,12 @@ TEST(GPLCMAPSection, ReaderChecksInOrder) {
 
 // ---- PBF files: one BMAP section
 
-TEST(PbfFileRead, CompressedPicturesAreRefused) {
+TEST(PbfFileRead, ReadsOneUncompressedSectionFromTheStartAndIgnoresTrailingBytes) {
     BmapSpec compressed = BmapSpec::Of(3, 4, 4);
     compressed.compression = 1;
     EXPECT_EQ(Failure([&] { ReadPbf(compressed.Build()); }),
               "GPL bitmap header unsupported compression method");
-}
 
-TEST(PbfFileRead, ReadsFromTheStartAndIgnoresTrailingBytes) {
     const Bytes bytes = BmapSpec::Of(3, 2, 2).Build();
     Bytes longer = bytes;
     longer.insert(longer.end(), {1, 2, 3, 4, 5});
@@ -454,7 +444,7 @@ TEST(PbfFileCreate, FormatChoice) {
 
 // Read back, a palette written without its CMAP would show the grey ramp, and a CMAP written
 // for direct colours would stand where the DATA section belongs.
-TEST(PbfFileCreate, PalettisedFileCarriesItsCmap) {
+TEST(PbfFileCreate, PalettisedFileCarriesItsCmapAndDirectColourFileNone) {
     GPLPbfFile pbf(8, 8, 8, 8, 1, true, 16);
     ASSERT_EQ(pbf.GetPalette()->GetCount(), 16u);
     pbf.GetPalette()->SetColour(0, Colour());
@@ -469,14 +459,10 @@ TEST(PbfFileCreate, PalettisedFileCarriesItsCmap) {
     EXPECT_EQ(FormatOf(*back), 1);
     EXPECT_EQ(back->GetBitmap()->GetPixel(1, 2), Colour(1, 0, 0, 1));
     EXPECT_EQ(back->GetBitmap()->GetPixel(0, 0), Colour());
-}
 
-TEST(PbfFileCreate, DirectColourFile) {
-    GPLPbfFile pbf(5, 5, 5, 1, 0, false, 0);
-    auto picture = MakeCounted<BitmapSimple>(1, 2);
-    picture->SetPixel(0, 1, Colour(0, 0, 1, 1));
-    pbf.SetBitmap(picture);
-    EXPECT_EQ(ReadPbf(Written(pbf))->GetBitmap()->GetPixel(0, 1), Colour(0, 0, 1, 1));
+    GPLPbfFile direct(5, 5, 5, 1, 0, false, 0);
+    direct.SetBitmap(picture);
+    EXPECT_EQ(ReadPbf(Written(direct))->GetBitmap()->GetPixel(1, 2), Colour(1, 0, 0, 1));
 }
 
 TEST(PbfFileCopy, CloneIsDeep) {

@@ -68,27 +68,11 @@ inline Bytes SixteenColourCmap() {
 // reader cannot agree with itself: 4-bit indices (0-2), 16-bit (3-5), 24-bit (6), 32-bit (7),
 // 8-bit (8); rows padded to 4 bytes. Formats 10 and 11 store 4 x 4 blocks of 8 and 16 bytes.
 inline std::uint64_t StoredRowBytes(std::uint8_t format, std::uint64_t width) {
-    const std::uint64_t blocks = (width + 3) / 4;
-    switch (format) {
-    case 0:
-    case 1:
-    case 2:
-        return (width + 7) / 8 * 4;
-    case 3:
-    case 4:
-    case 5:
-        return (width * 2 + 3) / 4 * 4;
-    case 6:
-        return (width * 3 + 3) / 4 * 4;
-    case 7:
-        return width * 4;
-    case 10:
-        return blocks * 2;
-    case 11:
-        return blocks * 4;
-    default:
-        return (width + 3) / 4 * 4;
+    if (format >= 10) {
+        return (width + 3) / 4 * (format == 10 ? 2 : 4);
     }
+    constexpr std::uint64_t kBitsPerPixel[] = {4, 4, 4, 16, 16, 16, 24, 32, 8, 8};
+    return (width * kBitsPerPixel[format] + 31) / 32 * 4;
 }
 
 inline std::uint64_t StoredDataSize(std::uint8_t format, std::uint64_t width,
@@ -242,9 +226,14 @@ inline Util::CountedPtr<Util::MemoryStream> NewStream(const std::string& name = 
     return Util::MakeCounted<Util::MemoryStream>(name);
 }
 
+// Files write to a shared stream, sections to a stream they are lent.
 template <typename FileT> Bytes Written(const FileT& file) {
     auto stream = NewStream();
-    file.Write(stream);
+    if constexpr (requires { file.Write(*stream); }) {
+        file.Write(*stream);
+    } else {
+        file.Write(stream);
+    }
     return stream->GetBytes();
 }
 
