@@ -72,12 +72,9 @@ TEST(FileFactory, PurgeDropsOnlyWhatNobodyElseHolds) {
     factory->GetFacet<PurgeFactory>()->Purge();
     EXPECT_EQ(make->Make("seat", "", false).Get(), held.Get());
     EXPECT_EQ(make->Make("car1", "", false)->GetWidth(), 16u); // read anew
+    // A missing facet is a broken invariant naming the factory.
     EXPECT_FALSE(factory->HasFacet<MakePcx>());
-}
-
-TEST(FileFactory, MissingFacetIsABrokenInvariantNamingTheFactory) {
-    FileFactory empty;
-    const std::string message = MessageOf([&] { empty.GetFacet<MakeMip>(); });
+    const std::string message = MessageOf([&] { factory->GetFacet<MakePcx>(); });
     EXPECT_EQ(message.rfind("Assertion failure at FileFactory: ", 0), 0u) << message;
     EXPECT_NE(message.find("\nHasFacet<FacetT>()\n"), std::string::npos) << message;
 }
@@ -91,8 +88,9 @@ TEST(FileFactory, LevelCountFollowsWidthAndTheSmallerSide) {
     EXPECT_EQ(LevelCount(64, 64, false, 0), 1u);
 }
 
-// One factory per directory, whatever path names it, until one that may update is asked for.
-TEST(FileFactoryRegistry, FactoriesAreSharedAndReplacedForUpdating) {
+// One factory per directory, whatever path names it, until one that may update is asked for; a
+// purge drops only the factories nobody holds.
+TEST(FileFactoryRegistry, FactoriesAreSharedReplacedForUpdatingAndPurged) {
     CarsDirectory cars;
     auto& registry = GetFactoryRegistry();
     auto directory = registry.GetFactory(cars.path, false);
@@ -103,16 +101,11 @@ TEST(FileFactoryRegistry, FactoriesAreSharedAndReplacedForUpdating) {
     auto update = registry.GetFactory(cars.path, true);
     EXPECT_NE(update.Get(), directory.Get());
     EXPECT_EQ(registry.GetFactory(cars.path, false).Get(), update.Get());
-}
 
-TEST(FileFactoryRegistry, PurgeDropsUnheldFactories) {
-    CarsDirectory cars;
-    auto& registry = GetFactoryRegistry();
-    const FileFactory* first = registry.GetFactory(cars.path, false).Get();
-    auto held = registry.GetFactory(cars.path, false);
+    directory = nullptr;
     registry.Purge();
-    EXPECT_EQ(registry.GetFactory(cars.path, false).Get(), first);
-    held = nullptr;
+    EXPECT_EQ(registry.GetFactory(cars.path, false).Get(), update.Get());
+    update = nullptr;
     registry.Purge();
     EXPECT_TRUE(registry.GetFactory(cars.path, false));
 }
@@ -122,21 +115,17 @@ TEST(GPLFileFactoryRecognizer, RecognisesDirectoriesByTheFirstFileOfThePatternOr
     GPLFileFactoryRecognizer probe(false);
     const TrovaDirectory directory(dir.Path());
     EXPECT_FALSE(probe.IsOwnDirectory(directory));
-    WriteBytes(dir / "TRACK.TRK", {'K', 'A', 'R', 'T', 0xB8, 0x0B, 0, 0});
+    // Replays decide by their version.
+    WriteBytes(dir / "race.RPY", {'Y', 'L', 'P', 'R', 2, 0, 0, 0});
     EXPECT_TRUE(probe.IsOwnDirectory(directory));
+    WriteBytes(dir / "race.RPY", {'Y', 'L', 'P', 'R', 3, 0, 0, 0});
+    EXPECT_FALSE(probe.IsOwnDirectory(directory));
+    WriteBytes(dir / "TRACK.TRK", {'K', 'A', 'R', 'T', 0xB8, 0x0B, 0, 0});
+    EXPECT_TRUE(probe.IsOwnDirectory(directory)); // a .trk decides before any .rpy
     WriteBytes(dir / "car.3DO", {'X', 'X', 'X', 'X'});
     EXPECT_FALSE(probe.IsOwnDirectory(directory)); // a .3do decides before any .trk
     WriteBytes(dir / "car.3DO", {'4', 'O', 'D', '3'});
     EXPECT_TRUE(probe.IsOwnDirectory(directory));
-}
-
-TEST(GPLFileFactoryRecognizer, ReplaysDecideByTheirVersion) {
-    TempDir dir;
-    GPLFileFactoryRecognizer probe(false);
-    WriteBytes(dir / "race.RPY", {'Y', 'L', 'P', 'R', 3, 0, 0, 0});
-    EXPECT_FALSE(probe.IsOwnDirectory(TrovaDirectory(dir.Path())));
-    WriteBytes(dir / "race.RPY", {'Y', 'L', 'P', 'R', 2, 0, 0, 0});
-    EXPECT_TRUE(probe.IsOwnDirectory(TrovaDirectory(dir.Path())));
 }
 
 TEST(GPLFileFactoryRecognizer, ProbesTurnEveryFailureIntoNo) {
