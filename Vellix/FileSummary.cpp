@@ -20,8 +20,10 @@ void CapturePicture(FileSummary& summary, const Trova::PictureSummary& header) {
     summary.height = header.height;
     summary.redBits = summary.greenBits = summary.blueBits = 8;
     summary.alphaBits = header.hasAlpha ? 8 : 0;
-    summary.palettised = header.bitCount <= 8;
-    summary.paletteSize = summary.palettised && header.palette ? header.palette->GetCount() : 0;
+    // A PNG of few bits per pixel is still read as true colour; only a colour table makes a
+    // palette.
+    summary.palettised = header.bitCount <= 8 && header.palette;
+    summary.paletteSize = summary.palettised ? header.palette->GetCount() : 0;
     summary.levels = {{header.width, header.height}};
     summary.bitsPerPixel = header.bitCount;
 }
