@@ -1,6 +1,5 @@
 #include "Vellix/BitmapList.h"
 #include "Support/TestSupport.h"
-#include "Trova/DIB.h"
 #include "Trova/GPLMipFile.h"
 #include "Trova/GPLPbfFile.h"
 #include "Trova/GPLSrbFile.h"
@@ -86,13 +85,17 @@ void WritePbf(const std::string& path) {
     pbf.Write(CreateNew(path));
 }
 
+// One file of each listed kind, under each kind's other extensions, a file of another kind and a
+// subdirectory.
 struct Samples {
     Samples() {
-        WriteStrip(dir / "strip.mip");
-        WritePalettised(dir / "four.mip");
+        WriteStrip(dir / "strip.m16");
+        WritePalettised(dir / "four.MIP");
         WriteSrb(dir / "sign.srb");
-        WritePbf(dir / "half.pbf");
+        WritePbf(dir / "half.stp");
         WriteTwinEntryBmp(dir / "twins.bmp");
+        WriteBytes(dir / "e.txt", {'x'});
+        Platform::MakeDirectory(dir / "sub");
         container = std::make_unique<RealDirectory>(dir.Path());
         for (const FileRecord& record : ListRecords(*container)) {
             files[record.entryName] = record.file;
@@ -105,17 +108,9 @@ struct Samples {
     std::map<std::string, CountedPtr<BitmapFile>> files;
 };
 
-void WriteMip(const std::string& path, std::uint32_t height, std::uint32_t width,
-              std::uint32_t levels, std::uint32_t transparency = 0) {
-    GPLMipFile mip(height, width, 5, 6, 5, transparency == 0 ? 0 : 1, transparency, false, 16,
-                   false, false, false, levels, 0, 8, 0);
+void WriteMip(const std::string& path, std::uint32_t size, std::uint32_t levels) {
+    GPLMipFile mip(size, 256, 5, 6, 5, 0, 0, false, 16, false, false, false, levels, 0, 8, 0);
     mip.Write(CreateNew(path));
-}
-
-void WriteBmp(const std::string& path, std::uint16_t bits, std::uint32_t size) {
-    DIB dib(bits);
-    dib.SetSize(size, size);
-    dib.Save(path, false);
 }
 
 std::map<std::string, FileSummary> ByName(const std::vector<FileSummary>& summaries) {
@@ -142,84 +137,46 @@ std::vector<std::string> Names(const std::vector<FileSummary>& summaries) {
     return names;
 }
 
-// A directory with one file of each listed kind, a file of another kind and a subdirectory.
-struct MixedDirectory {
-    MixedDirectory() {
-        WriteBmp(dir / "a.bmp", 24, 4);
-        WriteMip(dir / "b.MIP", 16, 16, 3);
-        WriteMip(dir / "c.m16", 8, 32, 2, 1);
-        WritePbf(dir / "d.stp");
-        WriteBytes(dir / "e.txt", {'x'});
-        Platform::MakeDirectory(dir / "sub");
-    }
-    TempDir dir;
-};
-
 } // namespace
 
 TEST(BitmapList, ListsOnlyBitmapsWithTheirColumnTexts) {
-    MixedDirectory mixed;
-    RealDirectory container(mixed.dir.Path());
-    auto records = ByName(ListSummaries(container));
-    ASSERT_EQ(records.size(), 4u);
-    EXPECT_EQ(records["a.bmp"].kind, BitmapKind::Bmp);
-    EXPECT_EQ(records["c.m16"].kind, BitmapKind::Mip);
-    EXPECT_EQ(records["d.stp"].kind, BitmapKind::Pbf);
-    EXPECT_EQ(Texts(records["a.bmp"]), (std::vector<std::string>{"a.bmp", "bmp", "1", "4", "4", "8",
-                                                                 "8", "8", "0", "0", "Opaque"}));
-    EXPECT_EQ(Texts(records["b.MIP"]),
-              (std::vector<std::string>{"b.MIP", "MIP", "3", "16", "16", "5", "6", "5", "0", "0",
+    Samples samples;
+    auto records = ByName(ListSummaries(*samples.container));
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records["twins.bmp"].kind, BitmapKind::Bmp);
+    EXPECT_EQ(records["strip.m16"].kind, BitmapKind::Mip);
+    EXPECT_EQ(records["half.stp"].kind, BitmapKind::Pbf);
+    EXPECT_EQ(records["sign.srb"].kind, BitmapKind::Srb);
+    EXPECT_EQ(Texts(records["twins.bmp"]),
+              (std::vector<std::string>{"twins.bmp", "bmp", "1", "2", "1", "8", "8", "8", "0", "2",
                                         "Opaque"}));
-    EXPECT_EQ(Texts(records["c.m16"])[10], "Transparent");
-    EXPECT_EQ(Texts(records["c.m16"])[3], "32");
-    EXPECT_EQ(Texts(records["d.stp"])[10], "Partial");
-}
-
-// The header-only read of a BMP answers as reading the whole picture does, and a file that
-// cannot be read is listed with its message among the others.
-TEST(BitmapList, BmpSummariesMatchTheWholePictureAndBrokenFilesCarryTheirMessage) {
-    TempDir dir;
-    WriteBmp(dir / "p.bmp", 8, 2);
-    WriteBmp(dir / "q.bmp", 4, 3);
-    WriteBmp(dir / "t.bmp", 24, 5);
-    WriteBytes(dir / "short.bmp", {'B', 'M', 0});
-    WriteBytes(dir / "broken.mip", {1, 2, 3});
-    RealDirectory container(dir.Path());
-    auto summaries = ByName(ListSummaries(container));
-    ASSERT_EQ(summaries.size(), 5u);
-    for (const char* name : {"p.bmp", "q.bmp", "t.bmp"}) {
-        const FileRecord record = MakeRecord(container, summaries[name].entryIndex);
-        EXPECT_EQ(Texts(summaries[name]), Texts(SummaryOf(record))) << name;
-        EXPECT_EQ(summaries[name].levels,
-                  (std::vector<LevelSize>{{record.file->GetWidth(), record.file->GetHeight()}}));
-    }
-    EXPECT_EQ(summaries["p.bmp"].bitsPerPixel, 8u);
-    EXPECT_EQ(summaries["p.bmp"].paletteSize, 256u);
-    for (const char* name : {"short.bmp", "broken.mip"}) {
-        EXPECT_FALSE(summaries[name].error.empty()) << name;
-        EXPECT_EQ(Texts(summaries[name])[2], "");
-    }
+    EXPECT_EQ(records["twins.bmp"].bitsPerPixel, 8u);
+    EXPECT_EQ(Texts(records["four.MIP"]),
+              (std::vector<std::string>{"four.MIP", "MIP", "1", "4", "2", "8", "8", "8", "8", "4",
+                                        "Transparent"}));
+    EXPECT_EQ(Texts(records["strip.m16"])[3], "128");
+    EXPECT_EQ(Texts(records["half.stp"])[10], "Partial");
 }
 
 TEST(BitmapList, SortsByEveryKeyAndReversesOnASecondClick) {
-    MixedDirectory mixed;
-    RealDirectory container(mixed.dir.Path());
-    auto records = ListSummaries(container);
+    Samples samples;
+    auto records = ListSummaries(*samples.container);
     SortSummaries(records, kColumnName);
-    EXPECT_EQ(Names(records), (std::vector<std::string>{"a.bmp", "b.MIP", "c.m16", "d.stp"}));
+    EXPECT_EQ(Names(records), (std::vector<std::string>{"four.MIP", "half.stp", "sign.srb",
+                                                        "strip.m16", "twins.bmp"}));
     int order = SortOrderAfterClick(kColumnName, kColumnWidth);
     EXPECT_EQ(order, kColumnWidth);
     order = SortOrderAfterClick(order, kColumnWidth);
     EXPECT_EQ(order, -kColumnWidth);
     SortSummaries(records, order);
-    EXPECT_EQ(records.front().entryName, "c.m16"); // 32 wide
-    EXPECT_EQ(records.back().entryName, "d.stp");  // 2 wide
+    EXPECT_EQ(records[0].entryName, "strip.m16"); // 128 wide
+    EXPECT_EQ(records[1].entryName, "sign.srb");  // 64 wide
     SortSummaries(records, kColumnTransparency);
-    EXPECT_EQ(records.back().entryName, "d.stp");
+    EXPECT_EQ(records.back().entryName, "half.stp");
     SortSummaries(records, kColumnType); // byte-wise: upper case first
-    EXPECT_EQ(records.front().entryName, "b.MIP");
+    EXPECT_EQ(records.front().entryName, "four.MIP");
     SortSummaries(records, -kColumnLevels);
-    EXPECT_EQ(records.front().entryName, "b.MIP");
+    EXPECT_EQ(records.front().entryName, "strip.m16");
     EXPECT_EQ(CompareSummaries(records[0], records[1], 12345), 0);
     EXPECT_EQ(FindColumn("transparency"), kColumnTransparency);
     EXPECT_EQ(FindColumn("Depth"), 0);
@@ -227,8 +184,8 @@ TEST(BitmapList, SortsByEveryKeyAndReversesOnASecondClick) {
 
 TEST(BitmapList, ThumbnailsComeFromTheSmallestLevelThatCoversTheIcon) {
     TempDir dir;
-    WriteMip(dir / "square.mip", 256, 256, 9);
-    WriteMip(dir / "wide.mip", 64, 256, 5);
+    WriteMip(dir / "square.mip", 256, 9);
+    WriteMip(dir / "wide.mip", 64, 5);
     RealDirectory container(dir.Path());
     auto records = ByName(ListSummaries(container));
     EXPECT_EQ(ThumbnailLevel(records["square.mip"], 32, 32), 3u);
@@ -339,7 +296,7 @@ TEST(TexturePicture, ThumbnailsUseTheSmallestCoveringLevelAndStayStrips) {
         Rgba colour; // of the level chosen
     } cases[] = {{128, {255, 0, 0, 255}}, {64, {0, 255, 0, 255}}, {32, {0, 0, 255, 255}}};
     for (const auto& c : cases) {
-        const RgbaPicture thumbnail = MakeThumbnail(samples["strip.mip"], c.box, {});
+        const RgbaPicture thumbnail = MakeThumbnail(samples["strip.m16"], c.box, {});
         ASSERT_EQ(thumbnail.width, c.box);
         const std::uint32_t top = (c.box - c.box / 4) / 2; // the strip is a quarter high
         EXPECT_EQ(thumbnail.At(top, 0), c.colour) << c.box;
@@ -372,7 +329,7 @@ TEST(TexturePicture, TilesOnlyAlongTheDirectionsThatRepeat) {
 
 TEST(TexturePicture, FactsOfEachKind) {
     Samples samples;
-    const TextureFacts strip = ReadTextureFacts(samples["strip.mip"]);
+    const TextureFacts strip = ReadTextureFacts(samples["strip.m16"]);
     EXPECT_EQ(strip.levels, (std::vector<PictureSize>{{128, 32}, {64, 16}, {32, 8}}));
     EXPECT_TRUE(strip.horizontalRepeat);
     EXPECT_FALSE(strip.verticalRepeat);
@@ -388,7 +345,7 @@ TEST(TexturePicture, FactsOfEachKind) {
     EXPECT_EQ(sign.geometry->corners[2].x, 1);
     EXPECT_FALSE(sign.horizontalRepeat || sign.verticalRepeat);
 
-    const TextureFacts half = ReadTextureFacts(samples["half.pbf"]);
+    const TextureFacts half = ReadTextureFacts(samples["half.stp"]);
     EXPECT_EQ(half.transparency, 2u);
     EXPECT_EQ(half.channelBits, (std::array<std::uint32_t, 4>{4, 4, 4, 4}));
     EXPECT_EQ(half.meanColour, Colour(1, 0, 0, 0.5f)); // alpha-weighted: the colour of red alone
@@ -397,10 +354,10 @@ TEST(TexturePicture, FactsOfEachKind) {
 
 TEST(TexturePicture, ProbesPixelsWithStoredBitsAndPaletteIndex) {
     Samples samples;
-    const auto palettised = samples["four.mip"].GetBitmap(0);
+    const auto palettised = samples["four.MIP"].GetBitmap(0);
     EXPECT_EQ(LevelPalette(*palettised).size(), 4u);
     EXPECT_EQ(LevelPalette(*palettised)[3], kBlue);
-    const auto sixteenBit = samples["strip.mip"].GetBitmap(0);
+    const auto sixteenBit = samples["strip.m16"].GetBitmap(0);
     EXPECT_TRUE(LevelPalette(*sixteenBit).empty());
 
     const struct {
@@ -408,10 +365,10 @@ TEST(TexturePicture, ProbesPixelsWithStoredBitsAndPaletteIndex) {
         std::uint32_t row, column;
         const char* text;
     } cases[] = {
-        {"four.mip", 1, 3, "x 3, y 1  R 0 G 0 B 255 A 255  (0, 0, 255, 255)  index 3"},
-        {"four.mip", 0, 0, "x 0, y 0  R 255 G 0 B 0 A 255  (255, 0, 0, 255)  index 1"},
-        {"strip.mip", 5, 9, "x 9, y 5  R 31 G 0 B 0 A -  (255, 0, 0, 255)"},
-        {"half.pbf", 0, 1, "x 1, y 0  R 0 G 0 B 0 A 0  (0, 0, 0, 0)"},
+        {"four.MIP", 1, 3, "x 3, y 1  R 0 G 0 B 255 A 255  (0, 0, 255, 255)  index 3"},
+        {"four.MIP", 0, 0, "x 0, y 0  R 255 G 0 B 0 A 255  (255, 0, 0, 255)  index 1"},
+        {"strip.m16", 5, 9, "x 9, y 5  R 31 G 0 B 0 A -  (255, 0, 0, 255)"},
+        {"half.stp", 0, 1, "x 1, y 0  R 0 G 0 B 0 A 0  (0, 0, 0, 0)"},
         // The index stored, not the first entry of the same colour.
         {"twins.bmp", 0, 1, "x 1, y 0  R 255 G 0 B 0 A -  (255, 0, 0, 255)  index 1"},
     };
