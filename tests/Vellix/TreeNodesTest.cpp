@@ -57,43 +57,21 @@ private:
 
 } // namespace
 
-// A directory lists neither "." nor "..", which would be worth a node.
-TEST(TreeNodes, SubdirectoriesAndOpenableArchivesAreWorthANode) {
+// A directory lists neither "." nor "..", which would be worth a node; an archive's members are no
+// files on disk, a DAT member included.
+TEST(TreeNodes, SubdirectoriesAndOpenableArchivesAreWorthANodeOfTheirKind) {
     TempDir dir;
     ASSERT_TRUE(Platform::MakeDirectory(dir / "tracks"));
-    WriteBytes(dir / "CARS.DAT", ArchiveOfNames({"INNER.DAT", "CAR1.MIP"}));
+    WriteBytes(dir / "Cars.Dat", ArchiveOfNames({"INNER.DAT", "TRACK.TRK", "NOEXT"}));
     WriteBytes(dir / "notes.dat", {'h', 'e', 'l', 'l', 'o'});
     WriteBytes(dir / "broken.dat", {1, 0, 7});
     WriteBytes(dir / "empty.dat", {});
     WriteBytes(dir / "car.mip", {});
-    RealDirectory node(dir.Path());
-    EXPECT_EQ(TreeWorthyNames(node), (std::set<std::string>{"tracks", "CARS.DAT"}));
-    EXPECT_TRUE(HasTreeWorthyEntry(node));
-    EXPECT_EQ(node.GetEntryQualifiedName(IndexOf(node, "car.mip")), "car");
-    // An archive's members are no files on disk, a DAT member included.
-    EXPECT_FALSE(HasTreeWorthyEntry(*MakeChildNode(node, IndexOf(node, "CARS.DAT")).directory));
-    EXPECT_EQ(MessageOf([&] { DatDirectory(dir / "notes.dat", ""); }), ".DAT file not found");
-}
-
-TEST(TreeNodes, ArchiveMembersAreListedInArchiveOrder) {
-    TempDir dir;
-    WriteBytes(dir / "cars.dat", ArchiveOfNames({"CAR1.MIP", "TRACK.TRK", "NOEXT"}));
-    DatDirectory node(dir / "cars.dat", "");
-    ASSERT_EQ(node.GetEntryCount(), 3u);
-    EXPECT_EQ(node.GetEntryName(0), "CAR1.MIP");
-    EXPECT_EQ(node.GetEntryBaseName(1), "TRACK");
-    EXPECT_EQ(node.GetEntryExtension(1), "TRK");
-    EXPECT_EQ(node.GetEntryName(2), "NOEXT."); // the dot stays even without an extension
-    EXPECT_EQ(node.GetEntryQualifiedName(0), "CAR1");
-    EXPECT_FALSE(node.IsSubdirectory(0));
-    EXPECT_EQ(node.GetPathName().GetFullName(), dir / "cars.dat");
-}
-
-TEST(TreeNodes, ChildNodesCarryTheirKindsPictures) {
-    TempDir dir;
-    ASSERT_TRUE(Platform::MakeDirectory(dir / "tracks"));
-    WriteBytes(dir / "Cars.Dat", ArchiveOfNames({"CAR1.MIP"}));
     RealDirectory container(dir.Path());
+    EXPECT_EQ(TreeWorthyNames(container), (std::set<std::string>{"tracks", "Cars.Dat"}));
+    EXPECT_TRUE(HasTreeWorthyEntry(container));
+    EXPECT_EQ(container.GetEntryQualifiedName(IndexOf(container, "car.mip")), "car");
+    EXPECT_EQ(MessageOf([&] { DatDirectory(dir / "notes.dat", ""); }), ".DAT file not found");
 
     const TreeNode folder = MakeChildNode(container, IndexOf(container, "tracks"));
     EXPECT_EQ(folder.text, "tracks");
@@ -106,9 +84,19 @@ TEST(TreeNodes, ChildNodesCarryTheirKindsPictures) {
     EXPECT_EQ(archive.text, "Cars.Dat");
     EXPECT_EQ(archive.image, kTreeIconArchive);
     EXPECT_EQ(archive.selectedImage, kTreeIconOpenArchive);
-    ASSERT_TRUE(archive.directory->IsArchive());
-    EXPECT_EQ(archive.directory->GetArchiveSubdirectory(), "");
-    EXPECT_EQ(archive.directory->GetEntryCount(), 1u);
+    const PseudoDirectory& members = *archive.directory;
+    ASSERT_TRUE(members.IsArchive());
+    EXPECT_EQ(members.GetArchiveSubdirectory(), "");
+    EXPECT_FALSE(HasTreeWorthyEntry(members));
+    // The members in archive order.
+    ASSERT_EQ(members.GetEntryCount(), 3u);
+    EXPECT_EQ(members.GetEntryName(0), "INNER.DAT");
+    EXPECT_EQ(members.GetEntryQualifiedName(0), "INNER");
+    EXPECT_FALSE(members.IsSubdirectory(0));
+    EXPECT_EQ(members.GetEntryBaseName(1), "TRACK");
+    EXPECT_EQ(members.GetEntryExtension(1), "TRK");
+    EXPECT_EQ(members.GetEntryName(2), "NOEXT."); // the dot stays even without an extension
+    EXPECT_EQ(members.GetPathName().GetFullName(), dir / "Cars.Dat");
 
     const TreeNode inside = MakeChildNode(ArchiveWithDirectory(dir / "Cars.Dat"), 0);
     EXPECT_EQ(inside.text, "tracks");
