@@ -59,32 +59,15 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-namespace {
-
+// Windows has the POSIX pipe functions under other names.
 #ifdef _WIN32
-FILE* OpenPipe(const std::string& command) {
-    return _popen(command.c_str(), "r");
-}
-
-int ClosePipe(FILE* pipe) {
-    return _pclose(pipe);
-}
-#else
-FILE* OpenPipe(const std::string& command) {
-    return popen(command.c_str(), "r");
-}
-
-int ClosePipe(FILE* pipe) {
-    const int status = pclose(pipe);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+#define popen _popen
+#define pclose _pclose
 #endif
-
-} // namespace
 
 std::string RunCommand(const std::string& command, int* exitCode) {
     std::string output;
-    FILE* pipe = OpenPipe(command);
+    FILE* pipe = popen(command.c_str(), "r");
     if (!pipe) {
         throw std::runtime_error("cannot run " + command);
     }
@@ -93,9 +76,13 @@ std::string RunCommand(const std::string& command, int* exitCode) {
     while ((count = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
         output.append(buffer.data(), count);
     }
-    const int status = ClosePipe(pipe);
+    const int status = pclose(pipe);
     if (exitCode) {
+#ifdef _WIN32
         *exitCode = status;
+#else
+        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
     }
     return output;
 }
