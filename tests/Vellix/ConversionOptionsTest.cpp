@@ -436,11 +436,3 @@ TEST(OptionFields, NumbersShowInTheShortestFormWithFifteenDigits) {
     EXPECT_EQ(FormatNumber(0.251), "0.251");
     EXPECT_EQ(FormatNumber(1.0 / 3.0), "0.333333333333333");
 }
-
-TEST(MemorySettingsStore, AbsentKeyYieldsTheDefaultAndSectionsAreSeparate) {
-    MemorySettingsStore store;
-    store.WriteInt("Other", "Level", 3);
-    EXPECT_EQ(store.GetInt("Settings", "Level", 7), 7);
-    EXPECT_EQ(store.GetInt("Other", "Level", 7), 3);
-    EXPECT_FALSE(store.Contains("Settings", "Level"));
-}
