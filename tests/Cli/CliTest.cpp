@@ -142,8 +142,8 @@ std::unique_ptr<TempDir> CliTest::samples_;
 // Usage errors exit with 2, the reason and a suggestion on standard error; failures exit with 1
 // and the exception's message. Neither writes anything.
 TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
-    WriteBytes(Cars("broken.mip"), {'n', 'o', 't', ' ', 'a', ' ', 'm', 'i', 'p'});
     WriteBytes(Cars("EMPTY.MIP"), {});
+    WriteBytes(Cars("evil.dat"), ArchiveBytes({{"../evil.mip", {'d', 'a', 't', 'a'}}}));
     WriteBytes(Cars("sky.bmp"), {'o', 'l', 'd'});
     const std::tuple<const char*, int, const char*> cases[] = {
         {"lsit .", 2, "did you mean list?"},
@@ -168,7 +168,7 @@ TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
         {"info CAR1.MIP --json=yes", 2, "takes no value"},
         {"info NOSUCH.MIP", 1, "Couldn't open NOSUCH.MIP\nFile not found"},
         {"dat extract cars.dat NOSUCH.MIP", 1, "NOSUCH.MIP\nFile not found"},
-        {"info broken.mip", 1, "broken.mip"},
+        {"dat extract evil.dat --output inside", 1, "\"../evil.mip\" is not a usable file name"},
         {"info EMPTY.MIP", 1, "EMPTY.MIP"},
         {"info TRACK.TRK", 1, "TRACK.TRK is not a MIP, PBF/STP, SRB or BMP file"},
         {"to-bmp CAR1.MIP TRACK.TRK", 1, "TRACK.TRK is not a MIP, PBF/STP or SRB file"},
@@ -185,6 +185,7 @@ TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
         EXPECT_EQ(result.out, "") << arguments;
     }
     EXPECT_FALSE(fs::exists(Cars("CAR1.bmp")));
+    EXPECT_FALSE(fs::exists(Cars("evil.mip")));
     EXPECT_EQ(ReadBytes(Cars("sky.bmp")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
@@ -311,14 +312,10 @@ struct SampleTexture {
 
 const SampleTexture kSampleTextures[] = {
     {"CAR1.MIP", "CAR1.MIP", false, {8, 8, 8, 8}},
-    {"sky.mip", "sky.mip", false, {5, 6, 5, 8}},
     {"wheel.mip", "wheel.mip", true, {4, 4, 4, 4}},
-    {"fence.mip", "fence.mip", true, {5, 5, 5, 1}},
-    {"ROAD.PBF", "ROAD.PBF", false, {8, 8, 8, 8}},
     {"checker.pbf", "checker.pbf", false, {8, 8, 8, 8}},
     {"banner.srb", "banner.srb", false, {5, 6, 5, 8}},
     {"fence.srb", "fence.srb", true, {5, 5, 5, 1}},
-    {"cars.dat/GRASS2.MIP", "GRASS2.MIP", false, {5, 6, 5, 8}},
     {"cars.dat/FLAG.PBF", "FLAG.PBF", true, {5, 5, 5, 1}},
     {"rgba.mip", "rgba.mip", true, {8, 8, 8, 8}}, // made by the test
 };
@@ -443,15 +440,6 @@ TEST_F(CliTest, ExtractGivesBackTheBytesThatWerePacked) {
     EXPECT_EQ(fs::file_size(Cars("out/GRASS2.MIP")), fs::file_size(Cars("wheel.mip")));
 }
 
-TEST_F(CliTest, ExtractRefusesMemberNamesThatLeaveTheOutputDirectory) {
-    fs::create_directories(dir_ / "evil/inside");
-    WriteBytes(dir_ / "evil/evil.dat", ArchiveBytes({{"../evil.mip", {'d', 'a', 't', 'a'}}}));
-    const Result result = Run("dat extract ../evil/evil.dat --output ../evil/inside");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_THAT(result.err, HasSubstr("not a usable file name"));
-    EXPECT_FALSE(fs::exists(dir_ / "evil/evil.mip"));
-}
-
 TEST_F(CliTest, BuildPacksTheSuitableFilesAndReportsTheOthers) {
     fs::create_directories(dir_ / "pack");
     fs::copy(Cars("CAR1.MIP"), dir_ / "pack/CAR1.MIP");
@@ -520,14 +508,13 @@ TEST_F(InstallationTest, RecursionTakesEveryFileOfTheKindWithOrWithoutArchives) 
                                   "failed=" + std::to_string(failed), std::string("dryRun=true")}))
             << arguments;
     }
-    EXPECT_THAT(Run("to-bmp -r ../game --overwrite -k -q").err,
-                HasSubstr("track1/fence.srb: " + dir_ / "game/track1/fence.bmp" +
-                          " is written for another file of the batch already"));
 }
 
 TEST_F(InstallationTest, OutputTreeKeepsEachFilesPlaceAndTheJsonMatchesTheDisk) {
     const Result result = Run("to-bmp -r ../game -o ../out --keep-going --json");
-    ASSERT_EQ(result.status, 1) << result.err; // the four fence.srb files
+    ASSERT_EQ(result.status, 1) << result.err;
+    EXPECT_THAT(result.err, HasSubstr("track1/fence.srb: " + dir_ / "out/track1/fence.bmp" +
+                                      " is written for another file of the batch already"));
     std::set<std::string> written;
     for (const std::string& line : Parse(result.out)) {
         if (const std::size_t at = line.find("].written["); at != std::string::npos) {
