@@ -49,33 +49,8 @@ Util::CountedPtr<Palette> MakeGreyRamp() {
 
 // ---- Format functions
 
-bool GPLBMAPSection::IsValidFormat(std::uint8_t format) {
-    return IsValidPixelFormat(format);
-}
-
 bool GPLBMAPSection::IsPalettised(std::uint8_t format) {
     return Trova::IsPalettised(static_cast<PixelFormat>(format));
-}
-
-std::uint32_t GPLBMAPSection::GetBitsPerPixel(std::uint8_t format) {
-    return GetFormatInfo(ToPixelFormat(format)).bits;
-}
-
-std::uint32_t GPLBMAPSection::GetBlockWidth(std::uint8_t format) {
-    return GetFormatInfo(ToPixelFormat(format)).block;
-}
-
-std::uint32_t GPLBMAPSection::GetBlockHeight(std::uint8_t format) {
-    return GetFormatInfo(ToPixelFormat(format)).block;
-}
-
-std::uint64_t GPLBMAPSection::GetRowBytes(std::uint8_t format, std::uint32_t width) {
-    return RowBytesOf(ToPixelFormat(format), width);
-}
-
-std::uint64_t GPLBMAPSection::GetDataSize(std::uint8_t format, std::uint32_t width,
-                                          std::uint32_t height) {
-    return DataSizeOf(ToPixelFormat(format), width, height);
 }
 
 std::uint8_t GPLBMAPSection::GetRedBits() const {
@@ -144,7 +119,7 @@ void GPLBMAPSection::ReadHeader(Util::BinaryStream& stream, std::uint8_t highest
     }
     std::array<std::uint8_t, kHeaderPayloadBytes> payload;
     stream.Read(kHeaderPayloadBytes, payload.data());
-    if (!IsValidFormat(payload[0])) {
+    if (!IsValidPixelFormat(payload[0])) {
         FailFormat(stream, "GPL bitmap header unknown format");
     }
     if (payload[13] > highestCompression) {

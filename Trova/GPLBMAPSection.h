@@ -85,16 +85,7 @@ public:
     // The section as a single-level texture.
     TextureSummary Summarise() const;
 
-    static bool IsValidFormat(std::uint8_t format);
     static bool IsPalettised(std::uint8_t format);
-    // Bits per pixel, or per block for the block formats.
-    static std::uint32_t GetBitsPerPixel(std::uint8_t format);
-    static std::uint32_t GetBlockWidth(std::uint8_t format);
-    static std::uint32_t GetBlockHeight(std::uint8_t format);
-    // RowBytesOf and DataSizeOf of the format.
-    static std::uint64_t GetRowBytes(std::uint8_t format, std::uint32_t width);
-    static std::uint64_t GetDataSize(std::uint8_t format, std::uint32_t width,
-                                     std::uint32_t height);
 
     // The pixel data, decoded from the stored data on first use.
     Util::CountedPtr<std::uint8_t[]> GetPixelData() const;

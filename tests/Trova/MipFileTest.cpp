@@ -424,13 +424,13 @@ TEST(MipFileCreate, FormatChooser) {
 }
 
 TEST(MipFileCreate, SizesMustBePowersOfTwo) {
-    for (const auto& [height, width] : {std::pair{100u, 64u}, {64u, 0u}, {64u, 0x80000001u}}) {
+    for (const auto& size : {std::pair{100u, 64u}, {64u, 0u}, {64u, 0x80000001u}}) {
         EXPECT_EQ(MessageOf([&] {
-                      GPLMipFile(height, width, 5, 6, 5, 0, 0, false, 0, false, true, true, 1, 0, 8,
-                                 0);
+                      GPLMipFile(size.first, size.second, 5, 6, 5, 0, 0, false, 0, false, true,
+                                 true, 1, 0, 8, 0);
                   }),
                   "Bitmap dimension not a power of 2")
-            << height << " x " << width;
+            << size.first << " x " << size.second;
     }
 }
 
