@@ -99,10 +99,8 @@ TEST(GPLBMAPSection, PalettisedFormatsKeepOwnSharedOrDefaultPalette) {
         EXPECT_EQ(Written(*withShared), plain);
 
         const auto grey = Read(plain);
-        for (std::uint32_t i = 0; i < 16; ++i) {
-            const float level = IntToChannel(i, 4);
-            EXPECT_EQ(grey->GetPalette()->GetColour(i), Colour(level, level, level, 1));
-        }
+        EXPECT_EQ(grey->GetPalette()->GetColour(5), Colour(1 / 3.f, 1 / 3.f, 1 / 3.f, 1));
+        EXPECT_EQ(grey->GetPalette()->GetColour(15), Colour(1, 1, 1, 1));
         EXPECT_EQ(Written(*grey), plain);
     }
 }
@@ -379,8 +377,7 @@ TEST(GPLCMAPSection, ReadsBgraEntriesAndWritesThemBack) {
     GPLCMAPSection section(in);
     const Palette& palette = *section.GetPalette();
     ASSERT_EQ(palette.GetCount(), 3u);
-    EXPECT_EQ(palette.GetColour(0),
-              Colour(IntToChannel(0x30, 8), IntToChannel(0x20, 8), IntToChannel(0x10, 8), 1));
+    EXPECT_EQ(palette.GetColour(0), Bytes8(0x30, 0x20, 0x10));
     EXPECT_EQ(palette.GetColour(2), Colour());
 
     MemoryStream out("q");

@@ -114,7 +114,12 @@ struct BmapSpec {
     }
 
     Bytes Build() const {
-        const Bytes stored = data ? *data : Pattern(StoredDataSize(format, width, height));
+        Bytes stored = data.value_or(Bytes(StoredDataSize(format, width, height)));
+        if (!data) {
+            for (std::size_t i = 0; i < stored.size(); ++i) {
+                stored[i] = static_cast<std::uint8_t>(seed + i * 37);
+            }
+        }
         Bytes body;
         PutHeader(body, headerId, headerVersion, headerSize);
         body.push_back(format);
@@ -131,14 +136,6 @@ struct BmapSpec {
         Bytes bytes;
         PutHeader(bytes, id, version, static_cast<std::uint32_t>(body.size() + sizeError));
         Append(bytes, body);
-        return bytes;
-    }
-
-    Bytes Pattern(std::uint64_t size) const {
-        Bytes bytes(size);
-        for (std::size_t i = 0; i < size; ++i) {
-            bytes[i] = static_cast<std::uint8_t>(seed + i * 37);
-        }
         return bytes;
     }
 };
@@ -226,7 +223,8 @@ inline Util::CountedPtr<Util::MemoryStream> NewStream(const std::string& name = 
     return Util::MakeCounted<Util::MemoryStream>(name);
 }
 
-// Files write to a shared stream, sections to a stream they are lent.
+// Files write to a shared stream, sections to a stream they are lent; both leave it at the end
+// of what they wrote, where whatever follows them is written.
 template <typename FileT> Bytes Written(const FileT& file) {
     auto stream = NewStream();
     if constexpr (requires { file.Write(*stream); }) {
@@ -234,6 +232,7 @@ template <typename FileT> Bytes Written(const FileT& file) {
     } else {
         file.Write(stream);
     }
+    EXPECT_EQ(stream->GetPosition(), stream->GetSize());
     return stream->GetBytes();
 }
 
