@@ -172,6 +172,7 @@ TEST(MipFileRead, LevelChecksInOrder) {
         std::uint8_t levelFormat;
         std::uint32_t width;
         std::uint32_t height;
+        std::array<bool, 3> palettes{}; // a shared one, level 0's own, level 1's own
     };
     const std::vector<Case> cases = {
         {"GPL bitmap file height mismatch", 3, 3, 2, 1},
@@ -183,37 +184,21 @@ TEST(MipFileRead, LevelChecksInOrder) {
         // Formats 2 and 7 carry the same bits, but only one of them has a palette.
         {"GPL bitmap palette mismatch", 2, 7, 2, 2},
         {"GPL bitmap palette mismatch", 7, 2, 2, 2},
+        // Levels follow level 0's palette kind: a shared palette forbids palettes of the levels'
+        // own; a level lacks the palette of its own that level 0 has, or has one level 0 lacks.
+        {"GPL bitmap palette mismatch", 1, 1, 2, 2, {true, false, true}},
+        {"GPL bitmap palette mismatch", 1, 1, 2, 2, {false, true, false}},
+        {"GPL bitmap palette mismatch", 1, 1, 2, 2, {false, false, true}},
     };
     for (const Case& c : cases) {
         MipSpec spec;
         spec.format = c.mipFormat;
-        spec.StandardLevels(1);
-        spec.levels.push_back(BmapSpec::Of(c.levelFormat, c.width, c.height).Build());
-        EXPECT_EQ(FormatFailure(spec.Build()), c.expected)
-            << int(c.mipFormat) << " with " << int(c.levelFormat);
-    }
-}
-
-TEST(MipFileRead, LevelsFollowLevel0sPaletteKind) {
-    struct Case {
-        const char* cause;
-        bool shared;
-        bool ownFirst;
-        bool ownSecond;
-    };
-    const Case cases[] = {
-        {"a shared palette forbids palettes of the levels' own", true, false, true},
-        {"a level lacks the palette of its own that level 0 has", false, true, false},
-        {"a level has a palette of its own that level 0 lacks", false, false, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.cause);
-        MipSpec spec;
-        spec.format = 1;
-        spec.sharedCmap = CmapIf(c.shared);
-        spec.StandardLevels(1, {}, CmapIf(c.ownFirst));
-        spec.StandardLevels(1, {}, CmapIf(c.ownSecond));
-        EXPECT_EQ(FormatFailure(spec.Build()), "GPL bitmap palette mismatch");
+        spec.sharedCmap = CmapIf(c.palettes[0]);
+        spec.StandardLevels(1, {}, CmapIf(c.palettes[1]));
+        BmapSpec level = BmapSpec::Of(c.levelFormat, c.width, c.height);
+        level.cmap = CmapIf(c.palettes[2]);
+        spec.levels.push_back(level.Build());
+        EXPECT_EQ(FormatFailure(spec.Build()), c.expected) << &c - cases.data();
     }
 }
 
