@@ -108,11 +108,6 @@ struct Samples {
     std::map<std::string, CountedPtr<BitmapFile>> files;
 };
 
-void WriteMip(const std::string& path, std::uint32_t size, std::uint32_t levels) {
-    GPLMipFile mip(size, 256, 5, 6, 5, 0, 0, false, 16, false, false, false, levels, 0, 8, 0);
-    mip.Write(CreateNew(path));
-}
-
 std::map<std::string, FileSummary> ByName(const std::vector<FileSummary>& summaries) {
     std::map<std::string, FileSummary> byName;
     for (const FileSummary& summary : summaries) {
@@ -183,15 +178,13 @@ TEST(BitmapList, SortsByEveryKeyAndReversesOnASecondClick) {
 }
 
 TEST(BitmapList, ThumbnailsComeFromTheSmallestLevelThatCoversTheIcon) {
-    TempDir dir;
-    WriteMip(dir / "square.mip", 256, 9);
-    WriteMip(dir / "wide.mip", 64, 5);
-    RealDirectory container(dir.Path());
-    auto records = ByName(ListSummaries(container));
-    EXPECT_EQ(ThumbnailLevel(records["square.mip"], 32, 32), 3u);
-    EXPECT_EQ(ThumbnailLevel(records["wide.mip"], 32, 32), 1u);
-    EXPECT_EQ(ThumbnailLevel(records["square.mip"], 16, 16), 4u);
-    EXPECT_EQ(ThumbnailLevel(records["square.mip"], 512, 512), 0u);
+    Samples samples;
+    auto records = ByName(ListSummaries(*samples.container));
+    const FileSummary& strip = records["strip.m16"]; // 128 x 32, 64 x 16, 32 x 8
+    EXPECT_EQ(ThumbnailLevel(strip, 32, 32), 0u);    // the height limits
+    EXPECT_EQ(ThumbnailLevel(strip, 64, 8), 1u);     // the width limits
+    EXPECT_EQ(ThumbnailLevel(strip, 32, 8), 2u);
+    EXPECT_EQ(ThumbnailLevel(strip, 512, 512), 0u);
 }
 
 TEST(BitmapList, CommandsSayWhatToSelectWhenTheyCannotTakeTheSelection) {
