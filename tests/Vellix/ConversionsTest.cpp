@@ -18,7 +18,9 @@
 
 #include <algorithm>
 #include <map>
+#include <numeric>
 #include <set>
+#include <variant>
 
 using namespace Ostrel;
 using namespace Ostrel::Vellix;
@@ -401,48 +403,47 @@ TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectoryUnderUsableNames
     EXPECT_FALSE(Util::FileExists(dir / "EVIL.bmp"));
 }
 
-TEST(ConversionsNewFile, MipWithPaletteAndLevels) {
+// Every kind of new file from one picture: white above, green and then the key colour below.
+TEST(ConversionsNewFile, EachKindTakesItsOptions) {
     TempDir dir;
-    const auto picture = Filled(16, 16, [](std::uint32_t row, std::uint32_t column) {
-        return row < 8 ? Rgba(255, 255, 255) : column < 8 ? Rgba(0, 255, 0) : Rgba(255, 0, 255);
-    });
-    SaveBmp(picture, dir / "sign.bmp");
-    BmpMipOptions options;
-    options.transparency = {kSpecifiedColour, 255, 0, 255};
-    options.format.transparencyKind = kOpaqueTransparent;
-    options.individualPalettes = true;
+    SaveBmp(Filled(8, 16,
+                   [](std::uint32_t row, std::uint32_t column) {
+                       return row < 4      ? Rgba(255, 255, 255)
+                              : column < 8 ? Rgba(0, 255, 0)
+                                           : Rgba(255, 0, 255);
+                   }),
+            dir / "sign.bmp");
+    const Colour clear(0, 0, 0, 0);
+    BmpMipOptions palettised;
+    palettised.transparency = {kSpecifiedColour, 255, 0, 255};
+    palettised.format.transparencyKind = kOpaqueTransparent;
+    palettised.individualPalettes = true;
     Runner run;
-    run({dir / "sign.bmp"}, options);
+    run({dir / "sign.bmp"}, palettised);
     EXPECT_EQ(run.written, (std::vector<std::string>{"sign.mip"}));
-    const auto mip = ReadMip(dir / "sign.mip");
+    auto mip = ReadMip(dir / "sign.mip");
     EXPECT_TRUE(mip->IsPalettised());
     EXPECT_TRUE(mip->HasIndividualPalettes());
     EXPECT_EQ(mip->GetTransparency(), 1u);
     ASSERT_EQ(mip->GetBitmapCount(), 2u); // automatic: down to 8 pixels across
     EXPECT_EQ(mip->GetBitmapPalette(0)->GetCount(), 16u);
     EXPECT_EQ(mip->GetBitmap(0)->GetPixel(0, 0), Rgba(255, 255, 255));
-    EXPECT_EQ(mip->GetBitmap(0)->GetPixel(8, 0), Rgba(0, 255, 0));
-    EXPECT_EQ(mip->GetBitmap(0)->GetPixel(15, 15), Colour(0, 0, 0, 0));
-    EXPECT_EQ(mip->GetBitmap(1)->GetPixel(7, 7), Colour(0, 0, 0, 0));
+    EXPECT_EQ(mip->GetBitmap(0)->GetPixel(4, 0), Rgba(0, 255, 0));
+    EXPECT_EQ(mip->GetBitmap(0)->GetPixel(7, 15), clear);
+    EXPECT_EQ(mip->GetBitmap(1)->GetPixel(3, 7), clear);
     EXPECT_EQ(mip->GetBitmap(1)->GetPixel(0, 7), Rgba(255, 255, 255));
-}
 
-TEST(ConversionsNewFile, MipBitDepthsRepeatAndLevelCount) {
-    TempDir dir;
-    SaveBmp(Filled(8, 16,
-                   [](std::uint32_t row, std::uint32_t column) {
-                       return Rgba(row * 30, column * 15, 100);
-                   }),
-            dir / "road.bmp");
-    BmpMipOptions options;
-    options.transparency.method = kNoTransparency;
-    options.format = {5, 6, 5, 0, kOpaque, false, 16};
-    options.horizontalRepeat = true;
-    options.automaticLevelCount = false;
-    options.levelCount = 3;
-    Runner run;
-    run({dir / "road.bmp"}, options);
-    const auto mip = ReadMip(dir / "road.mip");
+    BmpMipOptions direct;
+    direct.transparency.method = kNoTransparency;
+    direct.format = {5, 6, 5, 0, kOpaque, false, 16};
+    direct.horizontalRepeat = true;
+    direct.automaticLevelCount = false;
+    direct.levelCount = 3;
+    EXPECT_EQ(MessageOf([&] { run({dir / "sign.bmp"}, direct); }),
+              "sign.mip: File exists (use --overwrite)");
+    direct.overwrite = true;
+    run({dir / "sign.bmp"}, direct);
+    mip = ReadMip(dir / "sign.mip");
     EXPECT_FALSE(mip->IsPalettised());
     EXPECT_EQ(mip->GetRedBits(), 5u);
     EXPECT_EQ(mip->GetGreenBits(), 6u);
@@ -452,50 +453,34 @@ TEST(ConversionsNewFile, MipBitDepthsRepeatAndLevelCount) {
     ASSERT_EQ(mip->GetBitmapCount(), 3u);
     EXPECT_EQ(mip->GetBitmap(2)->GetWidth(), 4u);
     EXPECT_EQ(mip->GetBitmap(2)->GetHeight(), 2u);
-    EXPECT_EQ(MessageOf([&] { run({dir / "road.bmp"}, options); }),
-              "road.mip: File exists (use --overwrite)");
-}
 
-TEST(ConversionsNewFile, PbfWithKeyColour) {
-    TempDir dir;
-    SaveBmp(Filled(4, 8,
-                   [](std::uint32_t row, std::uint32_t) {
-                       return row == 0 ? Rgba(255, 0, 255) : Rgba(0, 0, 255);
-                   }),
-            dir / "logo.bmp");
-    BmpPbfOptions options;
-    options.transparency = {kSpecifiedColour, 255, 0, 255};
-    options.format.transparencyKind = kOpaqueTransparent;
-    Runner run;
-    run({dir / "logo.bmp"}, options);
-    EXPECT_EQ(run.written, (std::vector<std::string>{"logo.pbf"}));
-    const Trova::GPLPbfFile pbf(Util::OpenForRead(dir / "logo.pbf"));
+    BmpPbfOptions keyed;
+    keyed.transparency = palettised.transparency;
+    keyed.format.transparencyKind = kOpaqueTransparent;
+    run({dir / "sign.bmp"}, keyed);
+    const Trova::GPLPbfFile pbf(Util::OpenForRead(dir / "sign.pbf"));
     EXPECT_TRUE(pbf.IsPalettised());
-    EXPECT_EQ(pbf.GetHeight(), 4u);
-    EXPECT_EQ(pbf.GetWidth(), 8u);
-    EXPECT_EQ(pbf.GetBitmap()->GetPixel(0, 3), Colour(0, 0, 0, 0));
-    EXPECT_EQ(pbf.GetBitmap()->GetPixel(1, 3), Rgba(0, 0, 255));
-}
+    EXPECT_EQ(pbf.GetHeight(), 8u);
+    EXPECT_EQ(pbf.GetWidth(), 16u);
+    EXPECT_EQ(pbf.GetBitmap()->GetPixel(7, 15), clear);
+    EXPECT_EQ(pbf.GetBitmap()->GetPixel(4, 0), Rgba(0, 255, 0));
 
-TEST(ConversionsNewFile, SrbGeometry) {
-    TempDir dir;
-    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(0, 255, 0); }), dir / "tree.bmp");
-    BmpSrbOptions options;
-    options.transparency.method = kNoTransparency;
-    options.format.usePalette = false;
-    options.geometry = {2, 1, 1, 0.5, 0.5, 0};
-    Runner run;
-    run({dir / "tree.bmp"}, options);
-    const Trova::GPLSrbFile srb(Util::OpenForRead(dir / "tree.srb"));
-    EXPECT_EQ(srb.GetBitmapCount(), 1u);
-    const auto corner = srb.GetCorner(0);
-    EXPECT_DOUBLE_EQ(corner.x, -1);
-    EXPECT_DOUBLE_EQ(corner.z, 1);
+    BmpSrbOptions sprite;
+    sprite.transparency.method = kNoTransparency;
+    sprite.format.usePalette = false;
+    sprite.geometry = {2, 1, 1, 0.5, 0.5, 0};
+    run({dir / "sign.bmp"}, sprite);
+    EXPECT_EQ(run.written,
+              (std::vector<std::string>{"sign.mip", "sign.mip", "sign.pbf", "sign.srb"}));
+    const Trova::GPLSrbFile srb(Util::OpenForRead(dir / "sign.srb"));
+    EXPECT_EQ(srb.GetBitmapCount(), 2u);
+    EXPECT_DOUBLE_EQ(srb.GetCorner(0).x, -1);
+    EXPECT_DOUBLE_EQ(srb.GetCorner(0).z, 1);
     EXPECT_DOUBLE_EQ(srb.GetCorner(2).x, 1);
     EXPECT_DOUBLE_EQ(srb.GetCorner(2).z, 0);
     EXPECT_DOUBLE_EQ(srb.GetTextureCorner(2).u, 1);
     EXPECT_DOUBLE_EQ(srb.GetTextureCorner(2).v, 0.5);
-    EXPECT_EQ(srb.GetBitmap(0)->GetPixel(3, 3), Rgba(0, 255, 0));
+    EXPECT_EQ(srb.GetBitmap(0)->GetPixel(4, 0), Rgba(0, 255, 0));
 
     const auto defaults = WorldCorners(SrbGeometry{});
     EXPECT_DOUBLE_EQ(defaults[0].x, -0.5);
@@ -564,15 +549,11 @@ TEST(ConversionsFromBmp, AKeptPaletteLeavesUneditedPixelsAlone) {
         const auto palette = mip->GetPalette();
         palette->SetColour(0, Rgba(26, 26, 102));
         palette->SetColour(1, Rgba(230, 230, 230));
-        for (std::uint32_t row = 0; row < 16; ++row) {
-            for (std::uint32_t column = 0; column < 16; ++column) {
-                level->SetPixel(row, column, palette->GetColour((row / 4 + column / 4) % 2));
-            }
-        }
-        Save(*mip, dir / "car.mip");
         auto edited = Filled(16, 16, [&](std::uint32_t row, std::uint32_t column) {
-            return level->GetPixel(row, column);
+            return palette->GetColour((row / 4 + column / 4) % 2);
         });
+        Trova::CopyBitmap(edited, *level);
+        Save(*mip, dir / "car.mip");
         for (std::uint32_t place = 0; place < 16; ++place) { // the edit: a block of a new colour
             edited.SetPixel(place / 4, place % 4, Rgba(200, 40, 40));
         }
@@ -581,14 +562,10 @@ TEST(ConversionsFromBmp, AKeptPaletteLeavesUneditedPixelsAlone) {
         options.keepPalette = keepPalette;
         Runner run;
         run({dir / "car.mip"}, options);
-        const auto result = ReadMip(dir / "car.mip")->GetBitmap(0);
-        int changed = 0;
-        for (std::uint32_t row = 0; row < 16; ++row) {
-            for (std::uint32_t column = 0; column < 16; ++column) {
-                changed += result->GetPixel(row, column) != level->GetPixel(row, column);
-            }
-        }
-        return changed;
+        const auto before = PixelsOf(*level);
+        const auto after = PixelsOf(*ReadMip(dir / "car.mip")->GetBitmap(0));
+        return std::inner_product(before.begin(), before.end(), after.begin(), 0, std::plus<>(),
+                                  std::not_equal_to<>()); // the pixels that differ
     };
     // The edited block maps to the nearest colour of the palette, here the one it replaced.
     EXPECT_EQ(changedPixels(true), 0);
@@ -624,54 +601,49 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
     const auto cli = OptionNaming::CommandLine;
     const auto dialog = OptionNaming::Dialog;
     const struct {
-        std::function<void(Runner&)> run;
+        const char* file;
+        std::variant<MipBmpOptions, MipFromBmpOptions, BmpMipOptions, BmpSrbOptions> options;
         OptionNaming naming;
         const char* expected;
     } cases[] = {
-        {[&](Runner& run) { run({dir / "fence.mip"}, ToBmp(kNoTransparency, false, 2)); }, cli,
+        {"fence.mip", ToBmp(kNoTransparency, false, 2), cli,
          "fence.mip level 2: Bitmap is transparent (choose --transparency separate, colour or "
          "alpha)"},
-        {[&](Runner& run) { run({dir / "fence.mip"}, ToBmp(kNoTransparency, false, 2)); }, dialog,
+        {"fence.mip", ToBmp(kNoTransparency, false, 2), dialog,
          "fence.mip level 2: Bitmap is transparent (choose \"Transparency in Separate Bitmap\", "
          "\"Transparency using Specified Colour\" or \"Alpha Channel\")"},
-        {[&](Runner& run) { run({dir / "decal.mip"}, separate); }, cli,
+        {"decal.mip", separate, cli,
          "decal_ti.bmp: File not found (the separate method reads the alpha from it)"},
-        {[&](Runner& run) { run({dir / "decal.mip"}, FromBmp(2, true)); }, cli,
-         "decal_1.bmp: File not found"},
-        {[&](Runner& run) { run({dir / "CAR1.MIP"}, FromBmp(1, true)); }, cli,
+        {"decal.mip", FromBmp(2, true), cli, "decal_1.bmp: File not found"},
+        {"CAR1.MIP", FromBmp(1, true), cli,
          "CAR1.bmp: Source bitmap incorrect size (8 x 8 expected, 4 x 4 found)"},
-        {[&](Runner& run) { run({dir / "sign.mip"}, separate); }, cli,
+        {"sign.mip", separate, cli,
          "sign_ti.bmp: Size of transparency does not match (8 x 8 expected, 8 x 4 found)"},
-        {[&](Runner& run) { run({dir / "decal.mip"}, noOverwrite); }, cli,
-         "decal.mip: File exists (use --overwrite)"},
-        {[&](Runner& run) { run({dir / "decal.mip"}, noOverwrite); }, dialog,
-         "decal.mip: File exists (tick \"Overwrite\")"},
-        {[&](Runner& run) { run({dir / "CAR1.MIP"}, ToBmp(kNoTransparency, false, 1)); }, cli,
+        {"decal.mip", noOverwrite, cli, "decal.mip: File exists (use --overwrite)"},
+        {"decal.mip", noOverwrite, dialog, "decal.mip: File exists (tick \"Overwrite\")"},
+        {"CAR1.MIP", ToBmp(kNoTransparency, false, 1), cli,
          "CAR1.bmp: File exists (use --overwrite)"},
-        {[&](Runner& run) { run({dir / "decal.mip"}, png); }, cli,
-         "decal.png: File not found (choose --format bmp)"},
-        {[&](Runner& run) { run({dir / "glass.png"}, opaque); }, dialog,
+        {"decal.mip", png, cli, "decal.png: File not found (choose --format bmp)"},
+        {"glass.png", opaque, dialog,
          "glass.png: Bitmap is transparent (choose \"Alpha Channel\")"},
         // Levels and methods are checked before anything is read or written.
-        {[&](Runner& run) { run({dir / "decal.mip"}, ToBmp(kNoTransparency, false, 4)); }, cli,
+        {"decal.mip", ToBmp(kNoTransparency, false, 4), cli,
          "Level 4 is not between 1 and 3 for decal.mip"},
-        {[&](Runner& run) { run({dir / "decal.mip"}, FromBmp(0, true)); }, cli,
-         "Level 0 is not between 1 and 3 for decal.mip"},
-        {[&](Runner& run) { run({dir / "decal.mip"}, ToBmp(4, true)); }, cli,
-         "Unknown transparency method 4"},
-        {[&](Runner& run) { run({dir / "decal.mip"}, noMethod); }, cli,
-         "Unknown transparency method -1"},
-        {[&](Runner& run) { run({dir / "decal.bmp"}, badMethod); }, cli,
-         "Unknown transparency method 7"},
-        {[&](Runner& run) { run({dir / "decal.bmp"}, ToBmp(kNoTransparency, true)); }, cli,
-         "decal.bmp is not a MIP file"},
+        {"decal.mip", FromBmp(0, true), cli, "Level 0 is not between 1 and 3 for decal.mip"},
+        {"decal.mip", ToBmp(4, true), cli, "Unknown transparency method 4"},
+        {"decal.mip", noMethod, cli, "Unknown transparency method -1"},
+        {"decal.bmp", badMethod, cli, "Unknown transparency method 7"},
+        {"decal.bmp", ToBmp(kNoTransparency, true), cli, "decal.bmp is not a MIP file"},
     };
     const auto before = Contents(dir);
     for (const auto& each : cases) {
         SCOPED_TRACE(each.expected);
         Runner run;
         run.naming = each.naming;
-        EXPECT_EQ(MessageOf([&] { each.run(run); }), each.expected);
+        const auto convert = [&](const auto& options) {
+            run({dir / each.file}, options);
+        };
+        EXPECT_EQ(MessageOf([&] { std::visit(convert, each.options); }), each.expected);
         EXPECT_TRUE(run.written.empty());
         EXPECT_EQ(Contents(dir), before); // no temporary file left behind either
     }
