@@ -287,19 +287,20 @@ TEST_F(CliTest, NewFilesTakeTheRequestedFormat) {
 
 // Round trips through an image editor, with ImageMagick as the editor.
 
-// One way an editor saves a picture: convert's options and output format, and whether it carries
-// alpha (put back with the alpha-channel method). Reading each header and pixel layout the editor
-// writes is the picture reader's own test; these are the ways a picture carries transparency.
+// One way an editor saves a picture: convert's output options and format, the extension, and
+// whether it carries alpha (put back with the alpha-channel method; without, a texture with alpha
+// comes with a grey picture of it). Reading each header and pixel layout the editor writes is the
+// picture reader's own test; these are the ways a picture carries transparency.
 struct EditorFormat {
-    const char* options;
-    const char* format;
+    const char* output;
+    const char* extension;
     bool alpha;
 };
 
 const EditorFormat kEditorFormats[] = {
-    {"-type TrueColor", "BMP3", false},
-    {"-alpha on", "BMP", true}, // the editor's default BMP: 32 bits with an alpha mask
-    {"", "PNG", true},
+    {"-alpha off -type TrueColor BMP3", ".bmp", false},
+    {"-alpha on BMP", ".bmp", true}, // the editor's default BMP: 32 bits with an alpha mask
+    {"PNG", ".png", true},
 };
 
 // A sample texture: the operand naming it, the file that putting it back writes, whether it has
@@ -351,20 +352,6 @@ protected:
     std::string Pixels(const std::string& name, const char* layout = "rgba") const {
         return RunCommand("convert " + Quote(Cars(name)) + " -depth 8 " + layout + ":-");
     }
-
-    // The edit saved as the editor would in format: with its alpha, or as its colours and, for a
-    // texture with alpha, a grey picture of the alpha.
-    void SaveEdit(const std::string& base, const EditorFormat& format, bool transparent) const {
-        const std::string extension = format.format == std::string("PNG") ? ".png" : ".bmp";
-        const auto save = [&](const std::string& channels, const std::string& name) {
-            Convert("edit/" + base + ".png " + channels + " " + format.options + " " +
-                    format.format + ":" + name + extension);
-        };
-        save(format.alpha ? "" : "-alpha off", base);
-        if (!format.alpha && transparent) {
-            save("-alpha extract", base + "_ti");
-        }
-    }
 };
 
 // The 2-colour texture edited in a small rectangle of a new colour: kept, its palette leaves
@@ -410,11 +397,14 @@ TEST_F(EditorTest, EditedTexturesComeBackAsEditedFromEveryFormat) {
         const std::string edited = Quantised(Pixels("edit/" + base + ".png"), texture.bits);
         std::vector<std::uint8_t> first;
         for (const EditorFormat& format : kEditorFormats) {
-            SCOPED_TRACE(std::string(texture.operand) + " as " + format.format + " " +
-                         format.options);
-            SaveEdit(base, format, texture.transparent);
+            SCOPED_TRACE(std::string(texture.operand) + " as " + format.output);
+            const std::string edit = "edit/" + base + ".png ", output = format.output;
+            Convert(edit + output + ":" + base + format.extension);
+            if (!format.alpha && texture.transparent) {
+                Convert(edit + "-alpha extract " + output + ":" + base + "_ti" + format.extension);
+            }
             const char* method = format.alpha ? "alpha" : texture.transparent ? "separate" : "none";
-            const bool png = std::string(format.format) == "PNG";
+            const bool png = format.extension == std::string(".png");
             Succeed(std::string("from-bmp ") + texture.operand + " --overwrite --transparency " +
                     method + (png ? " --format png" : ""));
             Succeed(std::string("to-bmp ") + texture.written +
@@ -668,7 +658,10 @@ TEST_F(CliSafety, PipesAreNeverOpened) {
     EXPECT_THAT(built.out, HasSubstr("PIPE.MIP\tNot a regular file"));
 }
 
-TEST_F(CliSafety, NamesThatDifferOnlyInCaseReachTheirOwnFiles) {
+// Every operand reaches its own file: names that differ only in case, and the members of an
+// archive opened directly rather than those of the directory's own archive (whose X.MIP is of
+// another size).
+TEST_F(CliSafety, EachOperandReachesItsOwnFile) {
     Copy(kMip4x4, "game/A.mip");
     Copy(kMip8x2, "game/a.MIP");
     EXPECT_THAT(Run("info game/A.mip").out, HasSubstr("width: 4"));
@@ -676,15 +669,10 @@ TEST_F(CliSafety, NamesThatDifferOnlyInCaseReachTheirOwnFiles) {
     ASSERT_EQ(Run("to-bmp game/a.MIP").status, 0);
     ASSERT_EQ(Run("from-bmp game/a.MIP --overwrite").status, 0);
     EXPECT_EQ(ReadBytes(dir_ / "game/A.mip"), ReadBytes(kCorpus + kMip4x4));
-}
 
-TEST_F(CliSafety, AnArchiveOpenedDirectlyShowsItsOwnMembers) {
-    // The directory's own archive has an X.MIP of another size.
     WriteBytes(dir_ / "copy/copy.dat", ArchiveBytes({{"X.MIP", ReadBytes(kCorpus + kMip4x4)}}));
-    Copy(kMip4x4, "game/P.MIP");
-    ASSERT_EQ(Run("to-bmp game/P.MIP").status, 0);
     WriteBytes(dir_ / "copy/other.dat", ArchiveBytes({{"X.MIP", ReadBytes(kCorpus + kMip8x2)},
-                                                      {"P.BMP", ReadBytes(dir_ / "game/P.bmp")}}));
+                                                      {"P.BMP", ReadBytes(dir_ / "game/a.bmp")}}));
     EXPECT_THAT(Run("info copy/other.dat/X.MIP").out, HasSubstr("width: 8"));
     const Result listed = Run("list copy/other.dat");
     EXPECT_EQ(listed.status, 0) << listed.err;
