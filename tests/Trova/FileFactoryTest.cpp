@@ -43,7 +43,8 @@ struct CarsDirectory {
 
 } // namespace
 
-TEST(FileFactory, MakeFindsLooseFilesWhateverTheirCaseAndCachesThem) {
+// Loose files are found whatever their case and cached; a purge drops only what nobody else holds.
+TEST(FileFactory, MakesCachesAndPurgesFiles) {
     CarsDirectory cars;
     auto factory = GetFactoryRegistry().GetFactory(cars.path, false);
     ASSERT_TRUE(factory);
@@ -54,21 +55,17 @@ TEST(FileFactory, MakeFindsLooseFilesWhateverTheirCaseAndCachesThem) {
     auto member = make->Make("car1", "mip", true);
     EXPECT_EQ(member->GetWidth(), 4u);
     EXPECT_NE(member.Get(), loose.Get());
-    EXPECT_EQ(make->Make("Seat", "", false)->GetWidth(), 4u);
+    const auto held = make->Make("Seat", "", false);
+    EXPECT_EQ(held->GetWidth(), 4u);
     // An empty name is the directory's own name.
     EXPECT_EQ(MessageOf([&] { make->Make("", "", false); }),
               "Couldn't open " + cars.In("cars.mip") + "\nFile not found\n");
-}
 
-TEST(FileFactory, PurgeDropsOnlyWhatNobodyElseHolds) {
-    CarsDirectory cars;
-    auto factory = GetFactoryRegistry().GetFactory(cars.path, false);
-    auto make = factory->GetFacet<MakeMip>();
-    auto held = make->Make("seat", "", false);
-    EXPECT_EQ(make->Make("car1", "", false)->GetWidth(), 8u);
     // The file changes on disk; the cache still answers the object it read.
     WriteBytes(cars.In("CAR1.MIP"), MipBytes(4));
     EXPECT_EQ(make->Make("car1", "", false)->GetWidth(), 8u);
+    loose = nullptr;
+    member = nullptr;
     factory->GetFacet<PurgeFactory>()->Purge();
     EXPECT_EQ(make->Make("seat", "", false).Get(), held.Get());
     EXPECT_EQ(make->Make("car1", "", false)->GetWidth(), 16u); // read anew
