@@ -29,7 +29,6 @@ protected:
             dir_ = owned_->Path();
             Ostrel::Test::SetEnvironment(kDirectoryVariable, dir_);
         }
-        logDirectory_ = dir_;
     }
 
     ~CliAbortHandlerDeathTest() override {
@@ -39,8 +38,8 @@ protected:
     }
 
     // Runs in the child process of a death test.
-    void AbortWithHooks() {
-        const Ostrel::Test::TempDirectoryScope scope(logDirectory_);
+    static void AbortWithHooks(const std::string& logDirectory) {
+        const Ostrel::Test::TempDirectoryScope scope(logDirectory);
         Util::SetAbortHandler(std::make_unique<Vellix::CliAbortHandler>());
         const Util::AbortHooks hooks;
         std::abort();
@@ -57,13 +56,12 @@ protected:
 
     std::optional<Ostrel::Test::TempDir> owned_;
     std::string dir_;
-    std::string logDirectory_;
 };
 
 // The hooks' report reaches this handler whatever the crash; which report each crash makes is
 // the hooks' own test.
 TEST_F(CliAbortHandlerDeathTest, TellsTheUserWhereTheLogWithTheReportIs) {
-    EXPECT_EXIT(AbortWithHooks(), testing::ExitedWithCode(1),
+    EXPECT_EXIT(AbortWithHooks(dir_), testing::ExitedWithCode(1),
                 testing::Eq("Program has been terminated by an unexpected condition.\nAn error log "
                             "has been written to " +
                             InDirectory("Vellix.txt") +
@@ -75,8 +73,7 @@ TEST_F(CliAbortHandlerDeathTest, TellsTheUserWhereTheLogWithTheReportIs) {
 }
 
 TEST_F(CliAbortHandlerDeathTest, ReportGoesToStandardErrorWhenTheLogCannotBeWritten) {
-    logDirectory_ = InDirectory("missing");
-    EXPECT_EXIT(AbortWithHooks(), testing::ExitedWithCode(1),
+    EXPECT_EXIT(AbortWithHooks(InDirectory("missing")), testing::ExitedWithCode(1),
                 testing::AllOf(testing::StartsWith("abort() called\n\n"),
                                testing::HasSubstr("End Call Stack\nCouldn't open " +
                                                   InDirectory("missing") + Util::kPathSeparator +
