@@ -454,14 +454,12 @@ protected:
         }
     }
 
-    // Every file below the directory with a checksum of its bytes.
-    static std::map<std::string, std::size_t> Tree(const std::string& directory) {
-        std::map<std::string, std::size_t> files;
+    // Every file below the directory with its bytes.
+    static std::map<std::string, std::vector<std::uint8_t>> Tree(const std::string& directory) {
+        std::map<std::string, std::vector<std::uint8_t>> files;
         for (const auto& entry : fs::recursive_directory_iterator(directory)) {
             if (entry.is_regular_file()) {
-                const auto bytes = ReadBytes(entry.path().string());
-                files[entry.path().string()] =
-                    std::hash<std::string>()(std::string(bytes.begin(), bytes.end()));
+                files[entry.path().string()] = ReadBytes(entry.path().string());
             }
         }
         return files;
