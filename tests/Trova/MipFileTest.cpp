@@ -385,16 +385,12 @@ TEST(MipFileCreate, FormatChooser) {
     EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 0, 0}, 8, 100), 8);
     EXPECT_EQ(ChooseMipFormat(MipFormatRequest{false, 0, 8, 8, 8, 0, 0}, 7, 0xFFFFFFFF), 8);
 
-    EXPECT_EQ(MessageOf([] {
-                  ChooseMipFormat(MipFormatRequest{true, 17}, 0, 8);
-              }),
-              "GPL mip only supports 16 colour palettes");
-    EXPECT_EQ(MessageOf([] {
-                  ChooseMipFormat(MipFormatRequest{true, 16}, 3, 5);
-              }),
-              "N4 mip palettes not supported");
-    EXPECT_EQ(MessageOf([] { ChooseMipFormat(MipFormatRequest{false}, 9, 3); }),
-              "N4 mip palettes not supported");
+    const auto failure = [](MipFormatRequest request, std::uint32_t first, std::uint32_t count) {
+        return MessageOf([&] { ChooseMipFormat(request, first, count); });
+    };
+    EXPECT_EQ(failure({true, 17}, 0, 8), "GPL mip only supports 16 colour palettes");
+    EXPECT_EQ(failure({true, 16}, 3, 5), "N4 mip palettes not supported");
+    EXPECT_EQ(failure({false}, 9, 3), "N4 mip palettes not supported");
 }
 
 TEST(MipFileCreate, SizesMustBePowersOfTwo) {
