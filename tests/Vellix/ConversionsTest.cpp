@@ -120,17 +120,13 @@ std::map<std::string, std::vector<std::uint8_t>> Contents(const TempDir& dir) {
 // Runs one command over paths and lists the files it wrote (their names only).
 struct Runner {
     std::vector<std::string> written;
-    unsigned jobs = 1;
-    OptionNaming naming = OptionNaming::CommandLine;
+    BatchSettings settings;
 
     template <typename OptionsT>
     void operator()(const std::vector<std::string>& paths, const OptionsT& options) {
         ConversionBatch batch([this](const std::string& path) {
             written.push_back(Util::PathName(path).GetFileName());
         });
-        BatchSettings settings;
-        settings.jobs = jobs;
-        settings.naming = naming;
         batch.SetSettings(settings);
         for (const auto& path : paths) {
             batch.AddPath(path);
@@ -300,7 +296,7 @@ TEST(ConversionsBatch, TheFirstFailureEndsTheBatchAndEarlierFilesStay) {
             paths.push_back(dir / (name + std::string(".mip")));
         }
         Runner run;
-        run.jobs = jobs;
+        run.settings.jobs = jobs;
         EXPECT_EQ(MessageOf([&] { run(paths, ToBmp(kNoTransparency, true)); }).find("c.mip"), 0u);
         EXPECT_EQ(run.written, (std::vector<std::string>{"a.bmp", "a_1.bmp", "a_2.bmp", "b.bmp",
                                                          "b_1.bmp", "b_2.bmp"}));
@@ -639,7 +635,7 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
     for (const auto& each : cases) {
         SCOPED_TRACE(each.expected);
         Runner run;
-        run.naming = each.naming;
+        run.settings.naming = each.naming;
         const auto convert = [&](const auto& options) {
             run({dir / each.file}, options);
         };
