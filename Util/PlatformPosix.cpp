@@ -4,11 +4,15 @@
 
 #include "Util/Text.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -329,29 +333,116 @@ std::uint32_t InotifyMask(std::uint32_t filter) {
 
 } // namespace
 
-// Each change handle is an inotify instance of its own with one watch, so that it can be waited
-// on like any other handle.
+namespace {
+
+struct ChangeWatch {
+    int watch; // -1 once the directory is gone
+    std::uint32_t mask;
+};
+
+// Change handles are eventfds over watches of one inotify instance: instances are few per user
+// and shared with every program the user runs, watches are many. The waits read the instance and
+// signal the handles its events concern. Guarded by changeWatchesMutex.
+std::mutex changeWatchesMutex;
+int sharedInstance = -1;
+std::map<int, ChangeWatch> changeWatches; // by handle
+
+bool WatchInUse(int watch) {
+    return std::any_of(changeWatches.begin(), changeWatches.end(),
+                       [&](const auto& entry) { return entry.second.watch == watch; });
+}
+
+void CloseInstanceWhenUnused() {
+    if (changeWatches.empty() && sharedInstance >= 0) {
+        close(sharedInstance);
+        sharedInstance = -1;
+    }
+}
+
+// A lost queue may have held anything for anyone; a removed directory's owner must look again.
+bool Concerns(const ChangeWatch& watch, const inotify_event& event) {
+    return (event.mask & IN_Q_OVERFLOW) ||
+           (event.wd == watch.watch && (event.mask & (watch.mask | IN_IGNORED)));
+}
+
+void Dispatch(const inotify_event& event) {
+    for (auto& [handle, watch] : changeWatches) {
+        if (Concerns(watch, event)) {
+            SignalEvent(handle);
+        }
+        if ((event.mask & IN_IGNORED) && event.wd == watch.watch) {
+            watch.watch = -1; // the number may come back for another directory
+        }
+    }
+}
+
+void DispatchPendingEvents() {
+    alignas(inotify_event) char buffer[4096];
+    ssize_t length;
+    while (sharedInstance >= 0 && (length = read(sharedInstance, buffer, sizeof buffer)) > 0) {
+        for (ssize_t offset = 0; offset < length;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            Dispatch(*event);
+            offset += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+}
+
+// The instance when one of the handles is a change handle, else -1.
+int SharedInstanceAmong(const std::vector<FileHandle>& handles) {
+    std::lock_guard guard(changeWatchesMutex);
+    const bool any = std::any_of(handles.begin(), handles.end(), [](FileHandle handle) {
+        return changeWatches.contains(static_cast<int>(handle));
+    });
+    return any ? sharedInstance : -1;
+}
+
+} // namespace
+
 FileHandle OpenChangeHandle(const std::string& directory, std::uint32_t filter) {
-    const int instance = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (instance < 0) {
+    std::lock_guard guard(changeWatchesMutex);
+    if (sharedInstance < 0) {
+        sharedInstance = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    }
+    const std::uint32_t mask = InotifyMask(filter);
+    // Added to, not replacing, the mask of another handle on the same directory.
+    const int watch = sharedInstance < 0 ? -1
+                                         : inotify_add_watch(sharedInstance, directory.c_str(),
+                                                             mask | IN_ONLYDIR | IN_MASK_ADD);
+    const int handle = watch < 0 ? -1 : eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (handle < 0) {
+        if (watch >= 0 && !WatchInUse(watch)) {
+            inotify_rm_watch(sharedInstance, watch);
+        }
+        CloseInstanceWhenUnused();
         return kInvalidHandle;
     }
-    if (inotify_add_watch(instance, directory.c_str(), InotifyMask(filter) | IN_ONLYDIR) < 0) {
-        close(instance);
-        return kInvalidHandle;
-    }
-    return instance;
+    changeWatches[handle] = {watch, mask};
+    return handle;
 }
 
 bool RearmChangeHandle(FileHandle handle) {
-    alignas(inotify_event) char buffer[4096];
-    while (read(static_cast<int>(handle), buffer, sizeof buffer) > 0) {
-    }
-    return errno == EAGAIN || errno == EWOULDBLOCK;
+    std::lock_guard guard(changeWatchesMutex);
+    // Changes already queued are among those being taken off; the others' go to their handles.
+    DispatchPendingEvents();
+    std::uint64_t count = 0;
+    const ssize_t done = read(static_cast<int>(handle), &count, sizeof count);
+    return done == static_cast<ssize_t>(sizeof count) || errno == EAGAIN;
 }
 
 void CloseChangeHandle(FileHandle handle) {
+    std::lock_guard guard(changeWatchesMutex);
+    const auto found = changeWatches.find(static_cast<int>(handle));
+    if (found == changeWatches.end()) {
+        return;
+    }
+    const int watch = found->second.watch;
+    changeWatches.erase(found);
     close(static_cast<int>(handle));
+    if (watch >= 0 && !WatchInUse(watch)) {
+        inotify_rm_watch(sharedInstance, watch);
+    }
+    CloseInstanceWhenUnused();
 }
 
 FileHandle NewEvent() {
@@ -372,27 +463,58 @@ void CloseEvent(FileHandle event) {
     close(static_cast<int>(event));
 }
 
+namespace {
+
+int RemainingMs(int timeoutMs, std::chrono::steady_clock::time_point deadline) {
+    if (timeoutMs < 0) {
+        return -1;
+    }
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    return static_cast<int>(std::max<std::int64_t>(left.count(), 0));
+}
+
+// The index of the first ready handle among the first count descriptors, kWaitFailed, or
+// kWaitTimeout when only the shared instance after them is ready.
+int FirstReady(const std::vector<pollfd>& descriptors, std::size_t count) {
+    for (std::size_t i = 0; i < descriptors.size(); ++i) {
+        if (descriptors[i].revents & (POLLERR | POLLNVAL)) {
+            return kWaitFailed;
+        }
+        if (i < count && (descriptors[i].revents & POLLIN)) {
+            return static_cast<int>(i);
+        }
+    }
+    return kWaitTimeout;
+}
+
+} // namespace
+
 int WaitForAny(const std::vector<FileHandle>& handles, int timeoutMs) {
     std::vector<pollfd> descriptors;
     for (FileHandle handle : handles) {
         descriptors.push_back({static_cast<int>(handle), POLLIN, 0});
     }
-    int ready;
-    do {
-        ready = poll(descriptors.data(), descriptors.size(), timeoutMs);
-    } while (ready < 0 && errno == EINTR);
-    if (ready == 0) {
-        return kWaitTimeout;
+    if (const int instance = SharedInstanceAmong(handles); instance >= 0) {
+        descriptors.push_back({instance, POLLIN, 0});
     }
-    for (std::size_t i = 0; ready > 0 && i < descriptors.size(); ++i) {
-        if (descriptors[i].revents & (POLLERR | POLLNVAL)) {
-            return kWaitFailed;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        const int ready =
+            poll(descriptors.data(), descriptors.size(), RemainingMs(timeoutMs, deadline));
+        if (ready < 0 && errno == EINTR) {
+            continue;
         }
-        if (descriptors[i].revents & POLLIN) {
-            return static_cast<int>(i);
+        if (ready <= 0) {
+            return ready == 0 ? kWaitTimeout : kWaitFailed;
         }
+        if (const int index = FirstReady(descriptors, handles.size()); index != kWaitTimeout) {
+            return index;
+        }
+        // Only the instance: its events may concern none of these handles, so wait on.
+        std::lock_guard guard(changeWatchesMutex);
+        DispatchPendingEvents();
     }
-    return kWaitFailed;
 }
 
 void SetIdlePriority() {
