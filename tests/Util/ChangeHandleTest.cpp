@@ -27,6 +27,9 @@ int InotifyInstances() {
 // Instances are few per user and shared with all the user's programs: watching more directories
 // than the user may have instances must still hear each one, and take one instance only.
 TEST(ChangeHandle, MoreDirectoriesThanTheUserMayHaveInstancesAreHeardOverOneInstance) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows change handles are no inotify instances"; // though Wine reads /proc
+#endif
     int limit = 0;
     if (!(std::ifstream("/proc/sys/fs/inotify/max_user_instances") >> limit)) {
         GTEST_SKIP() << "no per-user limit of inotify instances here";
