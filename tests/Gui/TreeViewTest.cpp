@@ -63,10 +63,8 @@ TEST_F(TreeViewTest, ExpandingListsFoldersAndArchivesInOrder) {
     ASSERT_TRUE(CVellixTreeView::DirectoryOf(archive)->IsArchive());
     EXPECT_EQ(archive->childCount(), 0); // its members are files: nothing to expand
 
-    QTreeWidgetItem* tracks = Child(place, "tracks");
-    EXPECT_EQ(tracks->data(0, CVellixTreeView::kImageRole).toInt(), kTreeIconFolder);
-    EXPECT_EQ(tracks->data(0, CVellixTreeView::kSelectedImageRole).toInt(), kTreeIconOpenFolder);
-    EXPECT_TRUE(HasPlaceholder(tracks));
+    // Which picture each kind of node takes is the tree nodes' own test.
+    EXPECT_TRUE(HasPlaceholder(Child(place, "tracks")));
     EXPECT_EQ(Child(place, "plain")->childCount(), 0); // files only: no button
 }
 
