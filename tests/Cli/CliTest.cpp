@@ -164,6 +164,7 @@ TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
         {"to-mip a.bmp --bits 8,8,8", 2, "4 integers separated by commas"},
         {"to-mip a.bmp --key 1,2,3,", 2, "3 integers separated by commas"},
         {"to-mip a.bmp --colours 4 --no-palette", 2, "exclude each other"},
+        {"to-mip a.bmp --individual-palettes --no-palette", 2, "exclude each other"},
         {"to-srb a.bmp --centre-x 2", 2, "--centre-x: Please enter a number between 0 and 1."},
         {"info CAR1.MIP --json=yes", 2, "takes no value"},
         {"info NOSUCH.MIP", 1, "Couldn't open NOSUCH.MIP\nFile not found"},
