@@ -117,23 +117,22 @@ FileSummary SummariseEntry(const PseudoDirectory& container, std::uint32_t index
         summary = {};
         summary.error = exception.what();
     }
-    const FileSummary names = NameEntry(container, index);
-    summary.entryIndex = names.entryIndex;
-    summary.entryName = names.entryName;
-    summary.baseName = names.baseName;
-    summary.extension = names.extension;
-    summary.kind = names.kind;
+    NameEntry(summary, container, index);
     return summary;
 }
 
 FileSummary NameEntry(const PseudoDirectory& container, std::uint32_t index) {
     FileSummary summary;
+    NameEntry(summary, container, index);
+    return summary;
+}
+
+void NameEntry(FileSummary& summary, const PseudoDirectory& container, std::uint32_t index) {
     summary.entryIndex = index;
     summary.entryName = container.GetEntryName(index);
     summary.baseName = container.GetEntryBaseName(index);
     summary.extension = container.GetEntryExtension(index);
     summary.kind = ListedKind(container, index);
-    return summary;
 }
 
 } // namespace Ostrel::Vellix

@@ -52,6 +52,8 @@ struct FileSummary {
 FileSummary SummariseEntry(const PseudoDirectory& container, std::uint32_t index);
 // The names and kind of entry index alone, before its headers are read.
 FileSummary NameEntry(const PseudoDirectory& container, std::uint32_t index);
+// Gives a summary the names and kind of entry index.
+void NameEntry(FileSummary& summary, const PseudoDirectory& container, std::uint32_t index);
 // The values an adapter answers, under the adapter's own names.
 FileSummary SummariseFile(const BitmapFile& file);
 

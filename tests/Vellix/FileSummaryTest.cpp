@@ -29,11 +29,7 @@ FileSummary WholeFileSummary(const PseudoDirectory& container, std::uint32_t ind
     if (summary.error == "nothing thrown") {
         summary.error.clear();
     }
-    summary.entryIndex = index;
-    summary.entryName = container.GetEntryName(index);
-    summary.baseName = container.GetEntryBaseName(index);
-    summary.extension = container.GetEntryExtension(index);
-    summary.kind = ListedKind(container, index);
+    NameEntry(summary, container, index); // their texts are checked by the listing's tests
     return summary;
 }
 
