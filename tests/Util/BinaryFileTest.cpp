@@ -20,7 +20,21 @@ using Ostrel::Test::ReadBytes;
 using Ostrel::Test::TempDir;
 using Ostrel::Test::WriteBytes;
 
-TEST(BinaryFile, OpeningAMissingFileNamesTheAbsolutePathAndTheSystemReason) {
+namespace {
+constexpr char kSourceUnit[] = "Foo";
+} // namespace
+
+// The messages of the other exceptions are checked where the library raises them.
+TEST(Exception, AssertionCarriesUnitLineAndExpressionText) {
+    const std::string message = MessageOf([] {
+        const int x = 0;
+        OSTREL_ASSERT(x > 0);
+    });
+    EXPECT_EQ(message, "Assertion failure at Foo: " + std::to_string(__LINE__ - 2) + "\nx > 0\n");
+}
+
+// The name in the message is made absolute and normalised.
+TEST(BinaryFile, OpeningAMissingFileOrADirectoryFailsNamingTheAbsolutePathAndTheSystemReason) {
     TempDir dir;
     const std::string path = dir / "missing.mip";
 #ifdef _WIN32
@@ -29,26 +43,11 @@ TEST(BinaryFile, OpeningAMissingFileNamesTheAbsolutePathAndTheSystemReason) {
     errno = ENOENT;
 #endif
     const std::string reason = Platform::LastErrorText();
-    EXPECT_EQ(MessageOf([&] { OpenForRead(path); }),
+    EXPECT_EQ(MessageOf([&] { OpenForRead(dir.Path() + "/./sub/../missing.mip"); }),
               "Couldn't open " + path + "\n" + reason + "\n");
-}
-
-TEST(BinaryFile, RelativePathsAreMadeAbsoluteAndNormalised) {
-    TempDir dir;
-    WriteBytes(dir / "a.bin", {1, 2, 3});
-    const std::string relative = dir.Path() + "/./sub/../a.bin";
-    EXPECT_EQ(OpenForRead(relative)->GetName(), dir / "a.bin");
-}
-
-TEST(BinaryFile, CreateNewRefusesAnExistingFileAndCreateAlwaysEmptiesIt) {
-    TempDir dir;
-    const std::string path = dir / "t.bin";
-    WriteBytes(path, {1, 2, 3, 4});
-    EXPECT_THROW(CreateNew(path), XFileOpen);
-    EXPECT_THROW(Create(path, false), XFileOpen);
-    EXPECT_EQ(ReadBytes(path).size(), 4u);
-    Create(path, true);
-    EXPECT_TRUE(ReadBytes(path).empty());
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_FALSE(FileExists(dir.Path()));
+    EXPECT_THROW(OpenForRead(dir.Path()), XFileOpen);
 }
 
 TEST(BinaryFile, ShortReadsAndWritesToAFileOpenedForReadingFailNamingTheFile) {
@@ -61,7 +60,8 @@ TEST(BinaryFile, ShortReadsAndWritesToAFileOpenedForReadingFailNamingTheFile) {
     EXPECT_EQ(MessageOf([&] { file->Write(1, header); }), "Couldn't write to " + path + "\n");
 }
 
-TEST(BinaryFile, WritesReadsSeeksAndTruncates) {
+// A new file refuses an existing one's name; an overwriting one empties it.
+TEST(BinaryFile, CreatesWritesReadsSeeksAndTruncates) {
     TempDir dir;
     const std::string path = dir / "rw.bin";
     auto file = CreateNew(path);
@@ -78,16 +78,12 @@ TEST(BinaryFile, WritesReadsSeeksAndTruncates) {
     file->Truncate();
     EXPECT_TRUE(file->IsAtEnd());
     file = nullptr;
+    EXPECT_TRUE(FileExists(path));
+    EXPECT_THROW(CreateNew(path), XFileOpen);
+    EXPECT_THROW(Create(path, false), XFileOpen);
     EXPECT_EQ(ReadBytes(path), (std::vector<std::uint8_t>{10, 20, 30}));
-}
-
-TEST(BinaryFile, DirectoriesAreNeitherFilesNorOpenable) {
-    TempDir dir;
-    EXPECT_FALSE(FileExists(dir.Path()));
-    EXPECT_FALSE(FileExists(dir / "nothing"));
-    WriteBytes(dir / "f", {});
-    EXPECT_TRUE(FileExists(dir / "f"));
-    EXPECT_THROW(OpenForRead(dir.Path()), XFileOpen);
+    Create(path, true);
+    EXPECT_TRUE(ReadBytes(path).empty());
 }
 
 TEST(MemoryStream, BehavesLikeAFileAtItsEnd) {
