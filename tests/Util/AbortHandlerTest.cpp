@@ -22,12 +22,6 @@ namespace {
 
 using Ostrel::Test::TempDirectoryScope;
 
-std::string MessageWith(const ExceptionRecord* record) {
-    ProcessorContext context{};
-    CaptureContext(context);
-    return XProcessorExceptionWin32("Title\n\n", context, record).Message();
-}
-
 // The text with the digits of every hexadecimal number replaced by 'h'.
 std::string Shape(std::string text) {
     for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 2)) {
@@ -39,13 +33,16 @@ std::string Shape(std::string text) {
     return text;
 }
 
+// Known codes are named by the crash table below; others show bare.
 TEST(XProcessorException, MessageHasItsSectionsInOrder) {
-    const ExceptionRecord record{0xC0000005};
-    const std::string message = MessageWith(&record);
+    ProcessorContext context{};
+    CaptureContext(context);
+    const ExceptionRecord unknown{0x20000001};
+    const std::string message = XProcessorExceptionWin32("Title\n\n", context, &unknown).Message();
     const std::string word(16, 'h');
     EXPECT_THAT(Shape(message),
                 testing::AllOf(testing::StartsWith(
-                                   "Title\n\nException code: 0xhhhhhhhh ACCESS_VIOLATION\n"
+                                   "Title\n\nException code: 0xhhhhhhhh \n"
                                    "Fault address: 0x" +
                                    word + " 0xhhhhhhhh:0xhhhhhhhh " + Ostrel::Test::ProgramPath() +
                                    "\nRegisters:\n"
@@ -61,12 +58,6 @@ TEST(XProcessorException, MessageHasItsSectionsInOrder) {
     // The fault address is the instruction pointer's 64-bit value.
     EXPECT_EQ(message.substr(message.find("Fault address: ") + 15, 18),
               message.substr(message.find("RIP=") + 4, 18));
-}
-
-// Known codes are named by the crash table below; others show bare.
-TEST(XProcessorException, AnUnknownCodeHasNoName) {
-    const ExceptionRecord unknown{0x20000001};
-    EXPECT_NE(MessageWith(&unknown).find("\nException code: 0x20000001 \n"), std::string::npos);
 }
 
 // The program's own version shows in the crash report's first line.
@@ -192,11 +183,6 @@ struct Crash {
     const char* code;
 };
 
-// Names the case in the test's name instead of its bytes.
-void PrintTo(const Crash& crash, std::ostream* out) {
-    *out << crash.cause;
-}
-
 const Crash kCrashes[] = {
     {"NullDereference", DereferenceNull, "Processor exception", "0xC0000005 ACCESS_VIOLATION"},
     {"DivisionByZero", DivideByZero, "Processor exception", "0xC0000094 INT_DIVIDE_BY_ZERO"},
@@ -215,14 +201,12 @@ MATCHER_P(IsReportOf, crash, "") {
                                arg.substr(arg.find("Fault address: ") + 15, 18));
 }
 
-class AbortHooksCrashDeathTest : public testing::TestWithParam<Crash> {};
-
-TEST_P(AbortHooksCrashDeathTest, ReportNamesTheCrashAndWhereItHappened) {
-    EXPECT_EXIT(CrashHooked(GetParam().crash), testing::ExitedWithCode(1), IsReportOf(GetParam()));
+TEST(AbortHooksDeathTest, ReportNamesTheCrashAndWhereItHappened) {
+    for (const Crash& crash : kCrashes) {
+        SCOPED_TRACE(crash.cause);
+        EXPECT_EXIT(CrashHooked(crash.crash), testing::ExitedWithCode(1), IsReportOf(crash));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(, AbortHooksCrashDeathTest, testing::ValuesIn(kCrashes),
-                         [](const auto& info) { return info.param.cause; });
 
 // Windows names the overflow; POSIX knows it only as a fault on the stack's guard page.
 #ifdef _WIN32
