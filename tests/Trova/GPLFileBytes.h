@@ -169,17 +169,13 @@ struct MipSpec {
         for (std::uint32_t i = first; i < first + count; ++i) {
             BmapSpec level;
             level.format = levelFormat.value_or(format);
-            level.width = LevelSide(log2Width, i);
-            level.height = LevelSide(log2Height, i);
+            level.width = 1u << (std::max(log2Width, i) - i);
+            level.height = 1u << (std::max(log2Height, i) - i);
             level.cmap = cmap;
             level.seed = static_cast<std::uint8_t>(i * 11 + 3);
             levels.push_back(level.Build());
         }
         return *this;
-    }
-
-    static std::uint32_t LevelSide(std::uint32_t log2Size, std::uint32_t level) {
-        return 1u << (log2Size > level ? log2Size - level : 0);
     }
 
     Bytes Build() const {
@@ -220,14 +216,10 @@ inline Util::CountedPtr<Util::BinaryStream> StreamOf(const Bytes& bytes,
     return Util::MakeCounted<Util::MemoryStream>(name, bytes);
 }
 
-inline Util::CountedPtr<Util::MemoryStream> NewStream(const std::string& name = "out.bin") {
-    return Util::MakeCounted<Util::MemoryStream>(name);
-}
-
 // Files write to a shared stream, sections to a stream they are lent; both leave it at the end
 // of what they wrote, where whatever follows them is written.
 template <typename FileT> Bytes Written(const FileT& file) {
-    auto stream = NewStream();
+    auto stream = Util::MakeCounted<Util::MemoryStream>("out.bin");
     if constexpr (requires { file.Write(*stream); }) {
         file.Write(*stream);
     } else {

@@ -88,30 +88,22 @@ std::string SrbFailure(const Bytes& bytes) {
     return FailureOf([&] { ReadSrb(bytes); }, "tree.srb");
 }
 
-// The corners of the dialog values: rectangle W x H, used part UW x UH of the picture, origin
-// at HC of the used part from its left and VC from its bottom.
 struct Corners {
     std::array<WorldPoint, 4> world;
     std::array<TexturePoint, 4> texture;
 };
 
-Corners MakeCorners(double w, double h, double uw, double uh, double hc, double vc) {
-    return {{{{-hc * w, 0, (1 - vc) * h},
-              {(1 - hc) * w, 0, (1 - vc) * h},
-              {(1 - hc) * w, 0, -vc * h},
-              {-hc * w, 0, -vc * h}}},
-            {{{0, 0}, {uw, 0}, {uw, uh}, {0, uh}}}};
-}
+// A rectangle 2 x 1 with its origin in the middle of its bottom edge, showing the picture's first
+// half of rows; one 3 x 2 with its origin a quarter from the left and halfway up, showing 3/4 x
+// 1/2.
+const Corners kStanding{{{{-1, 0, 1}, {1, 0, 1}, {1, 0, 0}, {-1, 0, 0}}},
+                        {{{0, 0}, {1, 0}, {1, 0.5}, {0, 0.5}}}};
+const Corners kOffCentre{{{{-0.75, 0, 1}, {2.25, 0, 1}, {2.25, 0, -1}, {-0.75, 0, -1}}},
+                         {{{0, 0}, {0.75, 0}, {0.75, 0.5}, {0, 0.5}}}};
 
 GPLSrbFile CreateSrb(std::uint32_t side, const Corners& corners) {
     return GPLSrbFile(side, side, 5, 6, 5, 0, 0, false, 0, false, 1, corners.world, corners.texture,
                       0, 6);
-}
-
-void ExpectPoint(const WorldPoint& point, double x, double y, double z) {
-    EXPECT_DOUBLE_EQ(point.x, x);
-    EXPECT_DOUBLE_EQ(point.y, y);
-    EXPECT_DOUBLE_EQ(point.z, z);
 }
 
 } // namespace
@@ -141,28 +133,19 @@ TEST(MipFileRead, HeaderChecksInOrder) {
     }
 }
 
+// A GPL header allows levels down to the smaller side's 1-pixel level, an N4 header down to the
+// larger side's, and no further.
 TEST(MipFileRead, LevelCountBounds) {
-    MipSpec wide;
-    wide.log2Width = 8;
-    wide.log2Height = 6;
-    wide.StandardLevels(7);
-    const auto mip = ReadMip(wide.Build());
-    ASSERT_EQ(mip->GetBitmapCount(), 7u);
-    EXPECT_EQ(mip->GetBitmap(6)->GetWidth(), 4u);
-    EXPECT_EQ(mip->GetBitmap(6)->GetHeight(), 1u);
-
-    wide.StandardLevels(1);
-    EXPECT_EQ(FormatFailure(wide.Build()), "GPL mip bitmap count incorrect");
-
-    // The N4 header allows levels down to the larger side's 1-pixel level, and no further.
-    MipSpec n4;
-    n4.headerVersion = 1;
-    n4.log2Width = 8;
-    n4.log2Height = 6;
-    n4.StandardLevels(9);
-    EXPECT_EQ(FormatFailure(n4.Build(), 1), "no failure");
-    n4.levelCount = 10;
-    EXPECT_EQ(FormatFailure(n4.Build(), 1), "GPL mip bitmap count incorrect");
+    for (const auto& [version, most] : {std::pair{0u, 7u}, {1u, 9u}}) {
+        MipSpec spec;
+        spec.headerVersion = version;
+        spec.log2Width = 8;
+        spec.log2Height = 6;
+        spec.StandardLevels(most);
+        EXPECT_EQ(FormatFailure(spec.Build(), version), "no failure");
+        spec.StandardLevels(1);
+        EXPECT_EQ(FormatFailure(spec.Build(), version), "GPL mip bitmap count incorrect");
+    }
 }
 
 TEST(MipFileRead, LevelChecksInOrder) {
@@ -207,7 +190,6 @@ TEST(MipFileRead, PaletteKinds) {
     EXPECT_TRUE(shared->IsPalettised());
     EXPECT_FALSE(shared->HasIndividualPalettes());
     EXPECT_EQ(shared->GetPalette(), shared->GetBitmapPalette(2));
-    EXPECT_EQ(shared->GetPalette()->GetColour(1), Colour(3 / 255.0f, 239 / 255.0f, 16 / 255.0f, 1));
 
     const auto own = ReadMip(Palettised(2, false).Build());
     EXPECT_TRUE(own->HasIndividualPalettes());
@@ -232,8 +214,6 @@ TEST(MipFileRead, HeaderFields) {
     EXPECT_FALSE(mip->GetHorizontalRepeat());
     EXPECT_TRUE(mip->GetVerticalRepeat());
     EXPECT_EQ(mip->GetMeanColour(), Colour(1, 128 / 255.0f, 0, 0.2f));
-    EXPECT_EQ(mip->GetWidth(), 4u);
-    EXPECT_EQ(mip->GetHeight(), 4u);
     EXPECT_EQ(mip->GetTransparency(), 2u);
     EXPECT_FALSE(mip->HasN4Value());
     EXPECT_FALSE(mip->HasN4Name());
@@ -409,8 +389,6 @@ TEST(MipFileCreate, LevelsHalveDownToOne) {
     ASSERT_EQ(mip.GetBitmapCount(), 3u);
     EXPECT_EQ(mip.GetWidth(), 8u);
     EXPECT_EQ(mip.GetHeight(), 2u);
-    EXPECT_EQ(mip.GetBitmap(1)->GetWidth(), 4u);
-    EXPECT_EQ(mip.GetBitmap(1)->GetHeight(), 1u);
     EXPECT_EQ(mip.GetBitmap(2)->GetWidth(), 2u);
     EXPECT_EQ(mip.GetBitmap(2)->GetHeight(), 1u);
     // The GPL reader allows only as many levels as the smaller side gives.
@@ -421,7 +399,6 @@ TEST(MipFileCreate, LevelsHalveDownToOne) {
 TEST(MipFileCreate, SharedOrIndividualPalettes) {
     GPLMipFile mip(4, 4, 8, 8, 8, 8, 1, true, 16, false, true, true, 3, 0, 8, 0);
     EXPECT_EQ(mip.GetPalette()->GetCount(), 16u);
-    EXPECT_EQ(mip.GetBitmapPalette(2), mip.GetPalette());
     mip.GetPalette()->SetColour(3, Colour(1, 0, 0, 1));
     for (std::uint32_t level = 0; level < 3; ++level) {
         mip.GetBitmap(level)->SetPixel(0, 0, Colour(1, 0, 0, 1));
@@ -451,7 +428,6 @@ TEST(MipFileCreate, N4FileRoundTrip) {
     const Bytes written = Written(mip);
     const auto back = ReadMip(written, 1);
     EXPECT_EQ(back->GetBitmapCount(), 3u);
-    EXPECT_EQ(back->GetN4Value(0), 0u);
     EXPECT_EQ(Written(*back), written);
 }
 
@@ -515,41 +491,29 @@ TEST(SrbFileRead, FieldsAndRoundTrip) {
 }
 
 TEST(SrbFileGeometry, CornersOfNewFilesAreStoredAndSurviveReading) {
-    const Corners examples[] = {MakeCorners(2, 1, 1, 0.5, 0.5, 0),
-                                MakeCorners(3, 2, 0.75, 0.5, 0.25, 0.5)};
-    const Bytes written = Written(CreateSrb(64, examples[0]));
-    std::array<float, 6> stored;
-    for (std::size_t i = 0; i < 6; ++i) {
-        stored[i] = std::bit_cast<float>(Util::ReadU32(&written[24 + 4 * i]));
-    }
-    EXPECT_EQ(stored, (std::array<float, 6>{2, 1, 64, 32, 32, 32}));
-    EXPECT_EQ(Bytes(written.begin() + 60, written.begin() + kMipStart), Bytes(36, 0));
+    SrbSpec header; // its geometry is the standing rectangle's on a 64-pixel picture
+    header.values = {};
+    const Bytes expected = header.Build();
+    const Bytes written = Written(CreateSrb(64, kStanding));
+    EXPECT_EQ(Bytes(written.begin(), written.begin() + kMipStart),
+              Bytes(expected.begin(), expected.begin() + kMipStart));
 
-    for (const Corners& corners : examples) {
-        const GPLSrbFile srb = CreateSrb(32, corners);
-        const auto back = ReadSrb(Written(srb));
-        const GPLSrbFile* const files[] = {&srb, back.Get()};
-        for (const GPLSrbFile* file : files) {
-            for (std::uint32_t i = 0; i < 4; ++i) {
-                ExpectPoint(file->GetCorner(i), corners.world[i].x, 0, corners.world[i].z);
-                EXPECT_DOUBLE_EQ(file->GetTextureCorner(i).u, corners.texture[i].u);
-                EXPECT_DOUBLE_EQ(file->GetTextureCorner(i).v, corners.texture[i].v);
-            }
-            // Numbers beyond 3 give corner 0.
-            ExpectPoint(file->GetCorner(7), corners.world[0].x, 0, corners.world[0].z);
+    for (const Corners& corners : {kStanding, kOffCentre}) {
+        const auto back = ReadSrb(Written(CreateSrb(32, corners)));
+        for (std::uint32_t i = 0; i <= 4; ++i) { // numbers beyond 3 give corner 0
+            EXPECT_DOUBLE_EQ(back->GetCorner(i).x, corners.world[i % 4].x);
+            EXPECT_DOUBLE_EQ(back->GetCorner(i).z, corners.world[i % 4].z);
+            EXPECT_DOUBLE_EQ(back->GetTextureCorner(i).u, corners.texture[i % 4].u);
+            EXPECT_DOUBLE_EQ(back->GetTextureCorner(i).v, corners.texture[i % 4].v);
         }
     }
 }
 
 TEST(SrbFileCreate, RepeatsInNeitherDirectionAndUsesTheSrbFormats) {
-    const GPLSrbFile srb(8, 8, 8, 8, 8, 8, 2, false, 0, false, 2,
-                         MakeCorners(1, 1, 1, 1, 0.5, 0.5).world,
-                         MakeCorners(1, 1, 1, 1, 0.5, 0.5).texture, 0, 6);
+    const GPLSrbFile srb(8, 8, 8, 8, 8, 8, 2, false, 0, false, 2, kStanding.world,
+                         kStanding.texture, 0, 6);
     EXPECT_EQ(srb.GetAlphaBits(), 4u); // format 5: the best of codes 0 to 5
     const Bytes written = Written(srb);
     EXPECT_EQ(written[kMipStart + kRepeatOffset], 0x03);
     EXPECT_EQ(ReadSrb(written)->GetBitmapCount(), 2u);
-
-    EXPECT_EQ(MessageOf([] { GPLSrbFile(8, 12, 5, 6, 5, 0, 0, false, 0, false, 1, {}, {}, 0, 6); }),
-              "Bitmap dimension not a power of 2");
 }
