@@ -14,18 +14,15 @@
 namespace Ostrel::Test {
 
 // A small xorshift generator, so that every run and platform sees the same bytes.
-class SampleRandom {
-public:
-    explicit SampleRandom(std::uint32_t seed) : state_(seed * 2654435761u + 1) {}
+struct SampleRandom {
+    explicit SampleRandom(std::uint32_t seed) : state(seed * 2654435761u + 1) {}
     std::uint32_t Next() {
-        state_ ^= state_ << 13;
-        state_ ^= state_ >> 17;
-        state_ ^= state_ << 5;
-        return state_;
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
     }
-
-private:
-    std::uint32_t state_;
+    std::uint32_t state;
 };
 
 inline std::vector<std::uint8_t> RandomSample(std::size_t size, std::uint32_t seed = 1) {
