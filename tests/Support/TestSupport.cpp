@@ -21,17 +21,13 @@
 
 namespace Ostrel::Test {
 
+// create_directory throws where it cannot create, and is false only for a name already taken.
 TempDir::TempDir() {
     std::random_device random;
     const auto base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        auto candidate = base / ("vellix-test-" + std::to_string(random()));
-        if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate.string();
-            return;
-        }
-    }
-    throw std::runtime_error("cannot create a temporary directory");
+    do {
+        path_ = (base / ("vellix-test-" + std::to_string(random()))).string();
+    } while (!std::filesystem::create_directory(path_));
 }
 
 TempDir::~TempDir() {
