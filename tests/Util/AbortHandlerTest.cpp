@@ -74,9 +74,8 @@ TEST(CrashReport, LogHoldsVersionLineAndMessage) {
     Ostrel::Test::TempDir dir;
     Ostrel::Test::WriteBytes(dir / "Vellix.txt", std::vector<std::uint8_t>(1000, 'x'));
     const TempDirectoryScope scope(dir.Path());
-    const std::string path = WriteCrashReport(XUsage("first line\nsecond line\n"));
-    EXPECT_EQ(path, dir / "Vellix.txt");
-    const std::vector<std::uint8_t> bytes = Ostrel::Test::ReadBytes(path);
+    WriteCrashReport(XUsage("first line\nsecond line\n"));
+    const std::vector<std::uint8_t> bytes = Ostrel::Test::ReadBytes(dir / "Vellix.txt");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "Vellix Version 2,0,0,0 Error File\nfirst line\nsecond line\n");
 }
