@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
-"""Reads one JSON document from standard input (failing on anything that is not valid JSON in
-UTF-8) and prints one "path=value" line per value, so that the tests can look any value up by its
-path: "[0].name", "files[2].written[0]". Arrays and objects also print "path#=count"."""
+"""Prints the JSON document on standard input (failing unless it is valid JSON in UTF-8) as
+"path=value" lines ("[0].name=...", "files[2].written[0]=...") and "path#=count" per container."""
 import json
 import sys
 
