@@ -63,27 +63,11 @@ bool ReportedAfterWriting(RecordingReceiver& receiver, const PseudoDirectory& no
 
 } // namespace
 
-TEST(FileChangeNotifier, TheWorkerEndsWithTheLastWithdrawalAndStartsAfresh) {
-    TempDir dir;
-    {
-        RealDirectory first(dir.Path());
-        {
-            RealDirectory second(dir.Path());
-            EXPECT_TRUE(IsWatchServiceRunning());
-        }
-        EXPECT_TRUE(IsWatchServiceRunning());
-    }
-    EXPECT_FALSE(IsWatchServiceRunning());
-    RecordingReceiver receiver;
-    RealDirectory again(dir.Path());
-    EXPECT_TRUE(IsWatchServiceRunning());
-    EXPECT_TRUE(ReportedAfterWriting(receiver, again, dir / "b.pbf"));
-}
-
-TEST(FileChangeNotifier, NoCallAfterWithdrawalEvenWhileTheDirectoryChanges) {
+// The worker ends with the last withdrawal and starts afresh with the next node.
+TEST(FileChangeNotifier, NoCallAfterWithdrawalAndTheWorkerEndsWithTheLast) {
     TempDir dir;
     RecordingReceiver receiver;
-    RealDirectory keeper(dir.Path() + "/.."); // keeps the service alive throughout
+    auto keeper = std::make_unique<RealDirectory>(dir.Path() + "/.."); // keeps the service alive
     std::atomic<bool> writing = true;
     std::thread writer([&] {
         for (int i = 0; writing; ++i) {
@@ -96,6 +80,7 @@ TEST(FileChangeNotifier, NoCallAfterWithdrawalEvenWhileTheDirectoryChanges) {
         std::this_thread::sleep_for(5ms);
         RealDirectory* withdrawn = node.get();
         node.reset();
+        EXPECT_TRUE(IsWatchServiceRunning());
         receiver.Clear();
         std::this_thread::sleep_for(20ms);
         // Another node may reuse the address only after this check.
@@ -103,6 +88,11 @@ TEST(FileChangeNotifier, NoCallAfterWithdrawalEvenWhileTheDirectoryChanges) {
     }
     writing = false;
     writer.join();
+    keeper.reset();
+    EXPECT_FALSE(IsWatchServiceRunning());
+    const RealDirectory again(dir.Path());
+    EXPECT_TRUE(IsWatchServiceRunning());
+    EXPECT_TRUE(ReportedAfterWriting(receiver, again, dir / "b.pbf"));
 }
 
 // A new file reaches the receiver with its own directory's node; an attribute change alone reaches
