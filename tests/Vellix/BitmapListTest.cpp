@@ -177,16 +177,6 @@ TEST(BitmapList, SortsByEveryKeyAndReversesOnASecondClick) {
     EXPECT_EQ(FindColumn("Depth"), 0);
 }
 
-TEST(BitmapList, ThumbnailsComeFromTheSmallestLevelThatCoversTheIcon) {
-    Samples samples;
-    auto records = ByName(ListSummaries(*samples.container));
-    const FileSummary& strip = records["strip.m16"]; // 128 x 32, 64 x 16, 32 x 8
-    EXPECT_EQ(ThumbnailLevel(strip, 32, 32), 0u);    // the height limits
-    EXPECT_EQ(ThumbnailLevel(strip, 64, 8), 1u);     // the width limits
-    EXPECT_EQ(ThumbnailLevel(strip, 32, 8), 2u);
-    EXPECT_EQ(ThumbnailLevel(strip, 512, 512), 0u);
-}
-
 TEST(BitmapList, CommandsSayWhatToSelectWhenTheyCannotTakeTheSelection) {
     using K = BitmapKind;
     const std::string toBmp = "Select only MIP, PBF/STP and SRB files to make pictures of them";
@@ -282,14 +272,20 @@ TEST(TexturePicture, ShowsTransparencyAsTheStyleSays) {
     }
 }
 
+// The smallest level of which both sides cover the icon; a strip stays a strip in the square.
 TEST(TexturePicture, ThumbnailsUseTheSmallestCoveringLevelAndStayStrips) {
     Samples samples;
+    const BitmapFile& strip = samples["strip.m16"]; // 128 x 32, 64 x 16, 32 x 8
+    EXPECT_EQ(ThumbnailLevel(strip, 32, 32), 0u);   // the height limits
+    EXPECT_EQ(ThumbnailLevel(strip, 64, 8), 1u);    // the width limits
+    EXPECT_EQ(ThumbnailLevel(strip, 32, 8), 2u);
+    EXPECT_EQ(ThumbnailLevel(strip, 512, 512), 0u);
     const struct {
         std::uint32_t box;
         Rgba colour; // of the level chosen
     } cases[] = {{128, {255, 0, 0, 255}}, {64, {0, 255, 0, 255}}, {32, {0, 0, 255, 255}}};
     for (const auto& c : cases) {
-        const RgbaPicture thumbnail = MakeThumbnail(samples["strip.m16"], c.box, {});
+        const RgbaPicture thumbnail = MakeThumbnail(strip, c.box, {});
         ASSERT_EQ(thumbnail.width, c.box);
         const std::uint32_t top = (c.box - c.box / 4) / 2; // the strip is a quarter high
         EXPECT_EQ(thumbnail.At(top, 0), c.colour) << c.box;
