@@ -3,9 +3,13 @@
 // The QApplication of a GUI test program: made before the first test and destroyed after the
 // last, while the rest of Qt still exists (a function-local static one would be destroyed among
 // the exit handlers, after parts of Qt are gone, and crash the program at its end). Also the
-// helpers that answer the modal windows a command opens, a picture writer and a tree reader.
+// helpers that answer the modal windows a command opens, picture and texture writers and a tree
+// reader.
 
 #include "Trova/DIB.h"
+#include "Trova/GPLMipFile.h"
+#include "Trova/GPLSrbFile.h"
+#include "Util/BinaryFile.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -17,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Ostrel::Test {
 
@@ -82,6 +87,34 @@ inline void WriteBmp(const std::string& path, std::uint32_t size) {
     Trova::DIB dib(24);
     dib.SetSize(size, size);
     dib.Save(path, true);
+}
+
+inline const Trova::Colour kRed(1, 0, 0, 1);
+inline const Trova::Colour kGreen(0, 1, 0, 1);
+inline const Trova::Colour kBlue(0, 0, 1, 1);
+
+// Paints the levels with the lists of texels in turn, each list repeated over its level, and
+// writes the file.
+inline void WriteLevels(Trova::GPLMipFile&& mip,
+                        const std::vector<std::vector<Trova::Colour>>& lists,
+                        const std::string& path) {
+    for (std::uint32_t level = 0; level < mip.GetBitmapCount(); ++level) {
+        const auto bitmap = mip.GetBitmap(level);
+        const std::vector<Trova::Colour>& texels = lists[level % lists.size()];
+        for (std::uint32_t texel = 0; texel < bitmap->GetWidth() * bitmap->GetHeight(); ++texel) {
+            bitmap->SetPixel(texel / bitmap->GetWidth(), texel % bitmap->GetWidth(),
+                             texels[texel % texels.size()]);
+        }
+    }
+    mip.Write(Util::CreateNew(path));
+}
+
+// A sign of one level, size x size, that uses the upper half of its picture.
+inline void WriteSrb(const std::string& path, std::uint32_t size) {
+    Trova::GPLSrbFile srb(size, size, 5, 6, 5, 0, 0, false, 0, false, 1,
+                          {{{-1, 0, 1}, {1, 0, 1}, {1, 0, 0}, {-1, 0, 0}}},
+                          {{{0, 0}, {1, 0}, {1, 0.5}, {0, 0.5}}}, 0, 6);
+    srb.Write(Util::CreateNew(path));
 }
 
 } // namespace Ostrel::Test

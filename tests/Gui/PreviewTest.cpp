@@ -1,7 +1,6 @@
 #include "Gui/GuiTestEnvironment.h"
 #include "Support/TestSupport.h"
 #include "Trova/GPLMipFile.h"
-#include "Trova/GPLSrbFile.h"
 #include "Trova/Palette.h"
 #include "Util/BinaryFile.h"
 #include "Vellix/BitmapList.h"
@@ -35,27 +34,7 @@ using Trova::Colour;
 
 namespace {
 
-const Colour kRed(1, 0, 0, 1);
-const Colour kGreen(0, 1, 0, 1);
-const Colour kBlue(0, 0, 1, 1);
 const Colour kClear;
-
-void Paint(Trova::Bitmap& level, const std::vector<Colour>& texels) {
-    for (std::uint32_t row = 0; row < level.GetHeight(); ++row) {
-        for (std::uint32_t column = 0; column < level.GetWidth(); ++column) {
-            level.SetPixel(row, column, texels[(row * level.GetWidth() + column) % texels.size()]);
-        }
-    }
-}
-
-// Paints each level with its texels, repeated, and writes the file.
-void Write(Trova::GPLMipFile&& mip, const std::vector<std::vector<Colour>>& levels,
-           const std::string& path) {
-    for (std::uint32_t level = 0; level < levels.size(); ++level) {
-        Paint(*mip.GetBitmap(level), levels[level]);
-    }
-    mip.Write(Util::CreateNew(path));
-}
 
 // 4 x 4 with a palette of its own per level: level 0 red, green, blue, clear; level 1 blue only.
 void WritePalettes(const std::string& path) {
@@ -65,14 +44,7 @@ void WritePalettes(const std::string& path) {
         mip.GetBitmapPalette(0)->SetColour(index, entries[index]);
     }
     mip.GetBitmapPalette(1)->SetColour(0, kBlue);
-    Write(std::move(mip), {entries, {kBlue}}, path);
-}
-
-void WriteSrb(const std::string& path) {
-    Trova::GPLSrbFile srb(64, 64, 5, 6, 5, 0, 0, false, 0, false, 1,
-                          {{{-1, 0, 1}, {1, 0, 1}, {1, 0, 0}, {-1, 0, 0}}},
-                          {{{0, 0}, {1, 0}, {1, 0.5}, {0, 0.5}}}, 0, 6);
-    srb.Write(Util::CreateNew(path));
+    WriteLevels(std::move(mip), {entries, {kBlue}}, path);
 }
 
 QRgb Texel(const CPreviewPane& pane, int column, int row) {
@@ -83,15 +55,15 @@ class PreviewTest : public ::testing::Test {
 protected:
     PreviewTest() {
         // 8 x 4, levels red, green, blue; repeats horizontally only.
-        Write({4, 8, 8, 8, 8, 8, 1, false, 0, false, true, false, 3, 0, 8, 0},
-              {{kRed}, {kGreen}, {kBlue}}, dir / "levels.mip");
+        WriteLevels({4, 8, 8, 8, 8, 8, 1, false, 0, false, true, false, 3, 0, 8, 0},
+                    {{kRed}, {kGreen}, {kBlue}}, dir / "levels.mip");
         // 2 x 1: opaque red, then fully transparent.
-        Write({1, 2, 8, 8, 8, 8, 2, false, 0, false, true, true, 1, 0, 8, 0}, {{kRed, kClear}},
-              dir / "clear.mip");
-        Write({512, 512, 5, 6, 5, 0, 0, false, 0, false, true, true, 1, 0, 8, 0}, {{kGreen}},
-              dir / "large.mip");
+        WriteLevels({1, 2, 8, 8, 8, 8, 2, false, 0, false, true, true, 1, 0, 8, 0},
+                    {{kRed, kClear}}, dir / "clear.mip");
+        WriteLevels({512, 512, 5, 6, 5, 0, 0, false, 0, false, true, true, 1, 0, 8, 0}, {{kGreen}},
+                    dir / "large.mip");
         WritePalettes(dir / "palettes.mip");
-        WriteSrb(dir / "sign.srb");
+        WriteSrb(dir / "sign.srb", 64);
         container = std::make_unique<RealDirectory>(dir.Path());
         for (const FileRecord& record : ListRecords(*container)) {
             files[record.entryName] = record.file;
