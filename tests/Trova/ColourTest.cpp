@@ -1,12 +1,17 @@
 #include "Trova/Colour.h"
 #include "Trova/Bitmap.h"
 
+#include "Pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
 namespace {
 
+using Ostrel::Test::MakeBitmap;
+using Ostrel::Test::PixelRows;
+using Ostrel::Test::PixelsOf;
 using Ostrel::Trova::BitmapSimple;
 using Ostrel::Trova::ChannelToInt;
 using Ostrel::Trova::Colour;
@@ -44,23 +49,12 @@ TEST(Colour, DistanceIsWeightedByTheMatchedPixelsAlpha) {
 
 // Pixels start transparent; the copy takes the source's size and every pixel, row-major.
 TEST(CopyBitmap, CopiesSizeAndEveryPixelExactly) {
-    BitmapSimple source(2, 3);
-    EXPECT_EQ(source.GetPixel(1, 2), Colour());
-    for (std::uint32_t row = 0; row < 2; ++row) {
-        for (std::uint32_t column = 0; column < 3; ++column) {
-            source.SetPixel(row, column, Colour(0.1f * column, 0.2f * row, 0.3f, 0.5f));
-        }
-    }
+    EXPECT_EQ(BitmapSimple(2, 3).GetPixel(1, 2), Colour());
+    const PixelRows rows = {{Colour(0, 0, 0.3f, 0.5f), Colour(0.1f, 0, 0.3f, 0.5f), Colour()},
+                            {Colour(0, 0.2f, 0.3f, 1), Colour(1, 1, 1, 1), Colour(0, 1, 0, 1)}};
     BitmapSimple destination(5, 5);
-    CopyBitmap(source, destination);
-    ASSERT_EQ(destination.GetHeight(), 2u);
-    ASSERT_EQ(destination.GetWidth(), 3u);
-    for (std::uint32_t row = 0; row < 2; ++row) {
-        for (std::uint32_t column = 0; column < 3; ++column) {
-            EXPECT_EQ(destination.GetPixel(row, column),
-                      Colour(0.1f * column, 0.2f * row, 0.3f, 0.5f));
-        }
-    }
+    CopyBitmap(MakeBitmap(rows), destination);
+    EXPECT_EQ(PixelsOf(destination), rows);
     CopyBitmap(BitmapSimple(), destination);
     EXPECT_EQ(destination.GetWidth(), 0u);
 }
