@@ -77,7 +77,6 @@ TEST(TreeNodes, SubdirectoriesAndOpenableArchivesAreWorthANodeOfTheirKind) {
     EXPECT_EQ(folder.text, "tracks");
     EXPECT_EQ(folder.image, kTreeIconFolder);
     EXPECT_EQ(folder.selectedImage, kTreeIconOpenFolder);
-    EXPECT_FALSE(folder.directory->IsArchive());
     EXPECT_EQ(folder.directory->GetPathName().GetFullName(), dir / "tracks");
 
     const TreeNode archive = MakeChildNode(container, IndexOf(container, "Cars.Dat"));
@@ -86,15 +85,12 @@ TEST(TreeNodes, SubdirectoriesAndOpenableArchivesAreWorthANodeOfTheirKind) {
     EXPECT_EQ(archive.selectedImage, kTreeIconOpenArchive);
     const PseudoDirectory& members = *archive.directory;
     ASSERT_TRUE(members.IsArchive());
-    EXPECT_EQ(members.GetArchiveSubdirectory(), "");
     EXPECT_FALSE(HasTreeWorthyEntry(members));
     // The members in archive order.
     ASSERT_EQ(members.GetEntryCount(), 3u);
     EXPECT_EQ(members.GetEntryName(0), "INNER.DAT");
     EXPECT_EQ(members.GetEntryQualifiedName(0), "INNER");
     EXPECT_FALSE(members.IsSubdirectory(0));
-    EXPECT_EQ(members.GetEntryBaseName(1), "TRACK");
-    EXPECT_EQ(members.GetEntryExtension(1), "TRK");
     EXPECT_EQ(members.GetEntryName(2), "NOEXT."); // the dot stays even without an extension
     EXPECT_EQ(members.GetPathName().GetFullName(), dir / "Cars.Dat");
 
