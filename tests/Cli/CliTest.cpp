@@ -114,9 +114,8 @@ protected:
         EXPECT_EQ(result.out, "") << arguments;
     }
 
-    // A JSON document as Python's json module reads it, which also proves it valid UTF-8 JSON,
-    // one "path=value" line per value: "[0].name=CAR1.MIP", "files[2].written[0]=..."; arrays and
-    // objects count their values as "files#=3".
+    // A JSON document as "path=value" lines ("[0].name=CAR1.MIP", "files#=3"), read by Python's
+    // json module, which also proves it valid UTF-8 JSON.
     Lines Parse(const std::string& text) const {
         WriteBytes(dir_ / "document.json", std::vector<std::uint8_t>(text.begin(), text.end()));
         int status = -1;
@@ -754,12 +753,10 @@ TEST_F(CliSafety, AnInterruptedBatchLeavesEachFileOldOrComplete) {
     ASSERT_EQ(Run("to-mip game/A.bmp --transparency none").status, 0);
     const auto complete = ReadBytes(game + "/A.mip");
     const std::vector<std::uint8_t> old{'o', 'l', 'd'};
-    std::string command = "cd " + Quote(game) + " && exec " + Quote(kCli) +
-                          " to-mip --transparency none --overwrite >/dev/null 2>&1";
+    const std::string command = "cd " + Quote(game) + " && exec " + Quote(kCli) +
+                                " to-mip --transparency none --overwrite B*.bmp >/dev/null 2>&1";
     for (int file = 0; file < 60; ++file) {
-        const std::string name = "B" + std::to_string(file);
-        fs::copy_file(game + "/A.bmp", game + "/" + name + ".bmp");
-        command += " " + name + ".bmp";
+        fs::copy_file(game + "/A.bmp", game + "/B" + std::to_string(file) + ".bmp");
     }
     for (const auto& [signal, status] : {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}}) {
         for (int file = 0; file < 60; ++file) {
