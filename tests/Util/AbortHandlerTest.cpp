@@ -22,13 +22,14 @@ namespace {
 
 using Ostrel::Test::TempDirectoryScope;
 
-// The text with the digits of every hexadecimal number replaced by 'h'.
+// The text with the digits of every hexadecimal number replaced by their count: "0x{8}".
 std::string Shape(std::string text) {
     for (std::size_t at = text.find("0x"); at != std::string::npos; at = text.find("0x", at + 2)) {
-        for (std::size_t i = at + 2;
-             i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i])); ++i) {
-            text[i] = 'h';
+        std::size_t digits = 0;
+        while (std::isxdigit(static_cast<unsigned char>(text[at + 2 + digits]))) {
+            ++digits;
         }
+        text.replace(at + 2, digits, "{" + std::to_string(digits) + "}");
     }
     return text;
 }
@@ -39,22 +40,17 @@ TEST(XProcessorException, MessageHasItsSectionsInOrder) {
     CaptureContext(context);
     const ExceptionRecord unknown{0x20000001};
     const std::string message = XProcessorExceptionWin32("Title\n\n", context, &unknown).Message();
-    const std::string word(16, 'h');
-    EXPECT_THAT(Shape(message),
-                testing::AllOf(testing::StartsWith(
-                                   "Title\n\nException code: 0xhhhhhhhh \n"
-                                   "Fault address: 0x" +
-                                   word + " 0xhhhhhhhh:0xhhhhhhhh " + Ostrel::Test::ProgramPath() +
-                                   "\nRegisters:\n"
-                                   "RAX=0x" +
-                                   word + " CS=0xhhhh RIP=0x" + word + " EFLGS=0x" + word +
-                                   "\nRBX=0x" + word + " SS=0xhhhh RSP=0x" + word + " RBP=0x" +
-                                   word + "\nRCX=0x" + word + " DS=0xhhhh RSI=0x" + word +
-                                   " FS=0xhhhh\nRDX=0x" + word + " ES=0xhhhh RDI=0x" + word +
-                                   " GS=0xhhhh\n\nCall Stack\n"
-                                   "Address    Frame      Logical Addr          Module\n0x" +
-                                   word + " 0x" + word + " "),
-                               testing::EndsWith("\nEnd Call Stack\n")));
+    const std::string layout =
+        "Title\n\nException code: 0x{8} \nFault address: 0x{16} 0x{8}:0x{8} " +
+        Ostrel::Test::ProgramPath() +
+        "\nRegisters:\n"
+        "RAX=0x{16} CS=0x{4} RIP=0x{16} EFLGS=0x{16}\n"
+        "RBX=0x{16} SS=0x{4} RSP=0x{16} RBP=0x{16}\n"
+        "RCX=0x{16} DS=0x{4} RSI=0x{16} FS=0x{4}\n"
+        "RDX=0x{16} ES=0x{4} RDI=0x{16} GS=0x{4}\n\n"
+        "Call Stack\nAddress    Frame      Logical Addr          Module\n0x{16} 0x{16} ";
+    EXPECT_THAT(Shape(message), testing::AllOf(testing::StartsWith(layout),
+                                               testing::EndsWith("\nEnd Call Stack\n")));
     // The fault address is the instruction pointer's 64-bit value.
     EXPECT_EQ(message.substr(message.find("Fault address: ") + 15, 18),
               message.substr(message.find("RIP=") + 4, 18));
