@@ -66,7 +66,6 @@ TEST(BinaryFile, CreatesWritesReadsSeeksAndTruncates) {
     TempDir dir;
     const std::string path = dir / "rw.bin";
     auto file = CreateNew(path);
-    EXPECT_TRUE(file->IsAtEnd());
     const std::uint8_t bytes[] = {10, 20, 30, 40, 50};
     file->Write(5, bytes);
     EXPECT_EQ(file->GetPosition(), 5u);
@@ -74,8 +73,7 @@ TEST(BinaryFile, CreatesWritesReadsSeeksAndTruncates) {
     file->SetPosition(1);
     std::uint8_t two[2];
     file->Read(2, two);
-    EXPECT_EQ(two[0], 20);
-    EXPECT_EQ(two[1], 30);
+    EXPECT_THAT(two, testing::ElementsAre(20, 30));
     file->Truncate();
     EXPECT_TRUE(file->IsAtEnd());
     file = nullptr;

@@ -22,7 +22,7 @@ std::string Local(std::string path) {
 
 } // namespace
 
-TEST(PathName, SplitsPathsIntoTheirParts) {
+TEST(PathName, SplitsPathsIntoTheirPartsAndBuildsThemFromParts) {
     const struct {
         const char* cause;
         const char* path;
@@ -56,24 +56,19 @@ TEST(PathName, SplitsPathsIntoTheirParts) {
         EXPECT_EQ(path.IsRoot(), c.isRoot);
     }
     EXPECT_EQ(PathName(Local("R/a/b.txt")).GetPathWithoutExtension(), Local("R/a/b"));
-}
-
-TEST(PathName, BuildsAChildFromDirectoryNameAndExtension) {
+    // A child is built from its directory, name and extension.
     const PathName directory(Local("R/a"));
     EXPECT_EQ(PathName(directory, "m", "bmp").GetFullName(), Local("R/a/m.bmp"));
     EXPECT_EQ(PathName(directory, "m", "").GetFullName(), Local("R/a/m"));
 }
 
-TEST(Text, CompareNoCaseOrdersLikeTheGamesNames) {
+TEST(Text, ComparesLikeTheGamesNamesAndMatchesWildcardsWithoutRegardToCase) {
     EXPECT_LT(CompareNoCase("ABC", "abd"), 0);
     EXPECT_EQ(CompareNoCase("abc", "ABC"), 0);
     EXPECT_EQ(CompareNoCase("ab", "abc"), -1);
     // Bytes above 127 compare as signed values.
     EXPECT_LT(CompareNoCase("\xe9", "a"), 0);
-}
-
-// Lists of patterns are tested through the directory listing that takes them.
-TEST(Text, WildcardsMatchWithoutRegardToCase) {
+    // Lists of patterns are tested through the directory listing that takes them.
     EXPECT_TRUE(WildcardMatch("*.trk", "TRACK.TRK"));
     EXPECT_TRUE(WildcardMatch("setup.??1", "SETUP.CO1"));
     EXPECT_FALSE(WildcardMatch("*.trk", "track.trk2"));
