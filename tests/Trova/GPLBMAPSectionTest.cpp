@@ -76,9 +76,7 @@ TEST(GPLBMAPSection, EveryFormatWritesBackByteForByte) {
 
 TEST(GPLBMAPSection, PalettisedFormatsKeepOwnSharedOrDefaultPalette) {
     for (std::uint8_t format : {0, 1, 2}) {
-        BmapSpec bmap = kPlain;
-        bmap.format = format;
-        bmap.width = 5;
+        BmapSpec bmap = BmapSpec::Of(format, 5, 2);
         const Bytes plain = bmap.Build();
         bmap.cmap = Cmap({{1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}});
         const Bytes own = bmap.Build();
@@ -223,10 +221,6 @@ TEST(GPLBMAPSection, ReaderChecksInOrder) {
         {[](BmapSpec& b) { b.width = 4, b.height = 0x40000000, b.data = Bytes{}; },
          "GPL bitmap header dimensions too large"},
         {[](BmapSpec& b) { b.dataSize = 0xFFFFFFF0; }, "Couldn't read from t.pbf\n"},
-        {[](BmapSpec& b) {
-             b.format = 1, b.cmap = Cmap({{1, 2, 3, 4}}), (*b.cmap)[8] = 0xF0;
-         },
-         "Couldn't read from t.pbf\n"},
     };
     for (const auto& [change, message] : cases) {
         BmapSpec bmap = kPlain;
@@ -313,11 +307,11 @@ TEST(GPLBMAPSection, BlockPixelsSetAreWrittenAndOtherBlocksKept) {
         EXPECT_EQ(reread->GetPixel(4, 5), red);
         EXPECT_EQ(reread->GetPixel(4, 4), left);
         const std::size_t blockBytes = format == 10 ? 8 : 16;
-        const std::size_t dataStart = written.size() - section->GetUncompressedSize();
         EXPECT_TRUE(std::equal(original.begin(), original.end() - 2 * blockBytes, written.begin()));
         EXPECT_NE(Bytes(original.end() - blockBytes, original.end()),
                   Bytes(written.end() - blockBytes, written.end()));
-        EXPECT_EQ(dataStart, original.size() - 4 * blockBytes);
+        EXPECT_EQ(section->GetUncompressedSize(), 4 * blockBytes);
+        EXPECT_EQ(written.size(), original.size());
     }
 }
 
@@ -379,7 +373,6 @@ TEST(GPLCMAPSection, ReaderChecksInOrder) {
     EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 0, 0xFFFFFFFC, four)),
               "Couldn't read from t.pbf\n");
     EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 0, 0, {})), "no failure");
-    EXPECT_EQ(ReadError({0x50, 0x41, 0x4D}), "Couldn't read from t.pbf\n");
 }
 
 // ---- PBF files: one BMAP section

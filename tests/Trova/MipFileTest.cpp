@@ -193,7 +193,6 @@ TEST(MipFileRead, PaletteKinds) {
 
     const auto own = ReadMip(Palettised(2, false).Build());
     EXPECT_TRUE(own->HasIndividualPalettes());
-    EXPECT_FALSE(own->GetBitmapPalette(0) == own->GetBitmapPalette(1));
 
     // Without any CMAP the levels show a grey ramp.
     const auto grey = ReadMip(Valid(0).Build());
@@ -273,7 +272,7 @@ TEST(MipFileSummary, HeadersTellWhatTheWholeImageTells) {
 
 // ---- The N4 variant
 
-TEST(MipFileN4, ReadAndWrite) {
+TEST(MipFileN4, ReadWriteAndCreate) {
     MipSpec spec = Valid(3);
     spec.headerVersion = 1;
     spec.n4Value = 0xDEADBEEF;
@@ -282,7 +281,6 @@ TEST(MipFileN4, ReadAndWrite) {
     spec.n4Name[6] = 'x'; // after the NUL: not part of the name
     const Bytes bytes = spec.Build();
 
-    EXPECT_EQ(FormatFailure(bytes, 0), "GPL mip header unsupported version");
     spec.headerSize = 18;
     EXPECT_EQ(FormatFailure(spec.Build(), 1), "N4 mip header incorrect size");
 
@@ -300,15 +298,21 @@ TEST(MipFileN4, ReadAndWrite) {
     spec.headerSize.reset();
     spec.n4Name.fill('A');
     EXPECT_EQ(ReadMip(spec.Build(), 1)->GetN4Name(0), std::string(16, 'A'));
+
+    // A new N4 file goes down to the larger side's 1-pixel level.
+    GPLMipFile made(4, 2, 8, 8, 8, 0, 0, false, 0, false, true, true, 3, 0, 9, 1);
+    EXPECT_EQ(made.GetN4Name(0), "");
+    const Bytes created = Written(made);
+    const auto back = ReadMip(created, 1);
+    EXPECT_EQ(back->GetBitmapCount(), 3u);
+    EXPECT_EQ(Written(*back), created);
 }
 
 // ---- Round trips: identical except the recomputed mean colour
 
 TEST(MipFileRoundTrip, EveryFormatAndPaletteKind) {
-    std::vector<MipSpec> specs{Palettised(1, true), Palettised(2, false)};
-    for (std::uint8_t format = 0; format <= 8; ++format) {
-        specs.push_back(Valid(format));
-    }
+    // Each format's pixels round trip in GPLBMAPSection's tests; here the kinds of MIP images.
+    std::vector<MipSpec> specs{Palettised(1, true), Palettised(2, false), Valid(0), Valid(7)};
     // Levels of other codes with the same bits: compared by bits, not by code. The first repeats
     // in neither direction.
     MipSpec& blocks = specs.emplace_back();
@@ -343,7 +347,6 @@ TEST(MipFileMeanColour, IsTheAlphaWeightedMeanOfLevel0) {
     EXPECT_EQ(MeanColourOf(written), (Bytes{0, 128, 255, 64}));
     // The file's own answer stays what it was made or read with.
     EXPECT_EQ(mip.GetMeanColour(), Colour());
-    EXPECT_EQ(ReadMip(written)->GetMeanColour(), Colour(1, 128 / 255.0f, 0, 64 / 255.0f));
 }
 
 // ---- Creating
@@ -420,15 +423,6 @@ TEST(MipFileCreate, SharedOrIndividualPalettes) {
     GPLMipFile direct(4, 4, 5, 6, 5, 0, 0, false, 8, true, true, true, 2, 0, 8, 0);
     EXPECT_FALSE(direct.HasIndividualPalettes());
     EXPECT_FALSE(direct.GetPalette());
-}
-
-TEST(MipFileCreate, N4FileRoundTrip) {
-    GPLMipFile mip(4, 2, 8, 8, 8, 0, 0, false, 0, false, true, true, 3, 0, 9, 1);
-    EXPECT_EQ(mip.GetN4Name(0), "");
-    const Bytes written = Written(mip);
-    const auto back = ReadMip(written, 1);
-    EXPECT_EQ(back->GetBitmapCount(), 3u);
-    EXPECT_EQ(Written(*back), written);
 }
 
 // ---- Copying
