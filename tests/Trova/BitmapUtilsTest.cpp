@@ -26,13 +26,9 @@ const Colour kMagenta(1, 0, 1, 1);
 const Colour kRed(1, 0, 0, 1);
 const Colour kGreen(0, 1, 0, 1);
 const Colour kBlue(0, 0, 1, 1);
-const Colour kWhite(1, 1, 1, 1);
 const Colour kBlack(0, 0, 0, 1);
 const Colour kHalfWhite(1, 1, 1, 0.5f);
-const Colour kHalfGrey(0.5f, 0.5f, 0.5f, 1);
-const Colour kHalfBlue(0, 0, 1, 0.5f);
 const Colour kNearMagenta(254 / 255.0f, 0, 1, 1);
-const Colour kSky(0.2f, 0.4f, 0.6f, 0.5f);
 
 // A bitmap whose every pixel tells where it came from.
 BitmapSimple MakeNumbered(std::uint32_t height, std::uint32_t width) {
@@ -60,15 +56,16 @@ TEST(BitmapUtils, EachOperationMakesItsPixels) {
     const Case cases[] = {
         {"opaque",
          bind(Trova::MakeOpaque, _1, _2, false),
-         {{kSky, kClear}},
+         {{Colour(0.2f, 0.4f, 0.6f, 0.5f), kClear}},
          {{Colour(0.2f, 0.4f, 0.6f, 1), kBlack}}},
         {"opaque-or-fail", bind(Trova::MakeOpaque, _1, _2, true), {{kRed, kBlue}}, {{kRed, kBlue}}},
         {"alpha-to-grey",
          bind(Trova::AlphaToGrey, _1, _2),
          {{kRed, kClear, Colour(0, 1, 0, 0.25f)}},
-         {{kWhite, kBlack, Colour(0.25f, 0.25f, 0.25f, 1)}}},
+         {{Colour(1, 1, 1, 1), kBlack, Colour(0.25f, 0.25f, 0.25f, 1)}}},
         {"grey-to-alpha-is-channel-mean",
-         bind(Trova::GreyToAlpha, _1, MakeBitmap({{kHalfGrey, kRed, kBlack}}), _2),
+         bind(Trova::GreyToAlpha, _1, MakeBitmap({{Colour(0.5f, 0.5f, 0.5f, 1), kRed, kBlack}}),
+              _2),
          {{kRed, kGreen, kBlue}},
          {{Colour(1, 0, 0, 0.5f), Colour(0, 1, 0, 1 / 3.0f), kClear}}},
         {"grey-to-alpha-larger-transparency",
@@ -85,7 +82,7 @@ TEST(BitmapUtils, EachOperationMakesItsPixels) {
          {{kClear, kNearMagenta, kRed}}},
         {"shrink-weights-colour-by-alpha",
          bind(Trova::Shrink, _1, 1, 2, _2),
-         {{kRed, kHalfBlue}},
+         {{kRed, Colour(0, 0, 1, 0.5f)}},
          {{Colour(2 / 3.0f, 0, 1 / 3.0f, 0.75f)}}},
         {"shrink-transparent", bind(Trova::Shrink, _1, 1, 2, _2), {{kClear, kClear}}, {{kClear}}},
         {"shrink-two-rows",
