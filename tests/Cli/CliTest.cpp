@@ -236,12 +236,11 @@ TEST_F(CliTest, KeyColourAndArchiveMembersGoToTheGameDirectory) {
     const Result result = Run("to-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, Shown(Cars("FLAG.bmp")) + "\n");
+    const auto member = ReadBytes(Cars("FLAG.bmp"));
     Succeed("from-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0");
     // The loose copy now shadows the member and holds the same pixels and palette.
     Succeed("to-bmp FLAG.PBF --transparency colour --key 0,255,0 --overwrite");
-    const auto again = ReadBytes(Cars("FLAG.bmp"));
-    Succeed("to-bmp cars.dat/FLAG.PBF --transparency colour --key 0,255,0 --overwrite");
-    EXPECT_EQ(ReadBytes(Cars("FLAG.bmp")), again);
+    EXPECT_EQ(ReadBytes(Cars("FLAG.bmp")), member);
 }
 
 // info of two samples, and of new files that take the requested format.
@@ -631,10 +630,7 @@ const std::string kAddressSpaceLimit = "ulimit -v 300000 && ";
 
 class CliSafety : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::create_directories(dir_ / "game");
-        fs::create_directories(dir_ / "copy");
-    }
+    void SetUp() override { fs::create_directories(dir_ / "game"); }
 
     // Runs in the test's directory, with the address space limited so that an allocation of
     // gigabytes fails rather than succeeds.
@@ -690,14 +686,14 @@ TEST_F(CliSafety, EachOperandReachesItsOwnFile) {
     ASSERT_EQ(Run("from-bmp game/a.MIP --overwrite").status, 0);
     EXPECT_EQ(ReadBytes(dir_ / "game/A.mip"), ReadBytes(kCorpus + kMip4x4));
 
-    WriteBytes(dir_ / "copy/copy.dat", ArchiveBytes({{"X.MIP", ReadBytes(kCorpus + kMip4x4)}}));
-    WriteBytes(dir_ / "copy/other.dat", ArchiveBytes({{"X.MIP", ReadBytes(kCorpus + kMip8x2)},
+    WriteBytes(dir_ / "game/game.dat", ArchiveBytes({{"X.MIP", ReadBytes(kCorpus + kMip4x4)}}));
+    WriteBytes(dir_ / "game/other.dat", ArchiveBytes({{"X.MIP", ReadBytes(kCorpus + kMip8x2)},
                                                       {"P.BMP", ReadBytes(dir_ / "game/a.bmp")}}));
-    EXPECT_THAT(Run("info copy/other.dat/X.MIP").out, HasSubstr("width: 8"));
-    const Result listed = Run("list copy/other.dat");
+    EXPECT_THAT(Run("info game/other.dat/X.MIP").out, HasSubstr("width: 8"));
+    const Result listed = Run("list game/other.dat");
     EXPECT_EQ(listed.status, 0) << listed.err;
     EXPECT_THAT(listed.out, HasSubstr("P.BMP"));
-    EXPECT_THAT(Run("info copy/other.dat/P.BMP").out, HasSubstr("bitsPerPixel: 24"));
+    EXPECT_THAT(Run("info game/other.dat/P.BMP").out, HasSubstr("bitsPerPixel: 24"));
 }
 
 // Files that can be read but not written back: a 4-bit level with more colours than its indices
@@ -721,8 +717,7 @@ TEST_F(CliSafety, FromBmpIntoAFileThatCannotTakePixelsSaysWhichAndWhy) {
         WriteBytes(dir_ / "game/P.MIP", mip);
         const Result result = Run("from-bmp game/P.MIP --overwrite");
         EXPECT_EQ(result.status, 1) << problem;
-        EXPECT_THAT(result.err, HasSubstr("P.MIP")) << problem;
-        EXPECT_THAT(result.err, HasSubstr(problem));
+        EXPECT_THAT(result.err, HasSubstr(std::string("game/P.MIP\n") + problem));
         EXPECT_EQ(ReadBytes(dir_ / "game/P.MIP"), mip);
     }
 }
