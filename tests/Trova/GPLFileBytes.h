@@ -116,10 +116,8 @@ struct BmapSpec {
     Bytes Build() const {
         // Not value_or: the default would be made, at the claimed size, even when data is given.
         Bytes stored = data ? *data : Bytes(StoredDataSize(format, width, height));
-        if (!data) {
-            for (std::size_t i = 0; i < stored.size(); ++i) {
-                stored[i] = static_cast<std::uint8_t>(seed + i * 37);
-            }
+        for (std::size_t i = 0; !data && i < stored.size(); ++i) {
+            stored[i] = static_cast<std::uint8_t>(seed + i * 37);
         }
         Bytes body;
         PutHeader(body, headerId, headerVersion, headerSize);
