@@ -99,10 +99,6 @@ struct PngKind {
 constexpr PngKind kPngKinds[] = {
     {"grey-1", "-alpha off -colorspace Gray -define png:bit-depth=1 -define png:color-type=0 PNG",
      false},
-    {"grey-2", "-alpha off -colorspace Gray -define png:bit-depth=2 -define png:color-type=0 PNG",
-     false},
-    {"grey-4", "-alpha off -colorspace Gray -define png:bit-depth=4 -define png:color-type=0 PNG",
-     false},
     {"grey-8", "-alpha off -colorspace Gray -depth 8 -define png:color-type=0 PNG", false},
     {"grey-16", "-alpha off -colorspace Gray -depth 16 -define png:color-type=0 PNG", false},
     {"grey-alpha", "-colorspace Gray -define png:color-type=4 PNG", true},
@@ -110,7 +106,6 @@ constexpr PngKind kPngKinds[] = {
     {"palette-transparency", "-colors 20 PNG8", true},
     {"rgb", "-alpha off PNG24", false},
     {"rgba", "PNG32", true},
-    {"rgb-16", "-alpha off PNG48", false},
     {"rgba-16", "PNG64", true},
     {"rgba-interlaced", "-interlace PNG PNG32", true},
 };
