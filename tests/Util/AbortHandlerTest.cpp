@@ -20,7 +20,7 @@ using namespace Ostrel::Util;
 
 namespace {
 
-using Ostrel::Test::TempDirectoryScope;
+using namespace Ostrel::Test;
 
 // The text with the digits of every hexadecimal number replaced by their count: "0x{8}".
 std::string Shape(std::string text) {
@@ -41,8 +41,7 @@ TEST(XProcessorException, MessageHasItsSectionsInOrder) {
     const ExceptionRecord unknown{0x20000001};
     const std::string message = XProcessorExceptionWin32("Title\n\n", context, &unknown).Message();
     const std::string layout =
-        "Title\n\nException code: 0x{8} \nFault address: 0x{16} 0x{8}:0x{8} " +
-        Ostrel::Test::ProgramPath() +
+        "Title\n\nException code: 0x{8} \nFault address: 0x{16} 0x{8}:0x{8} " + ProgramPath() +
         "\nRegisters:\n"
         "RAX=0x{16} CS=0x{4} RIP=0x{16} EFLGS=0x{16}\n"
         "RBX=0x{16} SS=0x{4} RSP=0x{16} RBP=0x{16}\n"
@@ -67,11 +66,11 @@ TEST(VersionInfo, ReadsFourNumbersAndNothingElse) {
 }
 
 TEST(CrashReport, LogHoldsVersionLineAndMessage) {
-    Ostrel::Test::TempDir dir;
-    Ostrel::Test::WriteBytes(dir / "Vellix.txt", std::vector<std::uint8_t>(1000, 'x'));
+    TempDir dir;
+    WriteBytes(dir / "Vellix.txt", std::vector<std::uint8_t>(1000, 'x'));
     const TempDirectoryScope scope(dir.Path());
     WriteCrashReport(XUsage("first line\nsecond line\n"));
-    const std::vector<std::uint8_t> bytes = Ostrel::Test::ReadBytes(dir / "Vellix.txt");
+    const std::vector<std::uint8_t> bytes = ReadBytes(dir / "Vellix.txt");
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()),
               "Vellix Version 2,0,0,0 Error File\nfirst line\nsecond line\n");
 }
@@ -211,7 +210,7 @@ constexpr char kStackOverflowCode[] = "0xC0000005 ACCESS_VIOLATION";
 #endif
 
 TEST(AbortHooksDeathTest, StackOverflowIsReported) {
-    if (Ostrel::Test::RunningUnderWine()) {
+    if (RunningUnderWine()) {
         GTEST_SKIP() << "Wine ends a program whose stack overflows without calling its handler";
     }
     EXPECT_EXIT(

@@ -16,18 +16,12 @@
 #endif
 
 using namespace Ostrel::Util;
-using Ostrel::Test::MessageOf;
-using Ostrel::Test::ReadBytes;
-using Ostrel::Test::TempDir;
-using Ostrel::Test::WriteBytes;
-
-namespace {
-constexpr char kSourceUnit[] = "Foo";
-} // namespace
+using namespace Ostrel::Test;
 
 // The messages of the other exceptions are checked where the library raises them.
 TEST(Exception, AssertionCarriesUnitLineAndExpressionText) {
     const std::string message = MessageOf([] {
+        constexpr char kSourceUnit[] = "Foo";
         const int x = 0;
         OSTREL_ASSERT(x > 0);
     });
