@@ -154,20 +154,25 @@ MipFromBmpOptions FromBmp(std::int32_t level, bool generate) {
 
 } // namespace
 
+// Paths are matched without regard to case: a BMP of the other case is replaced, not added to.
 TEST(ConversionsToBmp, EachMethodWritesItsPictures) {
     TempDir dir;
     Save(*MakeMip(Pattern), dir / "car.mip");
-    Save(*MakeMip(Opaque), dir / "plain.mip");
+    Save(*MakeMip(Opaque), dir / "PLAIN.MIP");
+    SaveBmp(Filled(4, 4, [](auto, auto) { return Rgba(5, 5, 5); }), dir / "PLAIN_1.BMP");
     Save(*MakeMip(Pattern), dir / "holes.mip");
     Runner run;
     run({dir / "car.mip"}, ToBmp(kSeparateTransparency, true));
-    run({dir / "plain.mip"}, ToBmp(kNoTransparency, false, 2));
+    MipBmpOptions plain = ToBmp(kNoTransparency, false, 2);
+    plain.overwrite = true;
+    run({dir / "plain.mip"}, plain);
     MipBmpOptions keyed = ToBmp(kSpecifiedColour, false, 1);
     keyed.transparency = {kSpecifiedColour, 0, 255, 0};
     run({dir / "holes.mip"}, keyed);
     EXPECT_EQ(run.written,
               (std::vector<std::string>{"car.bmp", "car_ti.bmp", "car_1.bmp", "car_1_ti.bmp",
-                                        "car_2.bmp", "car_2_ti.bmp", "plain_1.bmp", "holes.bmp"}));
+                                        "car_2.bmp", "car_2_ti.bmp", "PLAIN_1.BMP", "holes.bmp"}));
+    EXPECT_EQ(Listing(dir.Path()).size(), 11u);
     const struct {
         const char* file;
         std::uint32_t row, column;
@@ -180,7 +185,7 @@ TEST(ConversionsToBmp, EachMethodWritesItsPictures) {
         {"car_1.bmp", 0, 1, Rgba(60, 30, 200)},
         {"car_2.bmp", 1, 1, Rgba(140, 30, 200)},
         {"car_2_ti.bmp", 1, 1, Rgba(255, 255, 255)},
-        {"plain_1.bmp", 1, 1, Rgba(80, 30, 200)},
+        {"PLAIN_1.BMP", 1, 1, Rgba(80, 30, 200)},
         {"holes.bmp", 0, 0, Rgba(0, 255, 0)}, // transparent: the key colour
         {"holes.bmp", 0, 1, Rgba(0, 30, 200)},
     };
@@ -190,7 +195,8 @@ TEST(ConversionsToBmp, EachMethodWritesItsPictures) {
     }
 }
 
-TEST(ConversionsFromBmp, ReplacesALevelAndShrinksTheSmallerOnes) {
+// Into an 8-bit MIP of three levels and into a palettised one of two levels with one palette.
+TEST(ConversionsFromBmp, ReplacesALevelShrinksTheSmallerOnesAndMapsOntoASharedPalette) {
     TempDir dir;
     const auto original = MakeMip(Opaque);
     Save(*original, dir / "car.mip");
@@ -212,32 +218,26 @@ TEST(ConversionsFromBmp, ReplacesALevelAndShrinksTheSmallerOnes) {
     // Shrunk from the new level: the mean of its top left square of four.
     EXPECT_EQ(written->GetBitmap(2)->GetPixel(0, 0), Rgba(30, 30, 250));
     EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"car.mip", "CAR_1.BMP"}));
-}
 
-TEST(ConversionsFromBmp, SeparateTransparencyIntoASharedPalette) {
-    TempDir dir;
-    CountedPtr<Trova::MipFile> mip(
-        new Trova::GPLMipFile(4, 4, 8, 8, 8, 8, 2, true, 16, false, true, true, 2, 0, 8, 0));
-    Save(*mip, dir / "pal.mip");
-    const auto colours = [](std::uint32_t row, std::uint32_t column) {
+    Save(Trova::GPLMipFile(4, 4, 8, 8, 8, 8, 2, true, 16, false, true, true, 2, 0, 8, 0),
+         dir / "pal.mip");
+    const auto colours = [](auto row, auto column) {
         return (row + column) % 2 ? Rgba(255, 0, 0) : Rgba(0, 0, 255);
     };
-    const auto alpha = [](std::uint32_t row, std::uint32_t) {
-        return row == 0 ? Rgba(0, 0, 0) : Rgba(255, 255, 255);
-    };
     SaveBmp(Filled(4, 4, colours), dir / "pal.bmp");
+    const auto alpha = [](auto row, auto) {
+        return row ? Rgba(255, 255, 255) : Rgba(0, 0, 0);
+    };
     SaveBmp(Filled(4, 4, alpha), dir / "pal_ti.bmp");
-    MipFromBmpOptions options = FromBmp(1, true);
-    options.transparency.method = kSeparateTransparency;
-    Runner run;
-    run({dir / "pal.mip"}, options);
-    const auto written = ReadMip(dir / "pal.mip");
+    MipFromBmpOptions separate = FromBmp(1, true);
+    separate.transparency.method = kSeparateTransparency;
+    run({dir / "pal.mip"}, separate);
+    written = ReadMip(dir / "pal.mip");
     ASSERT_TRUE(written->IsPalettised());
     EXPECT_FALSE(written->HasIndividualPalettes());
-    const auto level0 = written->GetBitmap(0);
-    EXPECT_EQ(level0->GetPixel(0, 1), Colour(0, 0, 0, 0));
-    EXPECT_EQ(level0->GetPixel(1, 0), Rgba(255, 0, 0));
-    EXPECT_EQ(level0->GetPixel(1, 1), Rgba(0, 0, 255));
+    EXPECT_EQ(written->GetBitmap(0)->GetPixel(0, 1), Colour(0, 0, 0, 0));
+    EXPECT_EQ(written->GetBitmap(0)->GetPixel(1, 0), Rgba(255, 0, 0));
+    EXPECT_EQ(written->GetBitmap(0)->GetPixel(1, 1), Rgba(0, 0, 255));
     EXPECT_EQ(written->GetPalette()->GetColour(3), Colour(0, 0, 0, 0)); // unused entries cleared
 }
 
@@ -334,22 +334,6 @@ TEST(ConversionsBatch, TheFirstFailureEndsTheBatchUnlessItKeepsGoing) {
         EXPECT_EQ(batch->GetOutcomes()[1].skipped, "Cancelled");
         EXPECT_FALSE(Util::FileExists(dir / "d.bmp"));
     }
-}
-
-TEST(ConversionsBatch, PathsAreMatchedWithoutRegardToCase) {
-    TempDir dir;
-    Save(*MakeMip(Opaque), dir / "CAR1.MIP");
-    SaveBmp(Filled(8, 8, [](auto, auto) { return Rgba(5, 5, 5); }), dir / "CAR1.BMP");
-    ConversionBatch batch;
-    batch.AddPath(dir / "car1.mip");
-    EXPECT_EQ(batch.GetKind(), BitmapKind::Mip);
-    MipBmpOptions options = ToBmp(kNoTransparency, false, 1);
-    options.overwrite = true;
-    batch.Convert(options); // replaces the BMP of the other case instead of adding a second one
-    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"CAR1.MIP", "CAR1.BMP"}));
-    EXPECT_EQ(Trova::DIB(dir / "CAR1.BMP").GetPixel(0, 0), Opaque(0, 0, 0));
-    EXPECT_NE(MessageOf([&] { batch.AddPath(dir / "none.mip"); }).find("File not found"),
-              std::string::npos);
 }
 
 // A hostile archive may name a member so that its BMP would land outside the game directory, or
@@ -607,4 +591,7 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
         EXPECT_TRUE(run.written.empty());
         EXPECT_EQ(Contents(dir), before); // no temporary file left behind either
     }
+    EXPECT_NE(
+        MessageOf([&] { Runner()({dir / "none.mip"}, FromBmp(1, true)); }).find("File not found"),
+        std::string::npos);
 }
