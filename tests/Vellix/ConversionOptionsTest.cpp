@@ -257,57 +257,50 @@ TEST(ConversionOptions, DisabledLevelCountIsStillValidated) {
     EXPECT_FALSE(options.overwrite);
 }
 
-namespace {
-
-std::string FailureOf(DialogOptions& options, FakeControls& controls, Control control,
-                      const std::string& text) {
-    options.Show(controls);
-    controls.text[control] = text;
-    try {
-        options.Accept(controls);
-    } catch (const XInvalidField& e) {
-        EXPECT_EQ(e.GetControl(), control);
-        return e.Message();
-    }
-    return "accepted";
-}
-
-} // namespace
-
 TEST(ConversionOptions, FieldsAreCheckedAgainstTheirBounds) {
-    FakeControls controls;
     BmpMipOptions mip;
-    EXPECT_EQ(FailureOf(mip, controls, Control::ColourCount, "257"),
-              "Please enter an integer between 1 and 256.");
-    EXPECT_EQ(FailureOf(mip, controls, Control::ColourCount, "256"), "accepted");
-    EXPECT_EQ(FailureOf(mip, controls, Control::AlphaBits, "0"), "accepted");
-    EXPECT_EQ(FailureOf(mip, controls, Control::RedBits, "0"),
-              "Please enter an integer between 1 and 8.");
-    EXPECT_EQ(FailureOf(mip, controls, Control::TransparencyGreen, "256"),
-              "Please enter an integer between 0 and 255.");
-    EXPECT_EQ(FailureOf(mip, controls, Control::BlueBits, "eight"), "Please enter an integer.");
-
     MipBmpOptions toBmp;
-    EXPECT_EQ(FailureOf(toBmp, controls, Control::Level, "13"),
-              "Please enter an integer between 1 and 12.");
-
     MipFromBmpOptions fromBmp;
-    EXPECT_EQ(FailureOf(fromBmp, controls, Control::Level, "0"), "accepted");
-    EXPECT_EQ(FailureOf(fromBmp, controls, Control::Level, "99"), "accepted");
-    EXPECT_EQ(fromBmp.level, 99);
-    EXPECT_EQ(FailureOf(fromBmp, controls, Control::Level, "2147483648"),
-              "Please enter an integer between -2147483648 and 2147483647.");
-
     BmpSrbOptions srb;
     const std::string sizeRange = "Please enter a number greater than 0 and at most 5000.";
-    EXPECT_EQ(FailureOf(srb, controls, Control::Width, "5000.0004"), sizeRange);
-    EXPECT_EQ(FailureOf(srb, controls, Control::Height, "0"), sizeRange);
-    EXPECT_EQ(FailureOf(srb, controls, Control::UsedHeight, "0"),
-              "Please enter a number greater than 0 and at most 1.");
-    EXPECT_EQ(FailureOf(srb, controls, Control::VerticalCentre, "-0.001"),
-              "Please enter a number between 0 and 1.");
-    EXPECT_EQ(FailureOf(srb, controls, Control::VerticalCentre, "half"), "Please enter a number.");
-    EXPECT_EQ(FailureOf(srb, controls, Control::Width, "5000"), "accepted");
+    const struct {
+        DialogOptions& options;
+        Control control;
+        const char* text;
+        std::string failure;
+    } cases[] = {
+        {mip, Control::ColourCount, "257", "Please enter an integer between 1 and 256."},
+        {mip, Control::ColourCount, "256", "accepted"},
+        {mip, Control::AlphaBits, "0", "accepted"},
+        {mip, Control::RedBits, "0", "Please enter an integer between 1 and 8."},
+        {mip, Control::TransparencyGreen, "256", "Please enter an integer between 0 and 255."},
+        {mip, Control::BlueBits, "eight", "Please enter an integer."},
+        {toBmp, Control::Level, "13", "Please enter an integer between 1 and 12."},
+        {fromBmp, Control::Level, "0", "accepted"},
+        {fromBmp, Control::Level, "2147483648",
+         "Please enter an integer between -2147483648 and 2147483647."},
+        {fromBmp, Control::Level, "99", "accepted"},
+        {srb, Control::Width, "5000.0004", sizeRange},
+        {srb, Control::Height, "0", sizeRange},
+        {srb, Control::UsedHeight, "0", "Please enter a number greater than 0 and at most 1."},
+        {srb, Control::VerticalCentre, "-0.001", "Please enter a number between 0 and 1."},
+        {srb, Control::VerticalCentre, "half", "Please enter a number."},
+        {srb, Control::Width, "5000", "accepted"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        FakeControls controls;
+        c.options.Show(controls);
+        controls.text[c.control] = c.text;
+        try {
+            c.options.Accept(controls);
+            EXPECT_EQ("accepted", c.failure);
+        } catch (const XInvalidField& e) {
+            EXPECT_EQ(e.GetControl(), c.control);
+            EXPECT_EQ(e.Message(), c.failure);
+        }
+    }
+    EXPECT_EQ(fromBmp.level, 99);
 }
 
 TEST(ConversionOptions, FieldsAreValidatedInTheDialogsOrder) {
