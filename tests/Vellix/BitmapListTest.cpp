@@ -312,7 +312,7 @@ TEST(TexturePicture, TilesOnlyAlongTheDirectionsThatRepeat) {
     }
 }
 
-TEST(TexturePicture, FactsOfEachKind) {
+TEST(TexturePicture, FactsAndProbedPixelsOfEachKind) {
     Samples samples;
     const TextureFacts strip = ReadTextureFacts(samples["strip.m16"]);
     EXPECT_EQ(strip.levels, (std::vector<PictureSize>{{128, 32}, {64, 16}, {32, 8}}));
@@ -335,10 +335,8 @@ TEST(TexturePicture, FactsOfEachKind) {
     EXPECT_EQ(half.channelBits, (std::array<std::uint32_t, 4>{4, 4, 4, 4}));
     EXPECT_EQ(half.meanColour, Colour(1, 0, 0, 0.5f)); // alpha-weighted: the colour of red alone
     EXPECT_TRUE(half.horizontalRepeat && half.verticalRepeat);
-}
 
-TEST(TexturePicture, ProbesPixelsWithStoredBitsAndPaletteIndex) {
-    Samples samples;
+    // Pixels are probed with their stored bits and palette index.
     const auto palettised = samples["four.MIP"].GetBitmap(0);
     EXPECT_EQ(LevelPalette(*palettised).size(), 4u);
     EXPECT_EQ(LevelPalette(*palettised)[3], kBlue);
