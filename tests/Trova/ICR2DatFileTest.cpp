@@ -101,9 +101,9 @@ using ICR2DatFileBuilding = ICR2DatFileReading;
 
 // A name filling the whole 13-byte field has no terminator and keeps all its characters.
 TEST_F(ICR2DatFileReading, ListsAndFindsMembersWithTheirNamesExtensionsAndSizes) {
-    ICR2DatFile archive(
-        Write(ArchiveBytes({{"CAR1.MIP", {1, 2, 3}}, {"README", {}}, {"ABCDEFGHIJ.KL", {7}}})),
-        false);
+    ICR2DatFile archive(MakeCounted<MemoryStream>(
+        "mem.dat",
+        ArchiveBytes({{"CAR1.MIP", {1, 2, 3}}, {"README", {}}, {"ABCDEFGHIJ.KL", {7}}})));
     ASSERT_EQ(archive.GetSubfileCount(), 3u);
     EXPECT_EQ(archive.GetSubfileName(0), "CAR1");
     EXPECT_EQ(archive.GetSubfileExtension(0), "MIP");
@@ -120,20 +120,6 @@ TEST_F(ICR2DatFileReading, ListsAndFindsMembersWithTheirNamesExtensionsAndSizes)
     EXPECT_FALSE(archive.FindSubfile("car2.mip"));
 }
 
-TEST_F(ICR2DatFileReading, MembersReadInAlternationKeepTheirPositionsAndOutliveTheArchive) {
-    auto archive = MakeCounted<ICR2DatFile>(
-        Write(ArchiveBytes({{"A.MIP", {1, 2, 3, 4}}, {"B.MIP", {9, 8, 7, 6}}})), false);
-    auto first = archive->OpenSubfile(0);
-    auto second = archive->OpenSubfile(1);
-    archive = nullptr;
-    Bytes seen(8);
-    first->Read(2, &seen[0]);
-    second->Read(2, &seen[2]);
-    first->Read(2, &seen[4]);
-    second->Read(2, &seen[6]);
-    EXPECT_EQ(seen, (Bytes{1, 2, 9, 8, 3, 4, 7, 6}));
-}
-
 // A directory cut short fails as a whole, and no failure leaves the file open.
 TEST_F(ICR2DatFileReading, MalformedDirectoriesFailWithTheirOwnMessageAndCloseTheFile) {
     const std::size_t before = OpenDescriptors();
@@ -148,7 +134,6 @@ TEST_F(ICR2DatFileReading, MalformedDirectoriesFailWithTheirOwnMessageAndCloseTh
         std::string message;
     } cases[] = {
         {"no members", {0, 0}, false, countError},
-        {"no members, open for update", {0, 0}, true, countError},
         {"negative count", {0x00, 0x80}, false, countError},
         {"signature 4", Patched(two, 2, {4}), false,
          FormatMessage("ICR2 dat file signature not 5")},
@@ -174,13 +159,11 @@ TEST_F(ICR2DatFileReading, MembersAreWrittenOnlyThroughAnArchiveOpenForUpdate) {
     EXPECT_EQ(MessageOf([&] { ICR2DatFile(path, false).OpenSubfile(0)->Write(2, replacement); }),
               "Couldn't write to A.MIP\n");
     ICR2DatFile(path, true).OpenSubfile(0)->Write(2, replacement);
-    EXPECT_EQ(ReadAll(*ICR2DatFile(path, false).OpenSubfile(0)), (Bytes{7, 7, 3}));
+    const auto member = ICR2DatFile(path, false).OpenSubfile(0); // outlives its archive
+    EXPECT_EQ(ReadAll(*member), (Bytes{7, 7, 3}));
 }
 
-TEST(ICR2DatFileInMemory, ReadsFromAnyStreamAndFailsAlike) {
-    auto stream = MakeCounted<MemoryStream>("mem.dat", ArchiveBytes({{"A.PBF", {4, 5}}}));
-    ICR2DatFile archive(stream);
-    EXPECT_EQ(ReadAll(*archive.FindSubfile("a.pbf")), (Bytes{4, 5}));
+TEST(ICR2DatFileInMemory, AFailedDirectoryLetsItsStreamGo) {
     auto cut = MakeCounted<MemoryStream>("cut.dat", Patched(ArchiveOfNames({"A.PBF"}), 0, {3}));
     EXPECT_THROW(ICR2DatFile{cut}, XFileRead);
     EXPECT_EQ(cut.GetCount(), 1u);
@@ -279,8 +262,11 @@ TEST_F(ICR2DatFileBuilding, SavingFailsOnAFileThatVanishedOrCannotBeRecorded) {
 TEST(UncompressedSubFile, TransfersAndSeeksStayInTheMemberAndFailNamingIt) {
     const auto archive = Archive();
     UncompressedSubFile member(archive, "CAR1.MIP", 20, 8);
+    UncompressedSubFile other(archive, "CAR2.MIP", 50, 8);
     std::uint8_t bytes[9] = {};
-    member.Read(8, bytes);
+    member.Read(4, bytes);
+    other.Read(1, bytes + 8); // members read in alternation keep their own positions
+    member.Read(4, bytes + 4);
     EXPECT_EQ(bytes[7], 27);
     EXPECT_TRUE(member.IsAtEnd());
     member.SetPosition(1);
