@@ -102,7 +102,7 @@ const Corners kOffCentre{{{{-0.75, 0, 1}, {2.25, 0, 1}, {2.25, 0, -1}, {-0.75, 0
                          {{{0, 0}, {0.75, 0}, {0.75, 0.5}, {0, 0.5}}}};
 
 GPLSrbFile CreateSrb(std::uint32_t side, const Corners& corners) {
-    return GPLSrbFile(side, side, 5, 6, 5, 0, 0, false, 0, false, 1, corners.world, corners.texture,
+    return GPLSrbFile(side, side, 8, 8, 8, 8, 2, false, 0, false, 2, corners.world, corners.texture,
                       0, 6);
 }
 
@@ -481,13 +481,18 @@ TEST(SrbFileRead, FieldsAndRoundTrip) {
     EXPECT_EQ(WithoutMeanColour(Written(*srb), kMipStart), WithoutMeanColour(bytes, kMipStart));
 }
 
-TEST(SrbFileGeometry, CornersOfNewFilesAreStoredAndSurviveReading) {
+// New SRB files store their corners, repeat in neither direction and take the SRB formats.
+TEST(SrbFileCreate, CornersRepeatsAndFormats) {
     SrbSpec header; // its geometry is the standing rectangle's on a 64-pixel picture
     header.values = {};
     const Bytes expected = header.Build();
-    const Bytes written = Written(CreateSrb(64, kStanding));
+    const GPLSrbFile srb = CreateSrb(64, kStanding);
+    EXPECT_EQ(srb.GetAlphaBits(), 4u); // format 5: the best of codes 0 to 5
+    const Bytes written = Written(srb);
     EXPECT_EQ(Bytes(written.begin(), written.begin() + kMipStart),
               Bytes(expected.begin(), expected.begin() + kMipStart));
+    EXPECT_EQ(written[kMipStart + kRepeatOffset], 0x03);
+    EXPECT_EQ(ReadSrb(written)->GetBitmapCount(), 2u);
 
     for (const Corners& corners : {kStanding, kOffCentre}) {
         const auto back = ReadSrb(Written(CreateSrb(32, corners)));
@@ -498,13 +503,4 @@ TEST(SrbFileGeometry, CornersOfNewFilesAreStoredAndSurviveReading) {
             EXPECT_DOUBLE_EQ(back->GetTextureCorner(i).v, corners.texture[i % 4].v);
         }
     }
-}
-
-TEST(SrbFileCreate, RepeatsInNeitherDirectionAndUsesTheSrbFormats) {
-    const GPLSrbFile srb(8, 8, 8, 8, 8, 8, 2, false, 0, false, 2, kStanding.world,
-                         kStanding.texture, 0, 6);
-    EXPECT_EQ(srb.GetAlphaBits(), 4u); // format 5: the best of codes 0 to 5
-    const Bytes written = Written(srb);
-    EXPECT_EQ(written[kMipStart + kRepeatOffset], 0x03);
-    EXPECT_EQ(ReadSrb(written)->GetBitmapCount(), 2u);
 }
