@@ -36,25 +36,6 @@ std::uint32_t IndexOf(const PseudoDirectory& container, const std::string& name)
     throw std::runtime_error("no entry " + name);
 }
 
-// An archive node that lists one directory, as archives with directories do.
-class ArchiveWithDirectory : public PseudoDirectory {
-public:
-    explicit ArchiveWithDirectory(const std::string& archive) : path_(archive) {}
-    std::uint32_t GetEntryCount() const override { return 1; }
-    bool IsSubdirectory(std::uint32_t) const override { return true; }
-    std::string GetEntryName(std::uint32_t) const override { return "tracks"; }
-    std::string GetEntryBaseName(std::uint32_t) const override { return "tracks"; }
-    std::string GetEntryExtension(std::uint32_t) const override { return {}; }
-    std::string GetEntryQualifiedName(std::uint32_t) const override { return "tracks"; }
-    CountedPtr<Ostrel::Trova::FileFactory> GetFileFactory() const override { return {}; }
-    PathName GetPathName() const override { return path_; }
-    bool IsArchive() const override { return true; }
-    std::string GetArchiveSubdirectory() const override { return {}; }
-
-private:
-    PathName path_;
-};
-
 } // namespace
 
 // A directory lists neither "." nor "..", which would be worth a node; an archive's members are no
@@ -94,10 +75,11 @@ TEST(TreeNodes, SubdirectoriesAndOpenableArchivesAreWorthANodeOfTheirKind) {
     EXPECT_EQ(members.GetEntryName(2), "NOEXT."); // the dot stays even without an extension
     EXPECT_EQ(members.GetPathName().GetFullName(), dir / "Cars.Dat");
 
-    const TreeNode inside = MakeChildNode(ArchiveWithDirectory(dir / "Cars.Dat"), 0);
-    EXPECT_EQ(inside.text, "tracks");
+    // An archive's entry opens as a directory inside the archive, as archives with directories do.
+    const TreeNode inside = MakeChildNode(members, 0);
+    EXPECT_EQ(inside.text, "inner.dat");
     EXPECT_EQ(inside.image, kTreeIconArchive);
-    EXPECT_EQ(inside.directory->GetArchiveSubdirectory(), "tracks");
+    EXPECT_EQ(inside.directory->GetArchiveSubdirectory(), "inner.dat");
 }
 
 TEST(TreeNodes, TopLevelHoldsHomeRootAndRealVolumesOnce) {
