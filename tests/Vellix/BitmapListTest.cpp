@@ -108,14 +108,6 @@ struct Samples {
     std::map<std::string, CountedPtr<BitmapFile>> files;
 };
 
-std::map<std::string, FileSummary> ByName(const std::vector<FileSummary>& summaries) {
-    std::map<std::string, FileSummary> byName;
-    for (const FileSummary& summary : summaries) {
-        byName[summary.entryName] = summary;
-    }
-    return byName;
-}
-
 std::vector<std::string> Texts(const FileSummary& summary) {
     std::vector<std::string> texts;
     for (std::size_t column = 0; column < ListColumns().size(); ++column) {
@@ -136,26 +128,21 @@ std::vector<std::string> Names(const std::vector<FileSummary>& summaries) {
 
 TEST(BitmapList, ListsOnlyBitmapsWithTheirColumnTextsAndSortsByEveryKey) {
     Samples samples;
-    auto records = ByName(ListSummaries(*samples.container));
-    ASSERT_EQ(records.size(), 5u);
-    EXPECT_EQ(records["twins.bmp"].kind, BitmapKind::Bmp);
-    EXPECT_EQ(records["strip.m16"].kind, BitmapKind::Mip);
-    EXPECT_EQ(records["half.stp"].kind, BitmapKind::Pbf);
-    EXPECT_EQ(records["sign.srb"].kind, BitmapKind::Srb);
-    EXPECT_EQ(Texts(records["twins.bmp"]),
-              (std::vector<std::string>{"twins.bmp", "bmp", "1", "2", "1", "8", "8", "8", "0", "2",
-                                        "Opaque"}));
-    EXPECT_EQ(records["twins.bmp"].bitsPerPixel, 8u);
-    EXPECT_EQ(Texts(records["four.MIP"]),
-              (std::vector<std::string>{"four.MIP", "MIP", "1", "4", "2", "8", "8", "8", "8", "4",
-                                        "Transparent"}));
-    EXPECT_EQ(Texts(records["strip.m16"])[3], "128");
-    EXPECT_EQ(Texts(records["half.stp"])[10], "Partial");
-
     auto sorted = ListSummaries(*samples.container);
     SortSummaries(sorted, kColumnName);
-    EXPECT_EQ(Names(sorted), (std::vector<std::string>{"four.MIP", "half.stp", "sign.srb",
+    ASSERT_EQ(Names(sorted), (std::vector<std::string>{"four.MIP", "half.stp", "sign.srb",
                                                        "strip.m16", "twins.bmp"}));
+    EXPECT_EQ(sorted[1].kind, BitmapKind::Pbf);
+    EXPECT_EQ(sorted[2].kind, BitmapKind::Srb);
+    EXPECT_EQ(sorted[3].kind, BitmapKind::Mip);
+    EXPECT_EQ(sorted[4].kind, BitmapKind::Bmp);
+    EXPECT_EQ(Texts(sorted[4]), (std::vector<std::string>{"twins.bmp", "bmp", "1", "2", "1", "8",
+                                                          "8", "8", "0", "2", "Opaque"}));
+    EXPECT_EQ(sorted[4].bitsPerPixel, 8u);
+    EXPECT_EQ(Texts(sorted[0]), (std::vector<std::string>{"four.MIP", "MIP", "1", "4", "2", "8",
+                                                          "8", "8", "8", "4", "Transparent"}));
+    EXPECT_EQ(Texts(sorted[3])[3], "128");      // strip.m16's width
+    EXPECT_EQ(Texts(sorted[1])[10], "Partial"); // half.stp's transparency
     int order = SortOrderAfterClick(kColumnName, kColumnWidth);
     EXPECT_EQ(order, kColumnWidth);
     order = SortOrderAfterClick(order, kColumnWidth);
