@@ -11,6 +11,7 @@
 #include "Trova/GPLSrbFile.h"
 #include "Util/BinaryFile.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
@@ -40,13 +41,15 @@ private:
 inline ::testing::Environment* const guiTestEnvironment =
     ::testing::AddGlobalTestEnvironment(new GuiTestEnvironment);
 
-// Runs work on every modal window of type T that opens while it lives.
+// Runs work on every modal window or popup menu of type T that opens while it lives.
 template <typename T> class ModalAnswer {
 public:
     explicit ModalAnswer(std::function<void(T&)> work) : work_(std::move(work)) {
         timer_.setInterval(10);
         QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* window = dynamic_cast<T*>(QApplication::activeModalWidget())) {
+            QWidget* popup = QApplication::activePopupWidget();
+            if (auto* window =
+                    dynamic_cast<T*>(popup ? popup : QApplication::activeModalWidget())) {
                 ++count;
                 work_(*window);
             }
@@ -60,13 +63,19 @@ private:
     QTimer timer_;
 };
 
-// Answers every message box with OK and keeps the last one's caption and text.
+// Answers every message box with the button of that text, or else OK, and keeps the last one's
+// caption and text.
 class MessageBoxAnswer : public ModalAnswer<QMessageBox> {
 public:
-    MessageBoxAnswer()
-        : ModalAnswer([this](QMessageBox& box) {
+    explicit MessageBoxAnswer(const QString& button = "")
+        : ModalAnswer([this, button](QMessageBox& box) {
               caption = box.windowTitle().toStdString();
               text = box.text().toStdString();
+              for (QAbstractButton* each : box.buttons()) {
+                  if (each->text() == button) {
+                      return each->click();
+                  }
+              }
               box.accept();
           }) {}
     std::string caption;

@@ -103,17 +103,12 @@ void TickRefresh(const CVellixListView& view) {
 // Opens the context menu over a row and returns the texts of its entries (separators empty).
 std::vector<std::string> ContextMenuTexts(CVellixListView& view, int row) {
     std::vector<std::string> texts;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-            for (const QAction* action : menu->actions()) {
-                texts.push_back(action->text().toStdString());
-            }
-            menu->close();
+    ModalAnswer<QMenu> menu([&](QMenu& shown) {
+        for (const QAction* action : shown.actions()) {
+            texts.push_back(action->text().toStdString());
         }
+        shown.close();
     });
-    poll.start();
     QAbstractItemView* items = view.CurrentItemView();
     const QPoint point = items->visualRect(items->model()->index(row, 0)).center();
     QContextMenuEvent event(QContextMenuEvent::Mouse, point, items->viewport()->mapToGlobal(point));
@@ -469,20 +464,10 @@ TEST_F(ListViewTest, ANewGameFileReplacesAnExistingOneOnlyWhenTheUserSaysSo) {
         view.ShowContainer(&directory);
         ASSERT_TRUE(view.SelectEntry("sign.bmp"));
         ModalAnswer<CBmpMipDlg> dialog([](CBmpMipDlg& options) { options.accept(); });
-        std::vector<std::string> texts;
-        ModalAnswer<QMessageBox> question([&](QMessageBox& box) {
-            texts.push_back(box.text().toStdString());
-            for (QAbstractButton* button : box.buttons()) {
-                if (button->text() == each.answer) {
-                    button->click();
-                    return;
-                }
-            }
-            box.reject();
-        });
+        MessageBoxAnswer question(each.answer);
         view.Action(kCommandToMip)->trigger();
-        ASSERT_EQ(texts.size(), 1u) << each.answer;
-        EXPECT_NE(texts.front().find("sign.mip exists already"), std::string::npos);
+        ASSERT_EQ(question.count, 1) << each.answer;
+        EXPECT_NE(question.text.find("sign.mip exists already"), std::string::npos);
         EXPECT_EQ(ReadBytes(dir / "sign.mip").size() != 3, each.replaced) << each.answer;
     }
 }

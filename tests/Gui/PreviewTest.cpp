@@ -108,19 +108,12 @@ TEST_F(PreviewTest, ZoomScalesWithoutSmoothingAndDrawsTheGridAt8x) {
     Show("levels.mip");
     pane.show();
     const CTextureCanvas& canvas = *pane.Canvas();
-    const double fit = std::min(canvas.width() / 8.0, canvas.height() / 4.0);
-    const struct {
-        PreviewZoom zoom;
-        double scale;
-    } cases[] = {{PreviewZoom::Fit, fit},
-                 {PreviewZoom::Actual, 1},
-                 {PreviewZoom::Double, 2},
-                 {PreviewZoom::Quadruple, 4},
-                 {PreviewZoom::Octuple, 8}};
-    for (const auto& c : cases) {
-        pane.SetZoom(c.zoom);
-        EXPECT_EQ(canvas.Scale(), c.scale);
-        EXPECT_EQ(canvas.PictureRect().width(), 8 * c.scale);
+    // In the order of the zoom choices: fit, 1:1, 2x, 4x, 8x.
+    const double scales[] = {std::min(canvas.width() / 8.0, canvas.height() / 4.0), 1, 2, 4, 8};
+    for (int zoom = 0; zoom < 5; ++zoom) {
+        pane.SetZoom(static_cast<PreviewZoom>(zoom));
+        EXPECT_EQ(canvas.Scale(), scales[zoom]);
+        EXPECT_EQ(canvas.PictureRect().width(), 8 * scales[zoom]);
     }
     // At 8x: red texels, a darker line between them.
     const QImage shot = pane.Canvas()->grab().toImage();
