@@ -159,19 +159,15 @@ std::vector<std::uint8_t> ArchiveBytes(const ArchiveMembers& members) {
     constexpr std::size_t kRecordSize = 27;
     std::vector<std::uint8_t> bytes(2 + kRecordSize * members.size());
     Util::WriteU16(bytes.data(), static_cast<std::uint16_t>(members.size()));
-    auto offset = static_cast<std::uint32_t>(bytes.size());
     for (std::size_t i = 0; i < members.size(); ++i) {
+        const auto& [name, data] = members[i];
         std::uint8_t* record = bytes.data() + 2 + kRecordSize * i;
-        const auto size = static_cast<std::uint32_t>(members[i].second.size());
         record[0] = 5;
-        Util::WriteU32(record + 2, size);
-        Util::WriteU32(record + 6, size);
-        std::copy(members[i].first.begin(), members[i].first.end(), record + 10);
-        Util::WriteU32(record + 23, offset);
-        offset += size;
-    }
-    for (const auto& member : members) {
-        bytes.insert(bytes.end(), member.second.begin(), member.second.end());
+        Util::WriteU32(record + 2, static_cast<std::uint32_t>(data.size()));
+        Util::WriteU32(record + 6, static_cast<std::uint32_t>(data.size()));
+        std::copy(name.begin(), name.end(), record + 10);
+        Util::WriteU32(record + 23, static_cast<std::uint32_t>(bytes.size())); // where it starts
+        bytes.insert(bytes.end(), data.begin(), data.end());
     }
     return bytes;
 }
