@@ -120,10 +120,6 @@ __attribute__((noinline, no_sanitize("undefined"))) void DivideByZero() {
     static_cast<void>(quotient);
 }
 
-void Trap() {
-    __builtin_trap();
-}
-
 [[gnu::noinline]] int Recurse(int depth) {
     volatile char frame[512];
     frame[0] = static_cast<char>(depth);
@@ -180,7 +176,8 @@ struct Crash {
 const Crash kCrashes[] = {
     {"NullDereference", DereferenceNull, "Processor exception", "0xC0000005 ACCESS_VIOLATION"},
     {"DivisionByZero", DivideByZero, "Processor exception", "0xC0000094 INT_DIVIDE_BY_ZERO"},
-    {"IllegalInstruction", Trap, "Processor exception", "0xC000001D ILLEGAL_INSTRUCTION"},
+    {"IllegalInstruction", [] { __builtin_trap(); }, "Processor exception",
+     "0xC000001D ILLEGAL_INSTRUCTION"},
     {"Abort", std::abort, "abort() called", nullptr},
     {"ThrowFromNoexcept", ThrowFromNoexcept, "terminate() called", nullptr},
 };
