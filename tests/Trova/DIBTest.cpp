@@ -63,6 +63,7 @@ struct BmpFields {
     std::uint16_t planes = 1;
     std::uint16_t bitCount = 24;
     std::uint32_t compression = 0;
+    std::vector<std::uint8_t> masks = {};          // after the 40 classic header bytes
     std::vector<std::uint8_t> table = {};          // raw blue, green, red, reserved entries
     std::optional<std::uint32_t> pixelOffset = {}; // right after the table unless given
     std::vector<std::uint8_t> pixels = {1, 2, 3, 0};
@@ -70,16 +71,23 @@ struct BmpFields {
 
 std::vector<std::uint8_t> BuildBmp(const BmpFields& fields) {
     std::vector<std::uint8_t> bytes(54, 0);
-    const auto offset = fields.pixelOffset.value_or(54 + std::uint32_t(fields.table.size()));
     Util::WriteU16(&bytes[0], fields.type);
-    Util::WriteU32(&bytes[2], offset + std::uint32_t(fields.pixels.size()));
-    Util::WriteU32(&bytes[10], offset);
     Util::WriteU32(&bytes[14], fields.headerSize);
     Util::WriteU32(&bytes[18], std::uint32_t(fields.width));
     Util::WriteU32(&bytes[22], std::uint32_t(fields.height));
     Util::WriteU16(&bytes[26], fields.planes);
     Util::WriteU16(&bytes[28], fields.bitCount);
     Util::WriteU32(&bytes[30], fields.compression);
+    // Without masks a shorter header drops the fields beyond it (the 16-byte OS/2 header keeps
+    // those up to the bit count) and a longer one adds zero fields: no masks, no colour space.
+    if (fields.masks.empty()) {
+        bytes.resize(14 + fields.headerSize);
+    }
+    bytes.insert(bytes.end(), fields.masks.begin(), fields.masks.end());
+    const auto offset =
+        fields.pixelOffset.value_or(std::uint32_t(bytes.size() + fields.table.size()));
+    Util::WriteU32(&bytes[2], offset + std::uint32_t(fields.pixels.size()));
+    Util::WriteU32(&bytes[10], offset);
     bytes.insert(bytes.end(), fields.table.begin(), fields.table.end());
     bytes.insert(bytes.end(), fields.pixels.begin(), fields.pixels.end());
     return bytes;
@@ -93,19 +101,6 @@ std::vector<std::uint8_t> GreyTable(std::uint32_t entries) {
         table.insert(table.end(), {level, level, level, 0});
     }
     return table;
-}
-
-// The same file with an information header of another size: longer headers get zero fields (no
-// masks, no colour space), the 16-byte OS/2 header keeps the fields up to the bit count.
-std::vector<std::uint8_t> WithHeaderSize(std::vector<std::uint8_t> bytes, std::uint32_t size) {
-    if (size < 40) {
-        bytes.erase(bytes.begin() + 14 + size, bytes.begin() + 54);
-    } else {
-        bytes.insert(bytes.begin() + 54, size - 40, 0);
-    }
-    Util::WriteU32(&bytes[14], size);
-    Util::WriteU32(&bytes[10], Util::ReadU32(&bytes[10]) + size - 40);
-    return bytes;
 }
 
 // A picture of the given encoding, one row unless told.
@@ -134,11 +129,12 @@ BmpFields Runs(std::uint16_t bitCount, std::vector<std::uint8_t> codes) {
 // alpha (6).
 BmpFields BitFields(std::uint16_t bitCount, std::initializer_list<std::uint32_t> masks,
                     std::int32_t width = 1, std::vector<std::uint8_t> pixels = {0, 0, 0, 0}) {
-    std::vector<std::uint8_t> table(4 * masks.size());
+    BmpFields fields = Picture(bitCount, width, std::move(pixels), {}, masks.size() == 3 ? 3 : 6);
+    fields.masks.resize(4 * masks.size());
     for (std::size_t i = 0; i < masks.size(); ++i) {
-        Util::WriteU32(&table[4 * i], masks.begin()[i]);
+        Util::WriteU32(&fields.masks[4 * i], masks.begin()[i]);
     }
-    return Picture(bitCount, width, std::move(pixels), table, masks.size() == 3 ? 3 : 6);
+    return fields;
 }
 
 Colour Grey(std::uint32_t level) {
@@ -254,9 +250,10 @@ TEST(DIBLayout, EachEncodingReadsItsPixels) {
         EXPECT_EQ(dib->HasAlpha(), c.alpha);
         EXPECT_EQ(dib->GetPalette() ? dib->GetPalette()->GetCount() : 0, c.tableEntries);
     }
-    const auto classic = BuildBmp(Picture(4, 2, {0x3A, 0, 0, 0}, GreyTable(16)));
     for (std::uint32_t size : {16, 52, 56, 64, 108, 124}) {
-        const auto dib = ReadBmp(WithHeaderSize(classic, size));
+        BmpFields classic = Picture(4, 2, {0x3A, 0, 0, 0}, GreyTable(16));
+        classic.headerSize = size;
+        const auto dib = ReadBmp(BuildBmp(classic));
         EXPECT_EQ(PixelsOf(*dib), greys({{3, 10}})) << size << "-byte header";
         EXPECT_EQ(dib->GetPalette()->GetCount(), 16u) << size << "-byte header";
     }

@@ -1,8 +1,7 @@
 #include "Trova/PngFile.h"
 
 #include "Support/TestSupport.h"
-#include "Util/BinaryStream.h"
-#include "Util/Exception.h"
+#include "Util/BinaryFile.h"
 #include "Util/MemoryStream.h"
 
 #include "Pictures.h"
@@ -126,9 +125,7 @@ TEST_F(PngPeer, ReadsEveryKindThePeerWrites) {
         // What we write (8 bits per channel, with alpha only if a pixel needs it), the peer reads
         // as we do.
         const std::string copy = dir_ / (std::string(kind.name) + "-ours.png");
-        const auto file = Util::MakeCounted<Util::MemoryStream>(copy);
-        PngFile::Save(png, *file);
-        Support::WriteBytes(copy, file->GetBytes());
+        PngFile::Save(png, *Util::CreateAlways(copy));
         const PngFile ours(copy);
         EXPECT_EQ(ours.HasAlpha(), kind.alpha);
         ExpectPeerPixels(ours, copy);
