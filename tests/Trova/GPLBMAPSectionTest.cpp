@@ -42,13 +42,6 @@ CountedPtr<Palette> Ramp(std::uint32_t count) {
     return palette;
 }
 
-Bytes CmapBytes(std::uint32_t id, std::uint32_t version, std::uint32_t size, const Bytes& entries) {
-    Bytes bytes;
-    PutHeader(bytes, id, version, size);
-    Append(bytes, entries);
-    return bytes;
-}
-
 std::string ReadError(const Bytes& bytes) {
     return Failure([&] { GPLCMAPSection{*StreamOf(bytes, "t.pbf")}; });
 }
@@ -345,26 +338,25 @@ TEST(GPLSection, IdsAreWrittenWithTheirCharactersReversed) {
 
 // A clear entry loses its colour; the others are written back as they were.
 TEST(GPLCMAPSection, ReadsBgraEntriesAndWritesThemBack) {
-    MemoryStream in("p", CmapBytes(kCMAPSectionId, 0, 12,
-                                   {0x10, 0x20, 0x30, 0xFF, 1, 2, 3, 0x80, 0x10, 0x20, 0x30, 0}));
+    MemoryStream in("p", Section(Id("CMAP"), 0, 12,
+                                 {0x10, 0x20, 0x30, 0xFF, 1, 2, 3, 0x80, 0x10, 0x20, 0x30, 0}));
     GPLCMAPSection section(in);
     const Palette& palette = *section.GetPalette();
     ASSERT_EQ(palette.GetCount(), 3u);
     EXPECT_EQ(palette.GetColour(0), Bytes8(0x30, 0x20, 0x10));
     EXPECT_EQ(palette.GetColour(2), Colour());
-    EXPECT_EQ(Written(section), CmapBytes(kCMAPSectionId, 0, 12,
-                                          {0x10, 0x20, 0x30, 0xFF, 1, 2, 3, 0x80, 0, 0, 0, 0}));
+    EXPECT_EQ(Written(section),
+              Section(Id("CMAP"), 0, 12, {0x10, 0x20, 0x30, 0xFF, 1, 2, 3, 0x80, 0, 0, 0, 0}));
 }
 
 TEST(GPLCMAPSection, ReaderChecksInOrder) {
     const Bytes four{1, 2, 3, 4};
-    EXPECT_EQ(ReadError(CmapBytes(kDATASectionId, 1, 3, four)), "GPL palette id not CMAP");
-    EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 1, 3, four)), "GPL palette unsupported version");
-    EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 0, 3, four)), "GPL palette incorrect size");
+    EXPECT_EQ(ReadError(Section(Id("DATA"), 1, 3, four)), "GPL palette id not CMAP");
+    EXPECT_EQ(ReadError(Section(Id("CMAP"), 1, 3, four)), "GPL palette unsupported version");
+    EXPECT_EQ(ReadError(Section(Id("CMAP"), 0, 3, four)), "GPL palette incorrect size");
     // A size beyond the stream is refused before anything is allocated.
-    EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 0, 0xFFFFFFFC, four)),
-              "Couldn't read from t.pbf\n");
-    EXPECT_EQ(ReadError(CmapBytes(kCMAPSectionId, 0, 0, {})), "no failure");
+    EXPECT_EQ(ReadError(Section(Id("CMAP"), 0, 0xFFFFFFFC, four)), "Couldn't read from t.pbf\n");
+    EXPECT_EQ(ReadError(Section(Id("CMAP"), 0, 0, {})), "no failure");
 }
 
 // ---- PBF files: one BMAP section

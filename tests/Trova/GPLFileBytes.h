@@ -44,14 +44,22 @@ inline void Append(Bytes& bytes, const Bytes& more) {
     bytes.insert(bytes.end(), more.begin(), more.end());
 }
 
+// A section header claiming size bytes, then the payload.
+inline Bytes Section(std::uint32_t id, std::uint32_t version, std::uint64_t size,
+                     const Bytes& payload) {
+    Bytes bytes;
+    PutHeader(bytes, id, version, static_cast<std::uint32_t>(size));
+    Append(bytes, payload);
+    return bytes;
+}
+
 // Entries as blue, green, red, alpha.
 inline Bytes Cmap(const std::vector<std::array<std::uint8_t, 4>>& entries) {
-    Bytes bytes;
-    PutHeader(bytes, Id("CMAP"), 0, static_cast<std::uint32_t>(4 * entries.size()));
+    Bytes payload;
     for (const auto& entry : entries) {
-        bytes.insert(bytes.end(), entry.begin(), entry.end());
+        payload.insert(payload.end(), entry.begin(), entry.end());
     }
-    return bytes;
+    return Section(Id("CMAP"), 0, payload.size(), payload);
 }
 
 // Sixteen distinct opaque colours.
@@ -129,13 +137,9 @@ struct BmapSpec {
         if (cmap) {
             Append(body, *cmap);
         }
-        PutHeader(body, dataId, dataVersion, dataSize.value_or(std::uint32_t(stored.size())));
-        Append(body, stored);
+        Append(body, Section(dataId, dataVersion, dataSize.value_or(stored.size()), stored));
         Append(body, filler.value_or(Bytes((4 - stored.size() % 4) % 4, 0x20)));
-        Bytes bytes;
-        PutHeader(bytes, id, version, static_cast<std::uint32_t>(body.size() + sizeError));
-        Append(bytes, body);
-        return bytes;
+        return Section(id, version, body.size() + sizeError, body);
     }
 };
 
@@ -197,10 +201,7 @@ struct MipSpec {
         for (const auto& level : levels) {
             Append(body, level);
         }
-        Bytes bytes;
-        PutHeader(bytes, mipId, mipVersion, static_cast<std::uint32_t>(body.size() + mipSizeDelta));
-        Append(bytes, body);
-        return bytes;
+        return Section(mipId, mipVersion, body.size() + mipSizeDelta, body);
     }
 };
 
