@@ -248,16 +248,15 @@ TEST_F(CliTest, KeyColourAndArchiveMembersGoToTheGameDirectory) {
 // new file made here with the level count and the geometry.
 TEST_F(CliTest, InfoDescribesTheSamplesAndANewFileInTheRequestedFormat) {
     Succeed("to-bmp sky.mip --transparency none");
-    Succeed("to-srb sky.bmp --no-palette --bits 5,6,5,0 --class opaque --transparency none "
-            "--levels 2 --width 10 --height 5 --used-width 0.5");
+    Succeed("to-srb sky.bmp --transparency none --levels 2 --width 10 --height 5 --used-width 0.5");
     const std::pair<const char*, Lines> cases[] = {
         {"SKY.MIP",
          {"repeat.horizontal=true", "repeat.vertical=true", "palette.palettised=false",
           "bits.green=6"}},
         {"cars.dat/flag.pbf", {"palette.colours=4", "transparency=1"}},
         {"sky.srb",
-         {"kind=SRB", "levels#=2", "levels[1].width=64", "bits.green=6", "corners[0].x=-5",
-          "corners[0].z=2.5", "corners[1].u=0.5", "corners[2].v=1"}},
+         {"kind=SRB", "levels#=2", "levels[1].width=64", "corners[0].x=-5", "corners[0].z=2.5",
+          "corners[1].u=0.5", "corners[2].v=1"}},
     };
     for (const auto& [file, values] : cases) {
         EXPECT_THAT(Parse(Run("info " + std::string(file) + " --json").out), IsSupersetOf(values))
