@@ -43,9 +43,8 @@ TEST_F(TrovaDirectoryTest, DirectoriesFilesArchivesAndMembersBelongToTheirDirect
     // Each directory under g with the paths that belong to it, written with '/' for the separator.
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"Cars",
-         {"Cars", "Cars/", "Cars/CAR1.MIP", "Cars/car1.mip", "Cars/CARS.DAT", "Cars/cars.dat",
-          "Cars/cars.dat/CAR1.MIP", "Cars/CARS.DAT/car1.mip", "Cars/new.mip", "Cars/./new.mip",
-          "cars", "CARS/new.mip"}},
+         {"Cars", "Cars/", "Cars/CAR1.MIP", "Cars/car1.mip", "Cars/cars.dat",
+          "Cars/cars.dat/CAR1.MIP", "Cars/new.mip", "Cars/./new.mip", "cars", "CARS/new.mip"}},
         {"newdir", {"newdir", "newdir/new.mip"}}};
     for (const auto& [name, paths] : cases) {
         for (std::string path : paths) {
