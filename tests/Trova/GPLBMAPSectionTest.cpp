@@ -418,12 +418,12 @@ TEST(PbfFileCreate, PalettisedFileCarriesItsCmapAndDirectColourFileNone) {
 
 TEST(PbfFileCopy, CloneIsDeep) {
     BmapSpec spec = BmapSpec::Of(2, 4, 2);
-    spec.cmap = SixteenColourCmap();
+    spec.cmap = Cmap({{1, 2, 3, 4}, {5, 6, 7, 8}});
     const Bytes bytes = spec.Build();
     const auto pbf = ReadPbf(bytes);
     const auto copy = pbf->Clone();
     EXPECT_EQ(Written(*copy), bytes);
-    copy->GetPalette()->SetColour(5, Colour(1, 1, 1, 1));
+    copy->GetPalette()->SetColour(1, Colour(1, 1, 1, 1));
     copy->GetBitmap()->SetPixel(0, 0, Colour(1, 1, 1, 1));
     EXPECT_EQ(Written(*pbf), bytes);
     EXPECT_EQ(copy->GetBitmap()->GetPixel(0, 0), Colour(1, 1, 1, 1));

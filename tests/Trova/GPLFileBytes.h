@@ -62,16 +62,6 @@ inline Bytes Cmap(const std::vector<std::array<std::uint8_t, 4>>& entries) {
     return Section(Id("CMAP"), 0, payload.size(), payload);
 }
 
-// Sixteen distinct opaque colours.
-inline Bytes SixteenColourCmap() {
-    std::vector<std::array<std::uint8_t, 4>> entries;
-    for (std::uint8_t i = 0; i < 16; ++i) {
-        entries.push_back(
-            {std::uint8_t(i * 16), std::uint8_t(255 - i * 16), std::uint8_t(i * 3), 255});
-    }
-    return Cmap(entries);
-}
-
 // Stored sizes written out here rather than asked of the reader, so that a wrong size rule in the
 // reader cannot agree with itself: 4-bit indices (0-2), 16-bit (3-5), 24-bit (6), 32-bit (7),
 // 8-bit (8); rows padded to 4 bytes. Formats 10 and 11 store 4 x 4 blocks of 8 and 16 bytes.
