@@ -223,10 +223,11 @@ TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchiveAndDragsCopiesOfThem) {
     EXPECT_EQ(ReadBytes(copy), ReadBytes(dir / "mip"));
 }
 
-// Files drag out as file URLs; a picture dropped on a game file goes back into it through "Convert
-// From Bmp", and a picture of another file is refused.
-TEST_F(ListViewTest, FilesDragOutAndAPictureDroppedOnAGameFileGoesBackIntoIt) {
-    MixedDirectory files;
+// The commands and the context menu follow the kinds of the selection. Files drag out as file
+// URLs; a picture dropped on a game file goes back into it through "Convert From Bmp", and a
+// picture of another file is refused.
+TEST_F(ListViewTest, CommandsFollowTheSelectionAndPicturesDragInAndOut) {
+    MixedDirectory files; // rows: a.bmp, b.MIP, c.m16, d.stp, f.srb
     Util::Platform::MakeDirectory(files.dir / "edits");
     WriteBmp(files.dir / "edits/b.bmp", 64);
     WriteBmp(files.dir / "edits/x.bmp", 64);
@@ -235,6 +236,32 @@ TEST_F(ListViewTest, FilesDragOutAndAPictureDroppedOnAGameFileGoesBackIntoIt) {
     view.resize(800, 300);
     view.show();
     view.ShowContainer(&directory);
+    const auto enabled = [&] {
+        std::vector<int> commands;
+        for (int command :
+             {kCommandToBmp, kCommandFromBmp, kCommandToMip, kCommandToPbf, kCommandToSrb}) {
+            if (view.Action(command)->isEnabled()) {
+                commands.push_back(command);
+            }
+        }
+        return commands;
+    };
+    EXPECT_TRUE(enabled().empty());
+    SelectRows(view, {1, 3, 4}); // any mix of game files makes pictures
+    EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp}));
+    EXPECT_EQ(view.Action(kCommandToMip)->statusTip(),
+              "Select only BMP or PNG files to make new game files");
+    // The context menu: the commands, then the file itself only for one file on disk.
+    std::vector<std::string> menu{"Convert &To Bmp", "Convert &From Bmp", "Convert to &Mip",
+                                  "Convert to &Pbf/Stp", "Convert to &Srb"};
+    SelectRows(view, {1, 2});
+    EXPECT_EQ(ContextMenuTexts(view, 1), menu);
+    menu.insert(menu.end(), {"", "Open", "Show in Folder"});
+    SelectRows(view, {1});
+    EXPECT_EQ(ContextMenuTexts(view, 1), menu);
+    SelectRows(view, {0});
+    EXPECT_EQ(enabled(), (std::vector<int>{kCommandToMip, kCommandToPbf, kCommandToSrb}));
+
     QAbstractItemView* items = view.CurrentItemView();
     const std::unique_ptr<QMimeData> drag(
         items->model()->mimeData({items->model()->index(0, 0), items->model()->index(2, 3)}));
@@ -292,25 +319,22 @@ TEST_F(ListViewTest, StylesAndColumnClicksShowTheSameItemsAndOutliveTheView) {
         EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"3", "2", "1", "1", "1"}));
         view.DetailsView()->header()->resizeSection(4, 77);
         SelectRows(view, {2});
-        struct Expected {
+        const struct {
             int style;
             QListView::ViewMode mode;
             QListView::Flow flow;
-            QSize iconSize;
-        };
-        for (const Expected& each : {
-                 Expected{kStyleSmallIcon, QListView::ListMode, QListView::LeftToRight,
-                          QSize(16, 16)},
-                 Expected{kStyleList, QListView::ListMode, QListView::TopToBottom, QSize(16, 16)},
-                 Expected{kStyleIcon, QListView::IconMode, QListView::LeftToRight, QSize(32, 32)},
-             }) {
+            int icon;
+        } styles[] = {{kStyleSmallIcon, QListView::ListMode, QListView::LeftToRight, 16},
+                      {kStyleList, QListView::ListMode, QListView::TopToBottom, 16},
+                      {kStyleIcon, QListView::IconMode, QListView::LeftToRight, 32}};
+        for (const auto& each : styles) {
             view.SetViewStyle(each.style);
             view.Arrange();
             auto* icons = qobject_cast<QListView*>(view.CurrentItemView());
             ASSERT_NE(icons, nullptr);
             EXPECT_EQ(icons->viewMode(), each.mode);
             EXPECT_EQ(icons->flow(), each.flow);
-            EXPECT_EQ(icons->iconSize(), each.iconSize);
+            EXPECT_EQ(icons->iconSize(), QSize(each.icon, each.icon));
             EXPECT_EQ(icons->model()->rowCount(), 5);
             EXPECT_EQ(view.GetSelection(), (std::vector<std::size_t>{view.GetListOrder()[2]}));
         }
@@ -327,45 +351,7 @@ TEST_F(ListViewTest, StylesAndColumnClicksShowTheSameItemsAndOutliveTheView) {
     EXPECT_EQ(again.DetailsView()->header()->sortIndicatorSection(), 2);
     EXPECT_EQ(again.DetailsView()->header()->sortIndicatorOrder(), Qt::DescendingOrder);
     EXPECT_EQ(again.DetailsView()->header()->sectionSize(4), 77);
-    auto* icons = qobject_cast<QListView*>(again.CurrentItemView());
-    ASSERT_NE(icons, nullptr);
-    EXPECT_EQ(icons->viewMode(), QListView::IconMode);
-}
-
-TEST_F(ListViewTest, CommandsAndTheContextMenuFollowTheKindsOfTheSelection) {
-    MixedDirectory files; // rows: a.bmp, b.MIP, c.m16, d.stp, f.srb
-    RealDirectory directory(files.dir.Path());
-    CVellixListView view(store);
-    view.resize(800, 300);
-    view.show();
-    view.ShowContainer(&directory);
-    const auto enabled = [&] {
-        std::vector<int> commands;
-        for (int command :
-             {kCommandToBmp, kCommandFromBmp, kCommandToMip, kCommandToPbf, kCommandToSrb}) {
-            if (view.Action(command)->isEnabled()) {
-                commands.push_back(command);
-            }
-        }
-        return commands;
-    };
-    EXPECT_TRUE(enabled().empty());
-    SelectRows(view, {1, 3, 4}); // any mix of game files makes pictures
-    EXPECT_EQ(enabled(), (std::vector<int>{kCommandToBmp}));
-    EXPECT_EQ(view.Action(kCommandToMip)->statusTip(),
-              "Select only BMP or PNG files to make new game files");
-    SelectRows(view, {0});
-    EXPECT_EQ(enabled(), (std::vector<int>{kCommandToMip, kCommandToPbf, kCommandToSrb}));
-    // The context menu offers the file itself only for one file on disk.
-    const std::vector<std::string> commands{"Convert &To Bmp", "Convert &From Bmp",
-                                            "Convert to &Mip", "Convert to &Pbf/Stp",
-                                            "Convert to &Srb"};
-    SelectRows(view, {1});
-    auto withFile = commands;
-    withFile.insert(withFile.end(), {"", "Open", "Show in Folder"});
-    EXPECT_EQ(ContextMenuTexts(view, 1), withFile);
-    SelectRows(view, {1, 2});
-    EXPECT_EQ(ContextMenuTexts(view, 1), commands);
+    EXPECT_NE(again.CurrentItemView(), again.DetailsView()); // the icons, shown at once
 }
 
 // Cancelled in its dialog, the command writes nothing; accepted, it writes every level of any mix

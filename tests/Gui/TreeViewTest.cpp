@@ -18,12 +18,7 @@ using namespace Ostrel::Test;
 namespace {
 
 QTreeWidgetItem* Child(const QTreeWidgetItem* item, const QString& text) {
-    for (int index = 0; index < item->childCount(); ++index) {
-        if (item->child(index)->text(0) == text) {
-            return item->child(index);
-        }
-    }
-    return nullptr;
+    return item->child(static_cast<int>(ChildTexts(item).indexOf(text)));
 }
 
 bool HasPlaceholder(const QTreeWidgetItem* item) {
