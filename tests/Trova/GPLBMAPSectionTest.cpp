@@ -49,10 +49,6 @@ std::string ReadError(const Bytes& bytes) {
 CountedPtr<GPLPbfFile> ReadPbf(const Bytes& bytes) {
     return MakeCounted<GPLPbfFile>(StreamOf(bytes, "t.pbf"));
 }
-
-std::uint8_t FormatOf(const PbfFile& pbf) {
-    return pbf.GetBitmap().DynamicCast<GPLBMAPSection>()->GetFormat();
-}
 } // namespace
 
 TEST(GPLBMAPSection, EveryFormatWritesBackByteForByte) {
@@ -389,8 +385,8 @@ TEST(PbfFileCreate, FormatChoice) {
     };
     for (const Case& c : cases) {
         // The alpha bits are not consulted: 8 of them would make the opaque cases format 5.
-        EXPECT_EQ(FormatOf(GPLPbfFile(c.red, c.green, c.blue, 8, c.transparency, c.usePalette, 16)),
-                  c.expected);
+        const GPLPbfFile pbf(c.red, c.green, c.blue, 8, c.transparency, c.usePalette, 16);
+        EXPECT_EQ(pbf.GetBitmap().DynamicCast<GPLBMAPSection>()->GetFormat(), c.expected);
     }
     EXPECT_EQ(MessageOf([] { GPLPbfFile(8, 8, 8, 8, 1, true, 17); }),
               "GPL mip only supports 16 colour palettes");

@@ -200,8 +200,7 @@ TEST(MipFileRead, PaletteKinds) {
 
     const auto direct = ReadMip(Valid(7).Build());
     EXPECT_FALSE(direct->IsPalettised());
-    EXPECT_FALSE(direct->GetPalette());
-    EXPECT_FALSE(direct->GetBitmapPalette(0));
+    EXPECT_FALSE(direct->GetPalette()); // level 0's
 }
 
 TEST(MipFileRead, HeaderFields) {
