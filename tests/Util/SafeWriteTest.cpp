@@ -31,9 +31,10 @@ std::vector<std::string> Entries(const std::string& directory) {
     return names;
 }
 
-// Nothing takes the target's name before the content is complete, and a failure leaves the
-// directory as it was.
-TEST(SafeWrite, AFailedWriteLeavesTheDirectoryAsItWas) {
+// Nothing takes the target's name before the content is complete, and a refusal or a failure
+// leaves the directory as it was. A file marked read-only is refused, not replaced; replacing keeps
+// the file's permissions.
+TEST(SafeWrite, RefusedAndFailedWritesLeaveTheDirectoryAsItWasAndReplacingKeepsPermissions) {
     TempDir dir;
     const std::string target = dir / "CAR1.MIP";
     WriteBytes(target, {1, 2, 3});
@@ -50,20 +51,12 @@ TEST(SafeWrite, AFailedWriteLeavesTheDirectoryAsItWas) {
                 HasSubstr("Couldn't open " + target + "\nFile exists"));
     EXPECT_EQ(MessageOf([&] { Util::WriteSafely(target, true, failing(target)); }), "stopped");
     EXPECT_EQ(MessageOf([&] { Util::WriteSafely(added, false, failing(added)); }), "stopped");
-    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"CAR1.MIP"});
-}
-
-// Replacing keeps the file's permissions; a file marked read-only is refused, not replaced.
-TEST(SafeWrite, ReplacingRespectsTheFilesPermissions) {
-    TempDir dir;
-    const std::string target = dir / "CAR1.MIP";
-    WriteBytes(target, {1, 2, 3});
     constexpr auto kReadOnly = fs::perms::owner_read | fs::perms::group_read;
     fs::permissions(target, kReadOnly);
     EXPECT_THAT(MessageOf([&] { WriteContent(target, true, {6}); }),
                 HasSubstr("Couldn't open " + target + "\n"));
     EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
-    EXPECT_EQ(Entries(dir.Path()).size(), 1u);
+    EXPECT_EQ(Entries(dir.Path()), std::vector<std::string>{"CAR1.MIP"});
 
     constexpr auto kOwnAndGroup = fs::perms::owner_read | fs::perms::owner_write | kReadOnly;
     fs::permissions(target, kOwnAndGroup);
