@@ -21,7 +21,7 @@ using namespace Ostrel::Test;
 // The messages of the other exceptions are checked where the library raises them.
 TEST(Exception, AssertionCarriesUnitLineAndExpressionText) {
     const std::string message = MessageOf([] {
-        constexpr char kSourceUnit[] = "Foo";
+        static constexpr char kSourceUnit[] = "Foo";
         const int x = 0;
         OSTREL_ASSERT(x > 0);
     });
