@@ -84,10 +84,6 @@ Util::CountedPtr<GPLSrbFile> ReadSrb(const Bytes& bytes) {
     return Util::MakeCounted<GPLSrbFile>(StreamOf(bytes, "tree.srb"));
 }
 
-std::string SrbFailure(const Bytes& bytes) {
-    return FailureOf([&] { ReadSrb(bytes); }, "tree.srb");
-}
-
 struct Corners {
     std::array<WorldPoint, 4> world;
     std::array<TexturePoint, 4> texture;
@@ -458,7 +454,7 @@ TEST(SrbFileRead, HeaderChecksInOrder) {
     for (const auto& [breakIt, expected] : cases) {
         SrbSpec spec;
         breakIt(spec);
-        EXPECT_EQ(SrbFailure(spec.Build()), expected);
+        EXPECT_EQ(FailureOf([&] { ReadSrb(spec.Build()); }, "tree.srb"), expected);
     }
     const Bytes valid = SrbSpec().Build();
     for (std::size_t length = 0; length < valid.size(); length += 3) {
