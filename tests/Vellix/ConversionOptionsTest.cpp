@@ -416,5 +416,5 @@ TEST(OptionFields, NumberTextUsesThePointFifteenDigitsAndOnlyFiniteValues) {
         EXPECT_EQ(ParseNumber(text), std::nullopt) << text;
     }
     EXPECT_FALSE(kSrbFractionRange.Contains(std::nan("")));  // values set outside a dialog
-    EXPECT_EQ(FormatNumber(1.0 / 3.0), "0.333333333333333"); // as many digits as a text keeps
+    EXPECT_EQ(FormatNumber(1.0 / 3.0), "0.333333333333333"); // fifteen digits read back alike
 }

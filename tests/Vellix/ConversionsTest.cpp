@@ -281,7 +281,8 @@ TEST(ConversionsBatch, TheFirstFailureEndsTheBatchUnlessItKeepsGoing) {
         SCOPED_TRACE(jobs);
         TempDir dir;
         std::vector<std::string> paths;
-        for (const char* name : {"a", "b", "c", "d"}) { // c is transparent: fails without it
+        // c has holes, so that it fails to convert without a transparency method.
+        for (const char* name : {"a", "b", "c", "d"}) {
             Save(*MakeMip(name[0] == 'c' ? Pattern : Opaque), dir / (name + std::string(".mip")));
             paths.push_back(dir / (name + std::string(".mip")));
         }
