@@ -84,9 +84,7 @@ std::string RunCommand(const std::string& command, int* exitCode) {
 }
 
 bool HaveCommand(const std::string& name) {
-    int code = 0;
-    RunCommand("command -v " + name + " >/dev/null 2>&1", &code);
-    return code == 0;
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 bool PeerMissing(const std::string& command) {
