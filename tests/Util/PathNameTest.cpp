@@ -1,5 +1,4 @@
 #include "Util/PathName.h"
-#include "Util/Exception.h"
 #include "Util/Platform.h"
 #include "Util/Text.h"
 
