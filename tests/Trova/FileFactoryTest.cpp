@@ -100,9 +100,29 @@ TEST(FileFactoryRegistry, FactoriesAreSharedReplacedForUpdatingAndPurged) {
     EXPECT_TRUE(registry.GetFactory(cars, false));
 }
 
-TEST(GPLFileFactoryRecognizer, RecognisesDirectoriesByTheFirstFileOfThePatternOrder) {
+// Probes turn every failure into "no"; a directory is recognised by the first file, in the order of
+// the patterns, that says anything.
+TEST(GPLFileFactoryRecognizer, RecognisesArchivesAndDirectoriesAndTurnsFailuresIntoNo) {
     TempDir dir;
     GPLFileFactoryRecognizer probe(false);
+    WriteBytes(dir / "short.dat", {1, 0, 5});
+    EXPECT_FALSE(probe.IsDat(dir / "short.dat"));
+    WriteBytes(dir / "zero.dat", {0, 0, 5, 0});
+    EXPECT_FALSE(probe.IsDat(dir / "zero.dat"));
+    EXPECT_FALSE(probe.IsDat(dir / "missing.dat"));
+    EXPECT_FALSE(probe.IsDat(dir.Path()));
+    // An archive cut short inside its directory is no archive of ours.
+    WriteBytes(dir / "cut.dat", {2, 0, 5, 0, 1});
+    EXPECT_TRUE(probe.IsDat(dir / "cut.dat"));
+    EXPECT_FALSE(probe.IsOwnDat(dir / "cut.dat"));
+    WriteBytes(dir / "game.dat", ArchiveBytes({{"CAR.3DO", {'4', 'O', 'D', '3'}}}));
+    EXPECT_TRUE(probe.IsOwnDat(dir / "game.dat"));
+    WriteBytes(dir / "lyt.dat", ArchiveBytes({{"A.LYT", {6, 0, 0, 0, 0x29, 3, 0, 0}}}));
+    EXPECT_TRUE(probe.IsOwnDat(dir / "lyt.dat"));
+
+    // A .3do that is a directory, and one that is empty, say nothing.
+    Platform::MakeDirectory(dir / "odd.3do");
+    WriteBytes(dir / "empty.3do", {});
     const TrovaDirectory directory(dir.Path());
     EXPECT_FALSE(probe.IsOwnDirectory(directory));
     // Replays decide by their version.
@@ -116,27 +136,4 @@ TEST(GPLFileFactoryRecognizer, RecognisesDirectoriesByTheFirstFileOfThePatternOr
     EXPECT_FALSE(probe.IsOwnDirectory(directory)); // a .3do decides before any .trk
     WriteBytes(dir / "car.3DO", {'4', 'O', 'D', '3'});
     EXPECT_TRUE(probe.IsOwnDirectory(directory));
-}
-
-TEST(GPLFileFactoryRecognizer, ProbesTurnEveryFailureIntoNo) {
-    TempDir dir;
-    GPLFileFactoryRecognizer probe(false);
-    WriteBytes(dir / "short.dat", {1, 0, 5});
-    EXPECT_FALSE(probe.IsDat(dir / "short.dat"));
-    WriteBytes(dir / "zero.dat", {0, 0, 5, 0});
-    EXPECT_FALSE(probe.IsDat(dir / "zero.dat"));
-    EXPECT_FALSE(probe.IsDat(dir / "missing.dat"));
-    EXPECT_FALSE(probe.IsDat(dir.Path()));
-    // An archive cut short inside its directory is no archive of ours.
-    WriteBytes(dir / "cut.dat", {2, 0, 5, 0, 1});
-    EXPECT_TRUE(probe.IsDat(dir / "cut.dat"));
-    EXPECT_FALSE(probe.IsOwnDat(dir / "cut.dat"));
-    // A .3do that is a directory, and one that is empty, say nothing.
-    Platform::MakeDirectory(dir / "odd.3do");
-    WriteBytes(dir / "empty.3do", {});
-    EXPECT_FALSE(probe.IsOwnDirectory(TrovaDirectory(dir.Path())));
-    WriteBytes(dir / "game.dat", ArchiveBytes({{"CAR.3DO", {'4', 'O', 'D', '3'}}}));
-    EXPECT_TRUE(probe.IsOwnDat(dir / "game.dat"));
-    WriteBytes(dir / "lyt.dat", ArchiveBytes({{"A.LYT", {6, 0, 0, 0, 0x29, 3, 0, 0}}}));
-    EXPECT_TRUE(probe.IsOwnDat(dir / "lyt.dat"));
 }
