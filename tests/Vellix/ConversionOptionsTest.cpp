@@ -13,14 +13,18 @@ namespace {
 // The widgets of a dialog as plain values. A text never set reads as "x", which is no number.
 class FakeControls : public DialogControls {
 public:
-    bool IsChecked(Control control) const override { return Find(checked, control, false); }
+    bool IsChecked(Control control) const override {
+        return checked.contains(control) && checked.at(control);
+    }
     void SetChecked(Control control, bool value) override { checked[control] = value; }
-    std::int32_t GetRadioIndex(Control group) const override { return Find(radio, group, -1); }
+    std::int32_t GetRadioIndex(Control group) const override {
+        return radio.contains(group) ? radio.at(group) : -1;
+    }
     void SetRadioIndex(Control group, std::int32_t index) override {
         radio[group] = RadioRange(group).Contains(index) ? index : -1;
     }
     std::string GetText(Control control) const override {
-        return Find(text, control, std::string("x"));
+        return text.contains(control) ? text.at(control) : "x";
     }
     void SetText(Control control, const std::string& value) override { text[control] = value; }
     void SetEnabled(Control control, bool value) override { enabled[control] = value; }
@@ -29,13 +33,6 @@ public:
     std::map<Control, std::int32_t> radio;
     std::map<Control, std::string> text;
     std::map<Control, bool> enabled;
-
-private:
-    template <class Value>
-    static Value Find(const std::map<Control, Value>& map, Control control, Value otherwise) {
-        const auto found = map.find(control);
-        return found == map.end() ? otherwise : found->second;
-    }
 };
 
 using Keys = std::vector<std::string>;
