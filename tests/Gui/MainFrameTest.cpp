@@ -127,8 +127,6 @@ TEST_F(MainFrameTest, ViewStylesCarryTheRadioMarkAndArrangeOnlyOnTheGrid) {
 }
 
 TEST_F(MainFrameTest, F6AndShiftF6SwitchPanes) {
-    EXPECT_EQ(frame.Action(kCommandNextPane)->shortcut(), QKeySequence(Qt::Key_F6));
-    EXPECT_EQ(frame.Action(kCommandPreviousPane)->shortcut(), QKeySequence(Qt::SHIFT | Qt::Key_F6));
     frame.show();
     QApplication::setActiveWindow(&frame);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));

@@ -2,7 +2,6 @@
 #include "Support/TestSupport.h"
 #include "Trova/GPLMipFile.h"
 #include "Trova/Palette.h"
-#include "Util/BinaryFile.h"
 #include "Vellix/BitmapList.h"
 #include "Vellix/Gui/MainFrame.h"
 #include "Vellix/Gui/PaletteStrip.h"
@@ -18,7 +17,6 @@
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QSpinBox>
-#include <QStatusBar>
 #include <QTest>
 #include <QWheelEvent>
 
