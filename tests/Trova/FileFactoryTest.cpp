@@ -5,7 +5,6 @@
 #include "Trova/FileFactoryRegistry.h"
 #include "Trova/GPLFileFactoryRecognizer.h"
 #include "Trova/MipFile.h"
-#include "Util/BinaryFile.h"
 #include "Util/Platform.h"
 
 #include <gtest/gtest.h>
