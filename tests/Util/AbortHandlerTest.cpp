@@ -142,14 +142,19 @@ void Throw() {
     }
 }
 
+// Without an installed handler the report goes to standard error.
+void CrashHooked(void (*crash)()) {
+    const AbortHooks hooks;
+    crash();
+}
+
 // Installs a handler that does what react does, and faults.
 template <void (*react)()> void CrashWith() {
     class Handler : public AbortHandler {
         void HandleAbort(const Exception&) override { react(); }
     };
     SetAbortHandler(std::make_unique<Handler>());
-    const AbortHooks hooks;
-    DereferenceNull();
+    CrashHooked(DereferenceNull);
 }
 
 TEST(AbortHooksDeathTest, ProcessEndsWithCodeOneWhateverTheHandlerDoes) {
@@ -157,12 +162,6 @@ TEST(AbortHooksDeathTest, ProcessEndsWithCodeOneWhateverTheHandlerDoes) {
     EXPECT_EXIT(CrashWith<Throw>(), testing::ExitedWithCode(1), "");
     // A second fault while reporting must end the process, not hang or report again.
     EXPECT_EXIT(CrashWith<DereferenceNull>(), testing::ExitedWithCode(1), "");
-}
-
-// Without an installed handler the report goes to standard error.
-void CrashHooked(void (*crash)()) {
-    const AbortHooks hooks;
-    crash();
 }
 
 // A way to crash, the title of its report and the exception code the report names, if any.
