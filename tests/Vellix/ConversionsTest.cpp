@@ -562,7 +562,6 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
          "CAR1.bmp: Source bitmap incorrect size (8 x 8 expected, 4 x 4 found)"},
         {"sign.mip", separate, cli,
          "sign_ti.bmp: Size of transparency does not match (8 x 8 expected, 8 x 4 found)"},
-        {"decal.mip", noOverwrite, cli, "decal.mip: File exists (use --overwrite)"},
         {"decal.mip", noOverwrite, dialog, "decal.mip: File exists (tick \"Overwrite\")"},
         {"CAR1.MIP", ToBmp(kNoTransparency, false, 1), cli,
          "CAR1.bmp: File exists (use --overwrite)"},
