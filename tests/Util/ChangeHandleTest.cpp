@@ -8,8 +8,7 @@
 #include <fstream>
 
 namespace Platform = Ostrel::Util::Platform;
-using Ostrel::Test::TempDir;
-using Ostrel::Test::WriteBytes;
+using namespace Ostrel::Test;
 
 // Instances are few per user and shared with all the user's programs: watching more directories
 // than the user may have instances must still hear each one.
