@@ -17,10 +17,9 @@
 #include <exception>
 
 using namespace Ostrel::Util;
+using namespace Ostrel::Test;
 
 namespace {
-
-using namespace Ostrel::Test;
 
 // The text with the digits of every hexadecimal number replaced by their count: "0x{8}".
 std::string Shape(std::string text) {
