@@ -200,30 +200,9 @@ TEST_F(ListViewTest, ListsTheBitmapsOfADirectoryWithTheirPropertiesAndThumbnails
     EXPECT_EQ(view.CurrentItemView()->model()->rowCount(), 0);
 }
 
-// The members come from the archive alone, and a member drags as a copy of its bytes.
-TEST_F(ListViewTest, ListsTheBitmapMembersOfAnArchiveAndDragsCopiesOfThem) {
-    TempDir dir;
-    WriteMip(dir / "mip", 16, 16, 2);
-    WritePbf(dir / "pbf");
-    WriteBytes(dir / "cars.dat", Ostrel::Test::ArchiveBytes({{"car1.mip", ReadBytes(dir / "mip")},
-                                                             {"sky.pbf", ReadBytes(dir / "pbf")},
-                                                             {"notes.txt", {'n'}}}));
-    DatDirectory archive(dir / "cars.dat", "");
-    CVellixListView view(store);
-    view.ShowContainer(&archive);
-    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"car1.mip", "sky.pbf"}));
-    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"2", "1"}));
-    const auto* model = view.CurrentItemView()->model();
-    const std::unique_ptr<QMimeData> drag(model->mimeData({model->index(0, 0)}));
-    ASSERT_EQ(drag->urls().size(), 1);
-    const std::string copy = drag->urls()[0].toLocalFile().toStdString();
-    EXPECT_EQ(Util::PathName(copy).GetFileName(), "car1.mip");
-    EXPECT_EQ(ReadBytes(copy), ReadBytes(dir / "mip"));
-}
-
 // The commands and the context menu follow the kinds of the selection. Files drag out as file
-// URLs; a picture dropped on a game file goes back into it through "Convert From Bmp", and a
-// picture of another file is refused.
+// URLs, an archive's members as copies; a picture dropped on a game file goes back into it through
+// "Convert From Bmp", and a picture of another file is refused.
 TEST_F(ListViewTest, CommandsFollowTheSelectionAndPicturesDragInAndOut) {
     MixedDirectory files; // rows: a.bmp, b.MIP, c.m16, d.stp, f.srb
     Util::Platform::MakeDirectory(files.dir / "edits");
@@ -297,6 +276,22 @@ TEST_F(ListViewTest, CommandsFollowTheSelectionAndPicturesDragInAndOut) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return ReadBytes(files.dir / "b.MIP") != before; }, 10000));
     EXPECT_EQ(options.count, 1);
     EXPECT_EQ(view.GetSelection(), (std::vector<std::size_t>{1}));
+
+    // An archive's members come from the archive alone, and one drags as a copy of its bytes.
+    WriteBytes(files.dir / "cars.dat", ArchiveBytes({{"car1.mip", ReadBytes(files.dir / "c.m16")},
+                                                     {"sky.pbf", ReadBytes(files.dir / "d.stp")},
+                                                     {"notes.txt", {'n'}}}));
+    DatDirectory archive(files.dir / "cars.dat", "");
+    view.ShowContainer(&archive);
+    EXPECT_EQ(ColumnTexts(view, 0), (std::vector<std::string>{"car1.mip", "sky.pbf"}));
+    EXPECT_EQ(ColumnTexts(view, 2), (std::vector<std::string>{"2", "1"}));
+    const std::unique_ptr<QMimeData> member(
+        items->model()->mimeData({items->model()->index(0, 0)}));
+    ASSERT_EQ(member->urls().size(), 1);
+    const std::string copy = member->urls()[0].toLocalFile().toStdString();
+    EXPECT_EQ(Util::PathName(copy).GetFileName(), "car1.mip");
+    EXPECT_EQ(ReadBytes(copy), ReadBytes(files.dir / "c.m16"));
+    view.ShowContainer(nullptr);
 }
 
 // An unknown stored style shows the details; every style shows the same items and selection;

@@ -110,36 +110,10 @@ TEST(OptionDialogs, ClicksOnGoverningControlsSwitchTheirControlsAndCancelWritesN
     EXPECT_TRUE(store.GetWrites().empty());
 }
 
+// The spin boxes span their fields' ranges, yet a typed value outside reaches the check as typed,
+// never rounded into the range. The first invalid field, on Ok or on a governing click, is
+// reported and the dialog stays open with nothing written.
 TEST(OptionDialogs, AnInvalidFieldKeepsTheDialogOpenWithNothingWritten) {
-    MessageBoxAnswer answer;
-    MemorySettingsStore store;
-    CBmpMipDlg dialog(store);
-    dialog.show();
-    Edit(dialog, Control::ColourCount)->setText("257");
-    PressOk(dialog);
-    EXPECT_EQ(answer.count, 1);
-    EXPECT_EQ(answer.caption, "Vellix");
-    EXPECT_EQ(answer.text, "Please enter an integer between 1 and 256.");
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(dialog.focusWidget(), dialog.ControlWidget(Control::ColourCount));
-    EXPECT_TRUE(store.GetWrites().empty());
-
-    // A click on a governing control reports an invalid field too.
-    Edit(dialog, Control::ColourCount)->setText("256");
-    Edit(dialog, Control::TransparencyGreen)->setText("300");
-    Button(dialog, Control::SpecifiedColour)->click();
-    EXPECT_EQ(answer.text, "Please enter an integer between 0 and 255.");
-    EXPECT_TRUE(store.GetWrites().empty());
-
-    Edit(dialog, Control::TransparencyGreen)->setText("0");
-    PressOk(dialog);
-    EXPECT_EQ(answer.count, 2);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(store.GetInt(kSettingsSection, "BmpMipColourCount", 0), 256);
-}
-
-// A typed value outside the range reaches the check as typed, never rounded into the range.
-TEST(OptionDialogs, NumberFieldsAreSpinBoxesOverTheirRanges) {
     MessageBoxAnswer answer;
     MemorySettingsStore store;
     CBmpSrbDlg dialog(store);
@@ -153,12 +127,28 @@ TEST(OptionDialogs, NumberFieldsAreSpinBoxesOverTheirRanges) {
     EXPECT_DOUBLE_EQ(width->maximum(), 5000);
     EXPECT_EQ(width->toolTip(), "From 0.001 to 5000");
     dialog.show();
+    Edit(dialog, Control::ColourCount)->setText("257");
+    PressOk(dialog);
+    EXPECT_EQ(answer.count, 1);
+    EXPECT_EQ(answer.caption, "Vellix");
+    EXPECT_EQ(answer.text, "Please enter an integer between 1 and 256.");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.focusWidget(), dialog.ControlWidget(Control::ColourCount));
+    Edit(dialog, Control::ColourCount)->setText("256");
     Edit(dialog, Control::Width)->setText("5000.0004");
     PressOk(dialog);
     EXPECT_EQ(answer.text, "Please enter a number greater than 0 and at most 5000.");
-    EXPECT_TRUE(store.GetWrites().empty());
     Edit(dialog, Control::Width)->setText("5000");
+    Edit(dialog, Control::TransparencyGreen)->setText("300");
+    Button(dialog, Control::SpecifiedColour)->click();
+    EXPECT_EQ(answer.text, "Please enter an integer between 0 and 255.");
+    EXPECT_TRUE(store.GetWrites().empty());
+
+    Edit(dialog, Control::TransparencyGreen)->setText("0");
     PressOk(dialog);
+    EXPECT_EQ(answer.count, 3);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(store.GetInt(kSettingsSection, "BmpSrbColourCount", 0), 256);
     EXPECT_EQ(store.GetInt(kSettingsSection, "BmpSrbWidth", 0), 5000000);
 }
 

@@ -102,7 +102,7 @@ TEST_F(PreviewTest, LevelStepperAndStripShowEachLevel) {
     }
 }
 
-TEST_F(PreviewTest, ZoomScalesWithoutSmoothingAndDrawsTheGridAt8x) {
+TEST_F(PreviewTest, ZoomScalesWithoutSmoothingDrawsTheGridAt8xAndTilesAsTheTextureRepeats) {
     Show("levels.mip");
     pane.show();
     const CTextureCanvas& canvas = *pane.Canvas();
@@ -128,6 +128,15 @@ TEST_F(PreviewTest, ZoomScalesWithoutSmoothingAndDrawsTheGridAt8x) {
         QApplication::sendEvent(pane.Canvas(), &down);
     }
     EXPECT_EQ(pane.Zoom(), PreviewZoom::Fit);
+
+    // Tiled, the texture repeats horizontally only.
+    pane.SetTiled(true);
+    const QImage& tiled = pane.Canvas()->Picture();
+    ASSERT_EQ(tiled.size(), QSize(24, 12));
+    EXPECT_EQ(qAlpha(tiled.pixel(23, 7)), 255); // the tile right of the middle one
+    EXPECT_EQ(qAlpha(tiled.pixel(8, 0)), 0);    // none above it
+    pane.SetTiled(false);
+    EXPECT_EQ(pane.Canvas()->Picture().size(), QSize(8, 4));
 }
 
 // The chosen display and the pane's key colour reach the picture; how each display looks is
@@ -139,17 +148,6 @@ TEST_F(PreviewTest, TransparencyShowsAsChosen) {
     EXPECT_EQ(Texel(pane, 1, 0), qRgb(255, 0, 0)); // the pane's key colour
     EXPECT_EQ(pane.FactsLabel()->text(),
               "Transparency: Partial · Mean colour: 255, 0, 0, 128 · Repeats: both ways");
-}
-
-TEST_F(PreviewTest, TilingHonoursTheRepeatFlags) {
-    Show("levels.mip"); // repeats horizontally only
-    pane.SetTiled(true);
-    const QImage& tiled = pane.Canvas()->Picture();
-    ASSERT_EQ(tiled.size(), QSize(24, 12));
-    EXPECT_EQ(qAlpha(tiled.pixel(23, 7)), 255); // the tile right of the middle one
-    EXPECT_EQ(qAlpha(tiled.pixel(8, 0)), 0);    // none above it
-    pane.SetTiled(false);
-    EXPECT_EQ(pane.Canvas()->Picture().size(), QSize(8, 4));
 }
 
 TEST_F(PreviewTest, PaletteStripMarksTheHoveredTexelsEntry) {
