@@ -130,17 +130,6 @@ void ConversionBatch::AddPath(const std::string& path, std::string relative) {
     items_.back().path = path;
 }
 
-BitmapKind ConversionBatch::GetKind() const {
-    if (items_.empty()) {
-        return BitmapKind::Other;
-    }
-    const BitmapKind kind = PictureAsBmp(items_.front().kind);
-    const bool same = std::all_of(items_.begin(), items_.end(), [&](const Item& item) {
-        return PictureAsBmp(item.kind) == kind;
-    });
-    return same ? kind : BitmapKind::Other;
-}
-
 bool ConversionBatch::HasFailures() const {
     return std::any_of(outcomes_.begin(), outcomes_.end(),
                        [](const FileOutcome& outcome) { return !outcome.failure.empty(); });

@@ -87,10 +87,6 @@ public:
     void AddPath(const std::string& path, std::string relative = "");
 
     std::size_t GetCount() const { return items_.size(); }
-    // The kind all files share, BMP for pictures of either format; Other when they differ or
-    // there are none.
-    BitmapKind GetKind() const;
-
     // One command per options type. Every file must be of the kind the options are for.
     void Convert(const MipBmpOptions& options);
     void Convert(const SrbBmpOptions& options);
