@@ -1,7 +1,6 @@
 #include "Support/TestSupport.h"
 
 #include "Util/BinaryStream.h"
-#include "Util/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -98,11 +97,7 @@ bool PeerMissing(const std::string& command) {
 }
 
 std::string RootDirectory() {
-#ifdef _WIN32
-    return Util::Platform::CurrentDirectory().substr(0, 3);
-#else
-    return "/";
-#endif
+    return std::filesystem::current_path().root_path().string();
 }
 
 std::string ProgramPath() {
