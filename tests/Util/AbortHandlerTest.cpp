@@ -54,17 +54,14 @@ TEST(XProcessorException, MessageHasItsSectionsInOrder) {
               message.substr(message.find("RIP=") + 4, 18));
 }
 
-// The program's own version shows in the crash report's first line.
-TEST(VersionInfo, ReadsFourNumbersAndNothingElse) {
+// The program's own version, four numbers and nothing else, shows in the report's first line.
+TEST(CrashReport, LogHoldsVersionLineAndMessage) {
     std::uint16_t part[4] = {};
     VersionInfo("1.22.333.65535").GetFileVersion(part[0], part[1], part[2], part[3]);
     EXPECT_THAT(part, testing::ElementsAre(1, 22, 333, 65535));
     for (const char* text : {"", "1.2.3", "1.2.3.4.5", "1.2.3.65536", "1.2.3.4x", "1..3.4"}) {
         EXPECT_THROW(VersionInfo{text}, XAssertion) << text;
     }
-}
-
-TEST(CrashReport, LogHoldsVersionLineAndMessage) {
     TempDir dir;
     WriteBytes(dir / "Vellix.txt", std::vector<std::uint8_t>(1000, 'x'));
     const TempDirectoryScope scope(dir.Path());
