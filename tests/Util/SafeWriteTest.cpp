@@ -15,7 +15,6 @@ namespace {
 using namespace Ostrel;
 using namespace Ostrel::Test;
 using Bytes = std::vector<std::uint8_t>;
-using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
 void WriteContent(const std::string& path, bool overwrite, const Bytes& content) {
@@ -41,13 +40,13 @@ TEST(SafeWrite, RefusedAndFailedWritesLeaveTheDirectoryAsItWasAndReplacingKeepsP
     };
     const std::string added = dir / "NEW.MIP";
     EXPECT_THAT(MessageOf([&] { WriteContent(target, false, {9}); }),
-                HasSubstr("Couldn't open " + target + "\nFile exists"));
+                testing::HasSubstr("Couldn't open " + target + "\nFile exists"));
     EXPECT_EQ(MessageOf([&] { Util::WriteSafely(target, true, failing(target)); }), "stopped");
     EXPECT_EQ(MessageOf([&] { Util::WriteSafely(added, false, failing(added)); }), "stopped");
     constexpr auto kReadOnly = fs::perms::owner_read | fs::perms::group_read;
     fs::permissions(target, kReadOnly);
     EXPECT_THAT(MessageOf([&] { WriteContent(target, true, {6}); }),
-                HasSubstr("Couldn't open " + target + "\n"));
+                testing::HasSubstr("Couldn't open " + target + "\n"));
     EXPECT_EQ(ReadBytes(target), (Bytes{1, 2, 3}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 
