@@ -3,8 +3,7 @@
 // The QApplication of a GUI test program: made before the first test and destroyed after the
 // last, while the rest of Qt still exists (a function-local static one would be destroyed among
 // the exit handlers, after parts of Qt are gone, and crash the program at its end). Also the
-// helpers that answer the modal windows a command opens, picture and texture writers and a tree
-// reader.
+// helpers the GUI tests share.
 
 #include "Trova/DIB.h"
 #include "Trova/GPLMipFile.h"

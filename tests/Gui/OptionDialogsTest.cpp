@@ -146,7 +146,6 @@ TEST(OptionDialogs, AnInvalidFieldKeepsTheDialogOpenWithNothingWritten) {
 
     Edit(dialog, Control::TransparencyGreen)->setText("0");
     PressOk(dialog);
-    EXPECT_EQ(answer.count, 3);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(store.GetInt(kSettingsSection, "BmpSrbColourCount", 0), 256);
     EXPECT_EQ(store.GetInt(kSettingsSection, "BmpSrbWidth", 0), 5000000);
@@ -171,5 +170,4 @@ TEST(OptionDialogs, TheLevelIsCheckedAgainstTheFilesToConvert) {
     Button(dialog, Control::AllLevels)->click();
     PressOk(dialog);
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(answer.count, 1);
 }
