@@ -38,7 +38,7 @@ std::string MessageOf(const std::vector<std::uint8_t>& bytes) {
 }
 
 // The header's width, height, bit depth and colour type start at bytes 16, 20, 24 and 25, the
-// compressed data at 41.
+// data chunk's length at 33 and its compressed data at 41.
 TEST(PngFile, HostileFilesFailCleanly) {
     const auto valid = SavedPng(1, 2);
     const auto bomb = Changed(SavedPng(300, 300), 20, {0, 0, 0, 1}); // 300 rows' data for one
@@ -46,6 +46,7 @@ TEST(PngFile, HostileFilesFailCleanly) {
     const std::string invalid = broken + "Invalid or unsupported PNG file\n";
     const std::string dimensions = broken + "Invalid PNG dimensions\n";
     const std::string data = broken + "Invalid PNG picture data\n";
+    const std::string unread = "Couldn't read from memory.png\n";
     const std::tuple<const char*, std::vector<std::uint8_t>, std::string> cases[] = {
         {"bad-signature", Changed(valid, 1, {'Q'}), invalid},
         {"grey-of-3-bits", Changed(valid, 24, {3, 0}), invalid},
@@ -54,7 +55,8 @@ TEST(PngFile, HostileFilesFailCleanly) {
         {"data-beyond-the-picture", bomb, data},
         {"data-short-of-the-picture", Changed(valid, 20, {0, 0, 0, 2}), data},
         {"not-deflate-data", Changed(valid, 41, {std::uint8_t(valid[41] ^ 0xFF)}), data},
-        {"truncated", {valid.begin(), valid.end() - 20}, "Couldn't read from memory.png\n"},
+        {"chunk-beyond-the-file", Changed(valid, 33, {0xFF, 0xFF, 0xFF, 0xF0}), unread},
+        {"truncated", {valid.begin(), valid.end() - 20}, unread},
     };
     for (const auto& [cause, bytes, message] : cases) {
         EXPECT_EQ(MessageOf(bytes), message) << cause;
