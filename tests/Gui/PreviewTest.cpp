@@ -82,24 +82,19 @@ TEST_F(PreviewTest, LevelStepperAndStripShowEachLevel) {
     Show("levels.mip");
     EXPECT_EQ(pane.LevelStepper()->maximum(), 3);
     EXPECT_EQ(pane.LevelStrip()->count(), 3);
-    const struct {
-        std::function<void()> step;
-        std::uint32_t level;
-        QString size;
-        QRgb colour;
-    } cases[] = {
-        {[] {}, 0, "8 × 4", qRgb(255, 0, 0)},
-        {[this] { pane.LevelStepper()->setValue(2); }, 1, "4 × 2", qRgb(0, 255, 0)},
-        {[this] { pane.LevelStrip()->setCurrentRow(2); }, 2, "2 × 1", qRgb(0, 0, 255)},
-        {[this] { pane.LevelStepper()->stepDown(); }, 1, "4 × 2", qRgb(0, 255, 0)},
+    const auto expectLevel = [&](std::uint32_t level, const char* size, QRgb colour) {
+        EXPECT_EQ(pane.Level(), level);
+        EXPECT_EQ(pane.LevelSizeLabel()->text(), size);
+        EXPECT_EQ(pane.LevelStrip()->currentRow(), static_cast<int>(level));
+        EXPECT_EQ(Texel(pane, 0, 0), colour) << level;
     };
-    for (const auto& c : cases) {
-        c.step();
-        EXPECT_EQ(pane.Level(), c.level);
-        EXPECT_EQ(pane.LevelSizeLabel()->text(), c.size);
-        EXPECT_EQ(pane.LevelStrip()->currentRow(), static_cast<int>(c.level));
-        EXPECT_EQ(Texel(pane, 0, 0), c.colour) << c.level;
-    }
+    expectLevel(0, "8 × 4", qRgb(255, 0, 0));
+    pane.LevelStepper()->setValue(2);
+    expectLevel(1, "4 × 2", qRgb(0, 255, 0));
+    pane.LevelStrip()->setCurrentRow(2); // the stepper follows: one step down is level 1
+    expectLevel(2, "2 × 1", qRgb(0, 0, 255));
+    pane.LevelStepper()->stepDown();
+    expectLevel(1, "4 × 2", qRgb(0, 255, 0));
 }
 
 TEST_F(PreviewTest, ZoomScalesWithoutSmoothingDrawsTheGridAt8xAndTilesAsTheTextureRepeats) {
