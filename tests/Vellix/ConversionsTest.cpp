@@ -19,7 +19,6 @@
 #include <algorithm>
 #include <map>
 #include <numeric>
-#include <set>
 #include <variant>
 
 using namespace Ostrel;
@@ -100,19 +99,11 @@ std::vector<Colour> PixelsOf(const Trova::Bitmap& bitmap) {
     return pixels;
 }
 
-std::set<std::string> Listing(const std::string& directory) {
-    std::set<std::string> names;
-    for (const auto& entry : Util::Platform::ListDirectory(directory)) {
-        names.insert(entry.name);
-    }
-    return names;
-}
-
 // Every file of the directory with its bytes.
 std::map<std::string, std::vector<std::uint8_t>> Contents(const TempDir& dir) {
     std::map<std::string, std::vector<std::uint8_t>> files;
-    for (const auto& name : Listing(dir.Path())) {
-        files[name] = ReadBytes(dir / name);
+    for (const auto& entry : Util::Platform::ListDirectory(dir.Path())) {
+        files[entry.name] = ReadBytes(dir / entry.name);
     }
     return files;
 }
@@ -135,22 +126,34 @@ struct Runner {
     }
 };
 
-MipBmpOptions ToBmp(std::int32_t method, bool allLevels, std::int32_t level = 1) {
+MipBmpOptions ToBmp(const TransparencyOptions& transparency, bool allLevels, std::int32_t level = 1,
+                    bool overwrite = false) {
     MipBmpOptions options;
-    options.transparency.method = method;
+    options.transparency = transparency;
     options.allLevels = allLevels;
     options.level = level;
+    options.overwrite = overwrite;
     return options;
 }
 
-MipFromBmpOptions FromBmp(std::int32_t level, bool generate) {
+MipFromBmpOptions FromBmp(std::int32_t level, bool generate,
+                          const TransparencyOptions& transparency = {kNoTransparency}) {
     MipFromBmpOptions options;
-    options.transparency.method = kNoTransparency;
+    options.transparency = transparency;
     options.level = level;
     options.generateSubLevels = generate;
     options.overwrite = true;
     return options;
 }
+
+// Writes a few bytes of the real file, then fails as a full disk would.
+struct FailingMip : Trova::GPLMipFile {
+    using GPLMipFile::GPLMipFile;
+    void Write(const CountedPtr<Util::BinaryStream>& stream) const override {
+        stream->Write(4, "PART");
+        throw Util::XFileWrite(stream->GetName());
+    }
+};
 
 } // namespace
 
@@ -162,17 +165,13 @@ TEST(ConversionsToBmp, EachMethodWritesItsPictures) {
     SaveBmp(Filled(4, 4, [](auto, auto) { return Rgba(5, 5, 5); }), dir / "PLAIN_1.BMP");
     Save(*MakeMip(Pattern), dir / "holes.mip");
     Runner run;
-    run({dir / "car.mip"}, ToBmp(kSeparateTransparency, true));
-    MipBmpOptions plain = ToBmp(kNoTransparency, false, 2);
-    plain.overwrite = true;
-    run({dir / "plain.mip"}, plain);
-    MipBmpOptions keyed = ToBmp(kSpecifiedColour, false, 1);
-    keyed.transparency = {kSpecifiedColour, 0, 255, 0};
-    run({dir / "holes.mip"}, keyed);
+    run({dir / "car.mip"}, ToBmp({kSeparateTransparency}, true));
+    run({dir / "plain.mip"}, ToBmp({kNoTransparency}, false, 2, true));
+    run({dir / "holes.mip"}, ToBmp({kSpecifiedColour, 0, 255, 0}, false));
     EXPECT_EQ(run.written,
               (std::vector<std::string>{"car.bmp", "car_ti.bmp", "car_1.bmp", "car_1_ti.bmp",
                                         "car_2.bmp", "car_2_ti.bmp", "PLAIN_1.BMP", "holes.bmp"}));
-    EXPECT_EQ(Listing(dir.Path()).size(), 11u);
+    EXPECT_EQ(Contents(dir).size(), 11u);
     const struct {
         const char* file;
         std::uint32_t row, column;
@@ -217,7 +216,7 @@ TEST(ConversionsFromBmp, ReplacesALevelShrinksTheSmallerOnesAndMapsOntoASharedPa
     EXPECT_EQ(PixelsOf(*written->GetBitmap(1)), PixelsOf(replacement));
     // Shrunk from the new level: the mean of its top left square of four.
     EXPECT_EQ(written->GetBitmap(2)->GetPixel(0, 0), Rgba(30, 30, 250));
-    EXPECT_EQ(Listing(dir.Path()), (std::set<std::string>{"car.mip", "CAR_1.BMP"}));
+    EXPECT_EQ(Contents(dir).size(), 2u); // car.mip and CAR_1.BMP
 
     Save(Trova::GPLMipFile(4, 4, 8, 8, 8, 8, 2, true, 16, false, true, true, 2, 0, 8, 0),
          dir / "pal.mip");
@@ -229,9 +228,7 @@ TEST(ConversionsFromBmp, ReplacesALevelShrinksTheSmallerOnesAndMapsOntoASharedPa
         return row ? Rgba(255, 255, 255) : Rgba(0, 0, 0);
     };
     SaveBmp(Filled(4, 4, alpha), dir / "pal_ti.bmp");
-    MipFromBmpOptions separate = FromBmp(1, true);
-    separate.transparency.method = kSeparateTransparency;
-    run({dir / "pal.mip"}, separate);
+    run({dir / "pal.mip"}, FromBmp(1, true, {kSeparateTransparency}));
     written = ReadMip(dir / "pal.mip");
     ASSERT_TRUE(written->IsPalettised());
     EXPECT_FALSE(written->HasIndividualPalettes());
@@ -240,19 +237,6 @@ TEST(ConversionsFromBmp, ReplacesALevelShrinksTheSmallerOnesAndMapsOntoASharedPa
     EXPECT_EQ(written->GetBitmap(0)->GetPixel(1, 1), Rgba(0, 0, 255));
     EXPECT_EQ(written->GetPalette()->GetColour(3), Colour(0, 0, 0, 0)); // unused entries cleared
 }
-
-namespace {
-
-// Writes a few bytes of the real file, then fails as a full disk would.
-struct FailingMip : Trova::GPLMipFile {
-    using GPLMipFile::GPLMipFile;
-    void Write(const CountedPtr<Util::BinaryStream>& stream) const override {
-        stream->Write(4, "PART");
-        throw Util::XFileWrite(stream->GetName());
-    }
-};
-
-} // namespace
 
 TEST(ConversionsFromBmp, AFailedWriteKeepsTheOriginalFile) {
     TempDir dir;
@@ -288,7 +272,8 @@ TEST(ConversionsBatch, TheFirstFailureEndsTheBatchUnlessItKeepsGoing) {
         }
         Runner first;
         first.settings.jobs = jobs;
-        EXPECT_EQ(MessageOf([&] { first(paths, ToBmp(kNoTransparency, true)); }).find("c.mip"), 0u);
+        EXPECT_EQ(MessageOf([&] { first(paths, ToBmp({kNoTransparency}, true)); }).find("c.mip"),
+                  0u);
         EXPECT_EQ(first.written, (std::vector<std::string>{"a.bmp", "a_1.bmp", "a_2.bmp", "b.bmp",
                                                            "b_1.bmp", "b_2.bmp"}));
         for (const char* name : {"c.bmp", "d.bmp", "d_2.bmp"}) {
@@ -306,9 +291,7 @@ TEST(ConversionsBatch, TheFirstFailureEndsTheBatchUnlessItKeepsGoing) {
             for (const auto& path : paths) {
                 batch->AddPath(path);
             }
-            MipBmpOptions options = ToBmp(kNoTransparency, false);
-            options.overwrite = true;
-            batch->Convert(options);
+            batch->Convert(ToBmp({kNoTransparency}, false, 1, true));
             EXPECT_EQ(progress.size(), static_cast<std::size_t>(std::min(cancelAfter, 4)) + 1);
             return batch;
         };
@@ -348,7 +331,7 @@ TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectoryUnderUsableNames
     const auto mip = ReadBytes(dir / "mip.bin");
     Ostrel::Test::WriteBytes(archive, Ostrel::Test::ArchiveBytes({{"CAR1.MIP", mip}}));
     Runner run;
-    run({archive + separator + "car1.mip"}, ToBmp(kSeparateTransparency, false, 1));
+    run({archive + separator + "car1.mip"}, ToBmp({kSeparateTransparency}, false, 1));
     EXPECT_EQ(run.written, (std::vector<std::string>{"CAR1.bmp", "CAR1_ti.bmp"}));
     EXPECT_TRUE(Util::FileExists(game + separator + "CAR1_ti.bmp"));
     for (const std::string& base : {".." + separator + "EVIL", std::string("CAR:EVIL")}) {
@@ -357,7 +340,7 @@ TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectoryUnderUsableNames
         DatDirectory container(archive, "");
         ConversionBatch batch;
         batch.Add(container, 0);
-        EXPECT_EQ(MessageOf([&] { batch.Convert(ToBmp(kNoTransparency, true)); }),
+        EXPECT_EQ(MessageOf([&] { batch.Convert(ToBmp({kNoTransparency}, true)); }),
                   "\"" + base + "\" is not a usable file name");
     }
     Trova::GetFactoryRegistry().Purge();
@@ -454,13 +437,11 @@ TEST(ConversionsAlphaChannel, EveryLevelGoesOutAndBackWithItsAlpha) {
         TempDir dir;
         Save(*MakeMip(Pattern), dir / "car.mip");
         const auto original = ReadBytes(dir / "car.mip");
-        MipBmpOptions out = ToBmp(kAlphaChannel, true);
-        out.transparency.pictureFormat = format;
+        const TransparencyOptions alpha{.method = kAlphaChannel, .pictureFormat = format};
         Runner run;
-        run({dir / "car.mip"}, out);
-        MipFromBmpOptions back = FromBmp(1, false);
+        run({dir / "car.mip"}, ToBmp(alpha, true));
+        MipFromBmpOptions back = FromBmp(1, false, alpha);
         back.allLevels = true;
-        back.transparency = out.transparency;
         run({dir / "car.mip"}, back);
         EXPECT_EQ(ReadBytes(dir / "car.mip"), original); // 8-8-8-8: byte for byte
         BmpPbfOptions decal; // a new file reads its picture by the operand's extension
@@ -470,10 +451,9 @@ TEST(ConversionsAlphaChannel, EveryLevelGoesOutAndBackWithItsAlpha) {
         const Trova::GPLPbfFile pbf(Util::OpenForRead(dir / "car.pbf"));
         EXPECT_EQ(pbf.GetBitmap()->GetPixel(0, 0).GetAlpha(), 0.0f); // every third pixel is clear
         EXPECT_EQ(pbf.GetBitmap()->GetPixel(0, 1).GetAlpha(), 1.0f);
-        MipBmpOptions separate = ToBmp(kSeparateTransparency, false, 3);
-        separate.transparency.pictureFormat = format;
-        separate.overwrite = true;
-        run({dir / "car.mip"}, separate);
+        const TransparencyOptions separate{.method = kSeparateTransparency,
+                                           .pictureFormat = format};
+        run({dir / "car.mip"}, ToBmp(separate, false, 3, true));
         EXPECT_EQ(run.written,
                   (std::vector<std::string>{"car" + extension, "car_1" + extension,
                                             "car_2" + extension, "car.mip", "car.pbf",
@@ -529,14 +509,9 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
     SaveBmp(Filled(4, 8, [](auto, auto) { return Rgba(9, 9, 9); }), dir / "sign_ti.bmp");
     const auto glass = Filled(8, 8, [](auto, auto) { return Rgba(1, 2, 3, 128); });
     Trova::PngFile::Save(glass, *Util::CreateAlways(dir / "glass.png"));
-    MipFromBmpOptions separate = FromBmp(1, true);
-    separate.transparency.method = kSeparateTransparency;
-    MipFromBmpOptions png = FromBmp(1, true);
-    png.transparency.pictureFormat = kPngPictures;
+    const auto separate = FromBmp(1, true, {kSeparateTransparency});
     MipFromBmpOptions noOverwrite = FromBmp(1, true);
     noOverwrite.overwrite = false;
-    MipFromBmpOptions noMethod = FromBmp(1, true);
-    noMethod.transparency.method = -1;
     BmpSrbOptions badMethod;
     badMethod.transparency.method = 7;
     BmpMipOptions opaque;
@@ -549,10 +524,10 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
         OptionNaming naming;
         const char* expected;
     } cases[] = {
-        {"fence.mip", ToBmp(kNoTransparency, false, 2), cli,
+        {"fence.mip", ToBmp({kNoTransparency}, false, 2), cli,
          "fence.mip level 2: Bitmap is transparent (choose --transparency separate, colour or "
          "alpha)"},
-        {"fence.mip", ToBmp(kNoTransparency, false, 2), dialog,
+        {"fence.mip", ToBmp({kNoTransparency}, false, 2), dialog,
          "fence.mip level 2: Bitmap is transparent (choose \"Transparency in Separate Bitmap\", "
          "\"Transparency using Specified Colour\" or \"Alpha Channel\")"},
         {"decal.mip", separate, cli,
@@ -563,18 +538,19 @@ TEST(ConversionsFailures, NameTheFileAndTheOptionThatWouldHaveWorked) {
         {"sign.mip", separate, cli,
          "sign_ti.bmp: Size of transparency does not match (8 x 8 expected, 8 x 4 found)"},
         {"decal.mip", noOverwrite, dialog, "decal.mip: File exists (tick \"Overwrite\")"},
-        {"CAR1.MIP", ToBmp(kNoTransparency, false, 1), cli,
+        {"CAR1.MIP", ToBmp({kNoTransparency}, false, 1), cli,
          "CAR1.bmp: File exists (use --overwrite)"},
-        {"decal.mip", png, cli, "decal.png: File not found (choose --format bmp)"},
+        {"decal.mip", FromBmp(1, true, {kNoTransparency, 255, 0, 255, kPngPictures}), cli,
+         "decal.png: File not found (choose --format bmp)"},
         {"glass.png", opaque, dialog,
          "glass.png: Bitmap is transparent (choose \"Alpha Channel\")"},
         // Levels and methods are checked before anything is read or written.
-        {"decal.mip", ToBmp(kNoTransparency, false, 4), cli,
+        {"decal.mip", ToBmp({kNoTransparency}, false, 4), cli,
          "Level 4 is not between 1 and 3 for decal.mip"},
         {"decal.mip", FromBmp(0, true), cli, "Level 0 is not between 1 and 3 for decal.mip"},
-        {"decal.mip", noMethod, cli, "Unknown transparency method -1"},
+        {"decal.mip", FromBmp(1, true, {-1}), cli, "Unknown transparency method -1"},
         {"decal.bmp", badMethod, cli, "Unknown transparency method 7"},
-        {"decal.bmp", ToBmp(kNoTransparency, true), cli, "decal.bmp is not a MIP file"},
+        {"decal.bmp", ToBmp({kNoTransparency}, true), cli, "decal.bmp is not a MIP file"},
     };
     const auto before = Contents(dir);
     for (const auto& each : cases) {
