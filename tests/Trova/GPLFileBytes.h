@@ -34,21 +34,17 @@ inline void PutU32(Bytes& bytes, std::uint32_t value) {
     }
 }
 
-inline void PutHeader(Bytes& bytes, std::uint32_t id, std::uint32_t version, std::uint32_t size) {
-    PutU32(bytes, id);
-    PutU32(bytes, version);
-    PutU32(bytes, size);
-}
-
 inline void Append(Bytes& bytes, const Bytes& more) {
     bytes.insert(bytes.end(), more.begin(), more.end());
 }
 
 // A section header claiming size bytes, then the payload.
 inline Bytes Section(std::uint32_t id, std::uint32_t version, std::uint64_t size,
-                     const Bytes& payload) {
+                     const Bytes& payload = {}) {
     Bytes bytes;
-    PutHeader(bytes, id, version, static_cast<std::uint32_t>(size));
+    PutU32(bytes, id);
+    PutU32(bytes, version);
+    PutU32(bytes, static_cast<std::uint32_t>(size));
     Append(bytes, payload);
     return bytes;
 }
@@ -91,16 +87,16 @@ struct BmapSpec {
     std::uint8_t format = 3;
     std::uint32_t width = 1;
     std::uint32_t height = 1;
-    std::optional<std::uint32_t> rowBytes;
+    std::optional<std::uint32_t> rowBytes{};
     std::uint8_t compression = 0;
     std::uint8_t fill0 = 0x20;
     std::uint8_t fill1 = 0x20;
-    std::optional<Bytes> cmap; // a whole CMAP section
+    std::optional<Bytes> cmap{}; // a whole CMAP section
     std::uint32_t dataId = Id("DATA");
     std::uint32_t dataVersion = 0;
-    std::optional<Bytes> data;
-    std::optional<std::uint32_t> dataSize;
-    std::optional<Bytes> filler;
+    std::optional<Bytes> data{};
+    std::optional<std::uint32_t> dataSize{};
+    std::optional<Bytes> filler{};
     std::uint8_t seed = 1;
 
     static BmapSpec Of(std::uint8_t format, std::uint32_t width, std::uint32_t height) {
@@ -117,8 +113,7 @@ struct BmapSpec {
         for (std::size_t i = 0; !data && i < stored.size(); ++i) {
             stored[i] = static_cast<std::uint8_t>(seed + i * 37);
         }
-        Bytes body;
-        PutHeader(body, headerId, headerVersion, headerSize);
+        Bytes body = Section(headerId, headerVersion, headerSize);
         body.push_back(format);
         PutU32(body, width);
         PutU32(body, height);
@@ -141,18 +136,18 @@ struct MipSpec {
     std::int64_t mipSizeDelta = 0;
     std::uint32_t headerId = Id("MPHD");
     std::uint32_t headerVersion = 0;
-    std::optional<std::uint32_t> headerSize; // 18 or 38 by version when not set
+    std::optional<std::uint32_t> headerSize{}; // 18 or 38 by version when not set
     std::uint8_t format = 3;
     std::uint32_t log2Width = 2;
     std::uint32_t log2Height = 2;
     std::array<std::uint8_t, 4> meanBgra{10, 20, 30, 255};
     std::uint8_t repeat = 0;
-    std::optional<std::uint32_t> levelCount; // the number of levels when not set
+    std::optional<std::uint32_t> levelCount{}; // the number of levels when not set
     std::uint32_t n4Value = 0;
     std::array<std::uint8_t, 16> n4Name{};
     std::array<std::uint8_t, 2> filler{0x20, 0x20};
-    std::optional<Bytes> sharedCmap;
-    std::vector<Bytes> levels;
+    std::optional<Bytes> sharedCmap{};
+    std::vector<Bytes> levels{};
 
     // Adds the next count levels of the standard sizes in levelFormat (the MIP format by default).
     MipSpec& StandardLevels(std::uint32_t count, std::optional<std::uint8_t> levelFormat = {},
@@ -172,8 +167,7 @@ struct MipSpec {
 
     Bytes Build() const {
         const bool n4 = headerVersion == 1;
-        Bytes body;
-        PutHeader(body, headerId, headerVersion, headerSize.value_or(n4 ? 38 : 18));
+        Bytes body = Section(headerId, headerVersion, headerSize.value_or(n4 ? 38 : 18));
         body.push_back(format);
         PutU32(body, log2Width);
         PutU32(body, log2Height);
