@@ -215,7 +215,6 @@ TEST_F(PreviewTest, MainWindowPreviewsTheSelectionAndRemembersItsChoices) {
         EXPECT_FALSE(shown.contains("levels"));
         docked.SetZoom(PreviewZoom::Quadruple);
         frame.PreviewDock()->toggleViewAction()->trigger();
-        frame.ListView()->ShowContainer(nullptr);
     }
     const PreviewSettings remembered = PreviewSettings::Read(settings);
     EXPECT_FALSE(remembered.paneShown);
