@@ -12,21 +12,13 @@
 
 namespace {
 
-using Ostrel::Test::MakeBitmap;
-using Ostrel::Test::MessageOf;
-using Ostrel::Test::PixelRows;
-using Ostrel::Test::PixelsOf;
+using namespace Ostrel::Test;
 using Ostrel::Trova::BitmapSimple;
 using Ostrel::Trova::Colour;
 using Ostrel::Util::XAssertion;
 namespace Trova = Ostrel::Trova;
 
-const Colour kClear(0, 0, 0, 0);
 const Colour kMagenta(1, 0, 1, 1);
-const Colour kRed(1, 0, 0, 1);
-const Colour kGreen(0, 1, 0, 1);
-const Colour kBlue(0, 0, 1, 1);
-const Colour kBlack(0, 0, 0, 1);
 const Colour kHalfWhite(1, 1, 1, 0.5f);
 const Colour kNearMagenta(254 / 255.0f, 0, 1, 1);
 

@@ -97,8 +97,7 @@ std::vector<std::uint8_t> BuildBmp(const BmpFields& fields) {
 std::vector<std::uint8_t> GreyTable(std::uint32_t entries) {
     std::vector<std::uint8_t> table;
     for (std::uint32_t i = 0; i < entries; ++i) {
-        const auto level = std::uint8_t(i);
-        table.insert(table.end(), {level, level, level, 0});
+        table.insert(table.end(), {std::uint8_t(i), std::uint8_t(i), std::uint8_t(i), 0});
     }
     return table;
 }
@@ -137,14 +136,13 @@ BmpFields BitFields(std::uint16_t bitCount, std::initializer_list<std::uint32_t>
     return fields;
 }
 
-Colour Grey(std::uint32_t level) {
-    const float channel = Trova::IntToChannel(level, 8);
-    return Colour(channel, channel, channel, 1);
-}
-
 Colour FromBytes(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
     return Colour(Trova::IntToChannel(red, 8), Trova::IntToChannel(green, 8),
                   Trova::IntToChannel(blue, 8), 1);
+}
+
+Colour Grey(std::uint8_t level) {
+    return FromBytes(level, level, level);
 }
 
 Util::CountedPtr<DIB> ReadBmp(const std::vector<std::uint8_t>& bytes) {
@@ -157,12 +155,6 @@ std::vector<std::uint8_t> SaveToBytes(const DIB& dib) {
     dib.Save(stream);
     return stream.GetBytes();
 }
-
-std::string MessageOf(const std::vector<std::uint8_t>& bytes) {
-    return Support::MessageOf([&] { ReadBmp(bytes); });
-}
-
-// ---- Layout, orientation and pixel encodings ----
 
 TEST(DIBLayout, NewBitmapWritesTheClassicHeaderAndPaddedRowsBottomUp) {
     DIB dib(24);
@@ -252,9 +244,8 @@ TEST(DIBLayout, EachEncodingReadsItsPixels) {
     for (std::uint32_t size : {16, 52, 56, 64, 108, 124}) {
         BmpFields classic = Picture(4, 2, {0x3A, 0, 0, 0}, GreyTable(16));
         classic.headerSize = size;
-        const auto dib = ReadBmp(BuildBmp(classic));
-        EXPECT_EQ(PixelsOf(*dib), greys({{3, 10}})) << size << "-byte header";
-        EXPECT_EQ(dib->GetPalette()->GetCount(), 16u) << size << "-byte header";
+        EXPECT_EQ(PixelsOf(*ReadBmp(BuildBmp(classic))), greys({{3, 10}}))
+            << size << "-byte header";
     }
 }
 
@@ -321,9 +312,6 @@ TEST(DIBMisuse, InternalErrorsAreAssertions) {
     EXPECT_THROW(direct.SetSize(70000, 70000), Util::XAssertion);
 }
 
-// ---- Broken files, each named by its cause ----
-
-// Each fails with its sentence, and before allocating for what its headers claim.
 TEST(DIBBrokenFiles, FailWithTheirSentenceBeforeAllocatingTheClaim) {
     const std::string found = "A possible error was found in file memory.bmp\n";
     const std::string unsupported = found + "Invalid or unsupported BMP file\n";
@@ -374,14 +362,13 @@ TEST(DIBBrokenFiles, FailWithTheirSentenceBeforeAllocatingTheClaim) {
     for (const auto& [cause, fields, message] : cases) {
         const auto bytes = BuildBmp(fields);
         largestAllocation = 0;
-        EXPECT_EQ(MessageOf(bytes), message) << cause;
+        EXPECT_EQ(Support::MessageOf([&] { ReadBmp(bytes); }), message) << cause;
         EXPECT_LE(largestAllocation, std::max<std::size_t>(bytes.size(), 4096)) << cause;
     }
-    const auto valid = BuildBmp({});
-    EXPECT_EQ(MessageOf({valid.begin(), valid.begin() + 30}), unreadable); // headers cut short
+    auto cutShort = BuildBmp({});
+    cutShort.resize(30);
+    EXPECT_EQ(Support::MessageOf([&] { ReadBmp(cutShort); }), unreadable);
 }
-
-// ---- Against an independent decoder and encoder: ImageMagick ----
 
 struct PeerFormat {
     const char* name;
@@ -413,15 +400,10 @@ using DIBPeer = Support::PeerTest;
 
 TEST_F(DIBPeer, ReadsWhatThePeerWritesAndWritesWhatItReads) {
     for (const PeerFormat& format : kPeerFormats) {
-        for (std::uint32_t width : {1, 7, 13}) {
+        for (std::uint32_t width : {7, 13}) {
             const std::string name =
                 dir_ / (format.name + std::string("-") + std::to_string(width));
             SCOPED_TRACE(name);
-            // The peer pads one-pixel rows with runs that its own reader then spills into the next
-            // rows; the codes say those runs end with their row.
-            if (width == 1 && std::string(format.options).find("RLE") != std::string::npos) {
-                continue;
-            }
             // A photograph varies along both axes, so that a swapped row or column shows; alpha
             // runs from opaque on the top row to clear on the bottom one.
             const std::string path = name + ".bmp";

@@ -11,8 +11,7 @@
 
 namespace {
 
-using Ostrel::Test::MakeBitmap;
-using Ostrel::Test::PixelRows;
+using namespace Ostrel::Test;
 using Ostrel::Trova::BitmapSimple;
 using Ostrel::Trova::Colour;
 using Ostrel::Trova::MakePalette;
@@ -20,12 +19,6 @@ using Ostrel::Trova::MapToPalette;
 using Ostrel::Trova::Palette;
 using Ostrel::Util::XAssertion;
 using Ostrel::Util::XUsage;
-
-const Colour kClear(0, 0, 0, 0);
-const Colour kWhite(1, 1, 1, 1);
-const Colour kBlack(0, 0, 0, 1);
-const Colour kRed(1, 0, 0, 1);
-const Colour kBlue(0, 0, 1, 1);
 
 std::vector<Colour> Entries(const Palette& palette) {
     std::vector<Colour> entries;
@@ -60,7 +53,6 @@ BitmapSimple RandomPicture(std::uint32_t size, int levels, unsigned seed) {
 TEST(PaletteLookup, CountConstructorLeavesEntriesUnindexedUntilStoredOrRecounted) {
     Palette palette(16);
     std::uint32_t index = 0;
-    EXPECT_FALSE(palette.FindColour(kClear, index));
     palette.SetCount(16); // same count: nothing happens
     EXPECT_FALSE(palette.FindColour(kClear, index));
 
@@ -90,8 +82,6 @@ TEST(PaletteLookup, EqualEntriesAnswerTheLowestIndex) {
     EXPECT_TRUE(IsFound(palette, kBlue, 5));
     EXPECT_TRUE(IsFound(palette, kRed, 2));
 }
-
-// Making palettes: every distinct colour while they fit, else the reduction's box means.
 
 TEST(MakePalette, SmallPicturesGiveTheirColoursOrBoxMeans) {
     struct Case {
@@ -144,8 +134,6 @@ TEST(MakePalette, TrueColourPictureMapsOntoItsPaletteTheSameEveryTime) {
         EXPECT_EQ(Entries(palette), Entries(MakePalette(picture, maximum)));
     }
 }
-
-// Mapping.
 
 // The search must choose what comparing every entry in index order chooses, ties included: coarse
 // channel levels make many entries equally near.

@@ -17,7 +17,13 @@ namespace Ostrel::Test {
 
 using PixelRows = std::vector<std::vector<Trova::Colour>>;
 
-// A picture given row by row.
+inline const Trova::Colour kClear(0, 0, 0, 0);
+inline const Trova::Colour kBlack(0, 0, 0, 1);
+inline const Trova::Colour kWhite(1, 1, 1, 1);
+inline const Trova::Colour kRed(1, 0, 0, 1);
+inline const Trova::Colour kGreen(0, 1, 0, 1);
+inline const Trova::Colour kBlue(0, 0, 1, 1);
+
 inline Trova::BitmapSimple MakeBitmap(const PixelRows& rows) {
     Trova::BitmapSimple bitmap(static_cast<std::uint32_t>(rows.size()),
                                static_cast<std::uint32_t>(rows.empty() ? 0 : rows[0].size()));
