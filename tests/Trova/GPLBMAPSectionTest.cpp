@@ -116,10 +116,9 @@ TEST(GPLBMAPSection, PixelCodecs) {
         if (c.direction != EncodeOnly) {
             // The third pixel of a row (or of a block's first row).
             BmapSpec bmap = BmapSpec::Of(c.format, 3, 1);
-            Bytes data(StoredDataSize(c.format, 3, 1));
+            bmap.data = Bytes(StoredDataSize(c.format, 3, 1));
             std::copy(c.stored.begin(), c.stored.end(),
-                      data.begin() + (c.format < 10 ? 2 * size : 0));
-            bmap.data = data;
+                      bmap.data->begin() + (c.format < 10 ? 2 * size : 0));
             EXPECT_EQ(Read(bmap.Build())->GetPixel(0, 2), c.colour);
         }
         if (c.direction != DecodeOnly) {
