@@ -44,7 +44,7 @@ void WriteStrip(const std::string& path) {
     mip.Write(CreateNew(path));
 }
 
-// 4 x 2, palettised with four colours; its right half uses entry 3.
+// 4 x 2, palettised with four colours; pixel (1, 3) uses entry 3, the others entry 0.
 void WritePalettised(const std::string& path) {
     GPLMipFile mip(2, 4, 8, 8, 8, 8, 1, true, 4, false, true, true, 1, 0, 8, 0);
     const auto palette = mip.GetPalette();
@@ -52,7 +52,6 @@ void WritePalettised(const std::string& path) {
     for (std::uint32_t index = 0; index < 4; ++index) {
         palette->SetColour(index, entries[index]);
     }
-    Fill(*mip.GetBitmap(0), kRed);
     mip.GetBitmap(0)->SetPixel(1, 3, kBlue);
     mip.Write(CreateNew(path));
 }
@@ -116,26 +115,22 @@ std::vector<std::string> Texts(const FileSummary& summary) {
     return texts;
 }
 
-std::vector<std::string> Names(const std::vector<FileSummary>& summaries) {
-    std::vector<std::string> names;
-    for (const FileSummary& summary : summaries) {
-        names.push_back(summary.entryName);
-    }
-    return names;
-}
-
 } // namespace
 
 TEST(BitmapList, ListsOnlyBitmapsWithTheirColumnTextsAndSortsByEveryKey) {
     Samples samples;
     auto sorted = ListSummaries(*samples.container);
     SortSummaries(sorted, kColumnName);
-    ASSERT_EQ(Names(sorted), (std::vector<std::string>{"four.MIP", "half.stp", "sign.srb",
-                                                       "strip.m16", "twins.bmp"}));
-    EXPECT_EQ(sorted[1].kind, BitmapKind::Pbf);
-    EXPECT_EQ(sorted[2].kind, BitmapKind::Srb);
-    EXPECT_EQ(sorted[3].kind, BitmapKind::Mip);
-    EXPECT_EQ(sorted[4].kind, BitmapKind::Bmp);
+    std::vector<std::pair<std::string, BitmapKind>> listed;
+    for (const FileSummary& summary : sorted) {
+        listed.emplace_back(summary.entryName, summary.kind);
+    }
+    using K = BitmapKind;
+    ASSERT_EQ(listed, (decltype(listed){{"four.MIP", K::Mip},
+                                        {"half.stp", K::Pbf},
+                                        {"sign.srb", K::Srb},
+                                        {"strip.m16", K::Mip},
+                                        {"twins.bmp", K::Bmp}}));
     EXPECT_EQ(Texts(sorted[4]), (std::vector<std::string>{"twins.bmp", "bmp", "1", "2", "1", "8",
                                                           "8", "8", "0", "2", "Opaque"}));
     EXPECT_EQ(sorted[4].bitsPerPixel, 8u);
@@ -194,9 +189,7 @@ TEST(BitmapList, ViewSettingsHaveDefaultsAndSurviveARestart) {
     EXPECT_EQ(settings.viewStyle, kStyleReport);
     EXPECT_EQ(settings.sortOrder, kColumnName);
     EXPECT_TRUE(settings.individualIcons);
-    settings.sortOrder = -kColumnWidth;
-    settings.viewStyle = kStyleIcon;
-    settings.individualIcons = false;
+    settings = {kStyleIcon, -kColumnWidth, false};
     settings.Write(store);
     const ListViewSettings again = ListViewSettings::Read(store);
     EXPECT_EQ(again.sortOrder, -kColumnWidth);
@@ -255,7 +248,6 @@ TEST(TexturePicture, ShowsTransparencyAsTheStyleSays) {
     }
 }
 
-// The smallest level of which both sides cover the icon; a strip stays a strip in the square.
 TEST(TexturePicture, ThumbnailsUseTheSmallestCoveringLevelAndStayStrips) {
     Samples samples;
     const BitmapFile& strip = samples["strip.m16"]; // 128 x 32, 64 x 16, 32 x 8
@@ -323,12 +315,9 @@ TEST(TexturePicture, FactsAndProbedPixelsOfEachKind) {
     EXPECT_EQ(half.meanColour, Colour(1, 0, 0, 0.5f)); // alpha-weighted: the colour of red alone
     EXPECT_TRUE(half.horizontalRepeat && half.verticalRepeat);
 
-    // Pixels are probed with their stored bits and palette index.
-    const auto palettised = samples["four.MIP"].GetBitmap(0);
-    EXPECT_EQ(LevelPalette(*palettised).size(), 4u);
-    EXPECT_EQ(LevelPalette(*palettised)[3], kBlue);
-    const auto sixteenBit = samples["strip.m16"].GetBitmap(0);
-    EXPECT_TRUE(LevelPalette(*sixteenBit).empty());
+    EXPECT_EQ(LevelPalette(*samples["four.MIP"].GetBitmap(0)),
+              (std::vector<Colour>{Colour(), kRed, kGreen, kBlue}));
+    EXPECT_TRUE(LevelPalette(*samples["strip.m16"].GetBitmap(0)).empty());
 
     const struct {
         const char* file;
