@@ -240,9 +240,7 @@ TEST(ConversionsFromBmp, AFailedWriteKeepsTheOriginalFile) {
     SaveBmp(*MakeMip(Opaque)->GetBitmap(0), dir / "car.bmp");
     const auto before = Contents(dir);
     FailingMip failing(8, 8, 8, 8, 8, 8, 2, false, 16, false, true, true, 3, 0, 8, 0);
-    FromBmpSettings settings;
-    settings.transparency.method = kNoTransparency;
-    settings.overwrite = true;
+    const FromBmpSettings settings{.transparency = {kNoTransparency}, .overwrite = true};
     std::vector<std::string> written;
     const FileReporter record{
         false, nullptr, [&](const std::string& path, bool) { written.push_back(path); }, nullptr};
