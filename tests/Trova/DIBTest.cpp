@@ -318,11 +318,8 @@ TEST(DIBBrokenFiles, FailWithTheirSentenceBeforeAllocatingTheClaim) {
     const std::string masks = found + "Invalid BMP channel masks\n";
     const std::string runs = found + "Invalid BMP run-length data\n";
     const std::string index = found + "Palette index out of range\n";
-    const std::string offset = found + "Palette size error\n";
     const std::string dimensions = found + "Invalid BMP dimensions\n";
     const std::string unreadable = "Couldn't read from memory.bmp\n";
-    BmpFields hugeRuns = Runs(8, {0, 1});
-    hugeRuns.width = hugeRuns.height = 30000;
     const std::tuple<const char*, BmpFields, std::string> cases[] = {
         {"wrong-type", {.type = 0x4142}, unsupported},
         {"header-size-20", {.headerSize = 20}, unsupported},
@@ -343,10 +340,10 @@ TEST(DIBBrokenFiles, FailWithTheirSentenceBeforeAllocatingTheClaim) {
         {"alpha-over-blue", BitFields(32, {0xFF0000, 0xFF00, 0xFF, 0x1FF}), masks},
         {"run-beyond-last-row", Runs(8, {0, 0, 2, 1}), runs},
         {"literal-beyond-data", Runs(8, {0, 5, 1, 2}), runs},
-        {"runs-claiming-a-huge-picture", hugeRuns, runs},
+        {"runs-claiming-a-huge-picture", Picture(8, 30000, {0, 1}, GreyTable(4), 1, 30000), runs},
         {"bit-count-2", {.bitCount = 2}, found + "Unrecognized bit count\n"},
-        {"offset-55", {.pixelOffset = 55}, offset},
-        {"offset-inside-headers", {.pixelOffset = 50}, offset},
+        {"offset-55", {.pixelOffset = 55}, found + "Palette size error\n"},
+        {"offset-inside-headers", {.pixelOffset = 50}, found + "Palette size error\n"},
         {"negative-width", {.width = -1}, dimensions},
         {"stride-overflow", {.width = INT_MAX, .bitCount = 32}, dimensions},
         {"image-size-overflow", {.width = 40000, .height = 40000}, dimensions},
@@ -401,12 +398,10 @@ using DIBPeer = Support::PeerTest;
 TEST_F(DIBPeer, ReadsWhatThePeerWritesAndWritesWhatItReads) {
     for (const PeerFormat& format : kPeerFormats) {
         for (std::uint32_t width : {7, 13}) {
-            const std::string name =
-                dir_ / (format.name + std::string("-") + std::to_string(width));
-            SCOPED_TRACE(name);
+            const std::string path = dir_ / (format.name + std::to_string(width) + ".bmp");
+            SCOPED_TRACE(path);
             // A photograph varies along both axes, so that a swapped row or column shows; alpha
             // runs from opaque on the top row to clear on the bottom one.
-            const std::string path = name + ".bmp";
             const std::string size = std::to_string(width) + "x17";
             const std::string alpha =
                 "\\( -size " + size + " gradient:'#fff-#000' \\) -compose CopyOpacity -composite ";
@@ -420,7 +415,7 @@ TEST_F(DIBPeer, ReadsWhatThePeerWritesAndWritesWhatItReads) {
                 std::tuple(summary.width, summary.height, summary.bitCount, summary.hasAlpha),
                 std::tuple(width, 17u, format.bitCount, format.alpha && !format.undeclaredAlpha));
             // Saving keeps the bit count; the peer must still see the same picture.
-            const std::string resaved = name + "-resaved.bmp";
+            const std::string resaved = path + "-resaved.bmp";
             dib.Save(resaved, false);
             ExpectPeerPixels(dib, resaved, format.channelBits);
         }

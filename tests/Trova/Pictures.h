@@ -63,26 +63,24 @@ protected:
         return output;
     }
 
-    // Expects the peer to decode the file to the bitmap's pixels, compared at the
-    // file's channel depth: the peer widens narrower channels by shifting them
-    // up, then filling or not, so their top bits are the stored value. A fully
-    // transparent pixel's colour is void.
+    // Expects the peer to decode the file to the bitmap's pixels, compared at the file's channel
+    // depth: the peer widens narrower channels by shifting them up, then filling or not, so their
+    // top bits are the stored value. A fully transparent pixel's colour is void.
     void ExpectPeerPixels(const Trova::Bitmap& bitmap, const std::string& path,
                           unsigned bits = 16) {
         const std::string rgba = Run("convert '" + path + "' -depth 16 -endian LSB rgba:-");
         ASSERT_EQ(rgba.size(), std::size_t(bitmap.GetHeight()) * bitmap.GetWidth() * 8);
         auto byte = reinterpret_cast<const std::uint8_t*>(rgba.data());
-        for (std::uint32_t row = 0; row < bitmap.GetHeight(); ++row) {
-            for (std::uint32_t column = 0; column < bitmap.GetWidth(); ++column, byte += 8) {
-                const Trova::Colour ours = bitmap.GetPixel(row, column);
-                const float channels[] = {ours.GetRed(), ours.GetGreen(), ours.GetBlue(),
-                                          ours.GetAlpha()};
-                for (std::size_t channel = Util::ReadU16(byte + 6) == 0 ? 3 : 0; channel < 4;
-                     ++channel) {
-                    ASSERT_EQ(Trova::ChannelToInt(channels[channel], bits),
-                              std::uint32_t(Util::ReadU16(byte + 2 * channel) >> (16 - bits)))
-                        << "row " << row << " column " << column << " channel " << channel;
-                }
+        const std::uint32_t width = bitmap.GetWidth();
+        for (std::uint32_t place = 0; place < bitmap.GetHeight() * width; ++place, byte += 8) {
+            const Trova::Colour ours = bitmap.GetPixel(place / width, place % width);
+            const float channels[] = {ours.GetRed(), ours.GetGreen(), ours.GetBlue(),
+                                      ours.GetAlpha()};
+            for (std::size_t channel = Util::ReadU16(byte + 6) == 0 ? 3 : 0; channel < 4;
+                 ++channel) {
+                ASSERT_EQ(Trova::ChannelToInt(channels[channel], bits),
+                          std::uint32_t(Util::ReadU16(byte + 2 * channel) >> (16 - bits)))
+                    << "pixel " << place << " channel " << channel;
             }
         }
     }
