@@ -220,10 +220,8 @@ TEST(ConversionsFromBmp, ReplacesALevelShrinksTheSmallerOnesAndMapsOntoASharedPa
         return (row + column) % 2 ? Rgba(255, 0, 0) : Rgba(0, 0, 255);
     };
     SaveBmp(Filled(4, 4, colours), dir / "pal.bmp");
-    const auto alpha = [](auto row, auto) {
-        return row ? Rgba(255, 255, 255) : Rgba(0, 0, 0);
-    };
-    SaveBmp(Filled(4, 4, alpha), dir / "pal_ti.bmp");
+    SaveBmp(Filled(4, 4, [](auto row, auto) { return row ? Rgba(255, 255, 255) : Rgba(0, 0, 0); }),
+            dir / "pal_ti.bmp");
     run({dir / "pal.mip"}, FromBmp(1, true, {kSeparateTransparency}));
     written = ReadMip(dir / "pal.mip");
     ASSERT_TRUE(written->IsPalettised());
@@ -275,18 +273,16 @@ TEST(ConversionsBatch, TheFirstFailureEndsTheBatchUnlessItKeepsGoing) {
         }
         const auto run = [&](BatchSettings settings, int cancelAfter) {
             auto batch = std::make_unique<ConversionBatch>();
-            std::vector<std::size_t> progress;
+            int reports = 0;
             settings.jobs = jobs;
             batch->SetSettings(settings);
-            batch->SetProgress([&](std::size_t done, std::size_t, const std::string&) {
-                progress.push_back(done);
-            });
-            batch->SetCancel([&] { return static_cast<int>(progress.size()) >= cancelAfter; });
+            batch->SetProgress([&](std::size_t, std::size_t, const std::string&) { ++reports; });
+            batch->SetCancel([&] { return reports >= cancelAfter; });
             for (const auto& path : paths) {
                 batch->AddPath(path);
             }
             batch->Convert(ToBmp({kNoTransparency}, false, 1, true));
-            EXPECT_EQ(progress.size(), static_cast<std::size_t>(std::min(cancelAfter, 4)) + 1);
+            EXPECT_EQ(reports, std::min(cancelAfter, 4) + 1);
             return batch;
         };
         auto batch = run({"", "", false, true}, 9);
@@ -344,13 +340,10 @@ TEST(ConversionsBatch, ArchiveMembersConvertIntoTheGameDirectoryUnderUsableNames
 // Every kind of new file from one picture: white above, green and then the key colour below.
 TEST(ConversionsNewFile, EachKindTakesItsOptions) {
     TempDir dir;
-    SaveBmp(Filled(8, 16,
-                   [](std::uint32_t row, std::uint32_t column) {
-                       return row < 4      ? Rgba(255, 255, 255)
-                              : column < 8 ? Rgba(0, 255, 0)
-                                           : Rgba(255, 0, 255);
-                   }),
-            dir / "sign.bmp");
+    const auto sign = [](auto row, auto column) {
+        return row < 4 ? Rgba(255, 255, 255) : column < 8 ? Rgba(0, 255, 0) : Rgba(255, 0, 255);
+    };
+    SaveBmp(Filled(8, 16, sign), dir / "sign.bmp");
     const Colour clear(0, 0, 0, 0);
     BmpMipOptions palettised;
     palettised.transparency = {kSpecifiedColour, 255, 0, 255};
