@@ -153,7 +153,6 @@ TEST(OptionDialogs, TheLevelIsCheckedAgainstTheFilesToConvert) {
     targets.AddFile("road.pbf", BitmapKind::Pbf, 1); // has no levels to choose from
     targets.AddFile("car2.mip", BitmapKind::Mip, 3);
     dialog.SetTargets(targets);
-    dialog.show();
     EXPECT_EQ(dialog.findChild<QLabel*>()->text(), "Converts 3 files in /games/cars");
     Edit(dialog, Control::Level)->setText("4");
     PressOk(dialog);

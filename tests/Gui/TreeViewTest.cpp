@@ -114,7 +114,6 @@ TEST_F(TreeViewTest, SelectionReachesTheListAndNeverOutlivesItsNode) {
 
     // Collapsing the parent deletes the selected node: the list is given the parent instead.
     place->setExpanded(false);
-    EXPECT_EQ(tree.currentItem(), place);
     EXPECT_EQ(shown.back(), CVellixTreeView::DirectoryOf(place));
 }
 
