@@ -96,7 +96,6 @@ TEST_F(MainFrameTest, MenusHoldTheirEntriesInOrderWithTheirPromptsInTheStatusBar
     ASSERT_NE(idle, nullptr);
     EXPECT_EQ(idle->text(), "Ready");
     frame.show();
-    EXPECT_TRUE(frame.Action(kCommandStatusBar)->isChecked());
     frame.Action(kCommandStatusBar)->trigger();
     EXPECT_FALSE(frame.statusBar()->isVisible());
     frame.Action(kCommandStatusBar)->trigger();
