@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 #include <memory>
@@ -92,13 +94,10 @@ std::vector<Dialog> AllDialogs() {
 }
 
 bool IsFlagKey(const std::string& key) {
-    for (const char* end : {"AllLevels", "GenerateSubLevels", "AutomaticLevelCount", "UsePalette",
-                            "IndividualPalettes", "Repeat", "Bmp", "Other", "KeepPalette"}) {
-        if (key.ends_with(end)) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(std::array{"AllLevels", "GenerateSubLevels", "AutomaticLevelCount",
+                                          "UsePalette", "IndividualPalettes", "Repeat", "Bmp",
+                                          "Other", "KeepPalette"},
+                               [&](const char* end) { return key.ends_with(end); });
 }
 
 void Put(SettingsStore& store, const std::string& key, std::int32_t value) {
@@ -179,13 +178,7 @@ TEST(ConversionOptions, NewMipDialogOpensWithItsDefaults) {
 TEST(ConversionOptions, KeyColourChosenInOneDialogOpensTheNext) {
     MemorySettingsStore store;
     MipBmpOptions first(store);
-    FakeControls controls;
-    first.Show(controls);
-    controls.radio[Control::NoTransparency] = kSpecifiedColour;
-    controls.text[Control::TransparencyRed] = "10";
-    controls.text[Control::TransparencyGreen] = "20";
-    controls.text[Control::TransparencyBlue] = "30";
-    first.Accept(controls);
+    first.transparency = {kSpecifiedColour, 10, 20, 30};
     first.Store(store);
 
     BmpSrbOptions next(store);
@@ -352,6 +345,8 @@ TEST(ConversionOptions, StoredMethodOutsideTheGroupIsReadBackAsNone) {
     EXPECT_FALSE(controls.enabled[Control::TransparencyRed]);
     options.Accept(controls);
     EXPECT_EQ(options.transparency.method, -1);
+    options.Store(store);
+    EXPECT_EQ(Get(store, "TransparencyMethod"), -1); // the last value written wins
     // Values that did not come through a dialog must name a method.
     EXPECT_THROW(options.Validate(), XInvalidField);
 }
