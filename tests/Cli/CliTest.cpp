@@ -139,7 +139,7 @@ std::unique_ptr<TempDir> CliTest::samples_;
 // and the exception's message. Neither writes anything.
 TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
     WriteBytes(Cars("evil.dat"), ArchiveBytes({{"../evil.mip", {'d', 'a', 't', 'a'}}}));
-    WriteBytes(Cars("sky.bmp"), {'o', 'l', 'd'});
+    WriteBytes(Cars("SKY.BMP"), {'o', 'l', 'd'});
     WriteBytes(Cars("BROKEN.MIP"), {'n', 'o', 't'});
     const std::tuple<const char*, int, const char*> cases[] = {
         {"lsit .", 2, "did you mean list?"},
@@ -170,7 +170,7 @@ TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
         {"to-mip CAR1.MIP", 1, "CAR1.MIP is not a BMP or PNG file"},
         {"to-bmp CAR1.MIP BROKEN.MIP", 1, "Couldn't read from "}, // checked before CAR1 is written
         {"to-bmp CAR1.MIP --level 5", 1, "Level 5 is not between 1 and 4 for CAR1.MIP"},
-        {"to-bmp sky.mip --all-levels", 1, "sky.bmp: File exists (use --overwrite)"},
+        {"to-bmp sky.mip --all-levels", 1, "SKY.BMP: File exists (use --overwrite)"},
         {"dat rename cars.dat sky.mip CAR1.MIP", 1,
          "The archive has a member named CAR1.MIP already"},
     };
@@ -182,7 +182,7 @@ TEST_F(CliTest, UsageErrorsAndFailuresExitWithTheirStatusAndMessage) {
     }
     EXPECT_FALSE(fs::exists(Cars("CAR1.bmp")));
     EXPECT_FALSE(fs::exists(Cars("evil.mip")));
-    EXPECT_EQ(ReadBytes(Cars("sky.bmp")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(ReadBytes(Cars("SKY.BMP")), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
 }
 
 TEST_F(CliTest, EverySubcommandHasHelp) {
